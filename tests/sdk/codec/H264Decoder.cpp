@@ -1,0 +1,58 @@
+#include "H264Decoder.h"
+
+#include <algorithm>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavutil/frame.h>
+}
+
+H264Decoder::H264Decoder() {
+  const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_H264);
+  if (!codec) return;
+  m_ctx = avcodec_alloc_context3(codec);
+  if (!m_ctx) return;
+  // One picture in, one picture out: what the box needs from a pulled stream.
+  m_ctx->flags |= AV_CODEC_FLAG_LOW_DELAY;
+  m_ctx->thread_count = 1;
+  if (avcodec_open2(m_ctx, codec, nullptr) < 0) {
+    avcodec_free_context(&m_ctx);
+    return;
+  }
+  m_packet = av_packet_alloc();
+}
+
+H264Decoder::~H264Decoder() {
+  av_packet_free(&m_packet);
+  avcodec_free_context(&m_ctx);
+}
+
+bool H264Decoder::decode(const uint8_t* data, int size, std::vector<Picture>* out) {
+  if (!ok()) return false;
+  av_packet_unref(m_packet);
+  if (av_new_packet(m_packet, size) < 0) return false;
+  std::copy(data, data + size, m_packet->data);
+  if (avcodec_send_packet(m_ctx, m_packet) < 0) return false;
+  return drain(out);
+}
+
+bool H264Decoder::drain(std::vector<Picture>* out) {
+  // Each packet yields at most a few pictures; the bound only guards a
+  // decoder that misbehaves.
+  for (int i = 0; i < 16; ++i) {
+    std::shared_ptr<AVFrame> frame(av_frame_alloc(), [](AVFrame* f) { av_frame_free(&f); });
+    const int rc = avcodec_receive_frame(m_ctx, frame.get());
+    if (rc == AVERROR(EAGAIN) || rc == AVERROR_EOF) return true;
+    if (rc < 0) return false;
+    Picture pic;
+    pic.key = frame->key_frame != 0;
+    pic.corrupt = frame->decode_error_flags != 0 || (frame->flags & AV_FRAME_FLAG_CORRUPT);
+    pic.width = frame->width;
+    pic.height = frame->height;
+    pic.frame = frame;
+    out->push_back(pic);
+  }
+  return false;
+}
+
+int H264Decoder::profile() const { return m_ctx ? m_ctx->profile : FF_PROFILE_UNKNOWN; }
