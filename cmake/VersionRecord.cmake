@@ -1,4 +1,38 @@
-# corvane_add_version_record(<target>): gives <target> the version record that
-# GetFileVersionInfoW reads back from the built file. Filled in by the kernel layer.
+# corvane_add_version_record(<target>): gives an executable or shared library
+# the version record (the fields of VS_FIXEDFILEINFO, from the project version)
+# in an ELF note, which GetFileVersionInfoW reads back from the built file.
+set(CORVANE_VERSION_RECORD_TEMPLATE ${CMAKE_CURRENT_LIST_DIR}/VersionRecord.c.in)
+
 function(corvane_add_version_record target)
+  get_target_property(type ${target} TYPE)
+  if(type STREQUAL "EXECUTABLE")
+    set(CORVANE_RECORD_FILE_TYPE 1)
+  elseif(type STREQUAL "SHARED_LIBRARY" OR type STREQUAL "MODULE_LIBRARY")
+    set(CORVANE_RECORD_FILE_TYPE 2)
+  else()
+    # In a static or object library the note would reach every file linked
+    # with it, beside that file's own.
+    message(FATAL_ERROR "corvane_add_version_record: ${target} is a ${type}, not a program or shared library")
+  endif()
+  set(parts)
+  foreach(part MAJOR MINOR PATCH TWEAK)
+    set(value "${PROJECT_VERSION_${part}}")
+    if(value STREQUAL "")
+      set(value 0)
+    endif()
+    if(value GREATER 65535)
+      message(FATAL_ERROR "corvane_add_version_record: version part ${part} (${value}) does not fit 16 bits")
+    endif()
+    list(APPEND parts ${value})
+  endforeach()
+  list(GET parts 0 major)
+  list(GET parts 1 minor)
+  list(GET parts 2 patch)
+  list(GET parts 3 tweak)
+  math(EXPR CORVANE_RECORD_MS "(${major} << 16) | ${minor}" OUTPUT_FORMAT HEXADECIMAL)
+  math(EXPR CORVANE_RECORD_LS "(${patch} << 16) | ${tweak}" OUTPUT_FORMAT HEXADECIMAL)
+  set(CORVANE_RECORD_TARGET ${target})
+  set(source ${CMAKE_CURRENT_BINARY_DIR}/${target}_version_record.c)
+  configure_file(${CORVANE_VERSION_RECORD_TEMPLATE} ${source} @ONLY)
+  target_sources(${target} PRIVATE ${source})
 endfunction()

@@ -7,7 +7,7 @@
 
 #include "KernelObject.h"
 #include "NamedPresence.h"
-#include "OwnedFd.h"
+#include "UniqueFd.h"
 
 class FileMappingObject : public KernelObject {
  public:
@@ -15,7 +15,7 @@ class FileMappingObject : public KernelObject {
   // after its handle is closed, as on Windows.
   struct Section {
     std::unique_ptr<NamedPresence> presence;  // named: the file is the memory
-    OwnedFd anonymous;                        // unnamed: a memfd
+    UniqueFd anonymous;                        // unnamed: a memfd
     size_t size = 0;
     bool writable = true;
     int fd() const { return presence ? presence->fd() : anonymous.get(); }

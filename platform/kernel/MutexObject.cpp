@@ -44,7 +44,7 @@ MutexTable& TheMutexTable() {
 
 }  // namespace
 
-MutexObject::MutexObject(std::unique_ptr<NamedPresence> presence, OwnedFd owner)
+MutexObject::MutexObject(std::unique_ptr<NamedPresence> presence, UniqueFd owner)
     : presence_(std::move(presence)), owner_(std::move(owner)) {}
 
 static bool TryOwnerLock(void* context, int sliceMs) {
@@ -127,7 +127,7 @@ static std::shared_ptr<MutexObject> OpenNamedMutex(const std::wstring& name, boo
     table.byPath.erase(it);
   }
   const std::string ownerPath = path + ".owner";
-  OwnedFd owner(open(ownerPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
+  UniqueFd owner(open(ownerPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
   if (!owner.valid()) {
     const int err = errno;
     qWarning("kernel: open(%s) failed, errno %d", ownerPath.c_str(), err);

@@ -9,7 +9,7 @@
 #include <mutex>
 
 #include "NamedPresence.h"
-#include "OwnedFd.h"
+#include "UniqueFd.h"
 
 class MutexObject {
  public:
@@ -18,14 +18,14 @@ class MutexObject {
   // Named: presence in the object, and the file whose flock is the ownership
   // between processes; its first byte is 1 while an owner holds it, so the
   // next owner learns that a holder died with it.
-  MutexObject(std::unique_ptr<NamedPresence> presence, OwnedFd owner);
+  MutexObject(std::unique_ptr<NamedPresence> presence, UniqueFd owner);
 
   DWORD Acquire(DWORD milliseconds);
   BOOL Release();
 
  private:
   std::unique_ptr<NamedPresence> presence_;
-  OwnedFd owner_;
+  UniqueFd owner_;
   std::mutex lock_;
   std::condition_variable released_;
   DWORD ownerThread_ = 0;  // the thread that owns it, or is taking the flock

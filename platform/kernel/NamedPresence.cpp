@@ -21,28 +21,28 @@ static std::string FolderOf(const std::string& path) { return path.substr(0, pat
 
 // Held only while a process decides whether it is first or last, never while
 // it waits on the object itself.
-static OwnedFd LockGate(const std::string& folder, DWORD* error) {
+static UniqueFd LockGate(const std::string& folder, DWORD* error) {
   const std::string path = folder + "/gate.lock";
-  OwnedFd gate(open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
+  UniqueFd gate(open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
   if (!gate.valid() || RetryFlock(gate.get(), LOCK_EX) != 0) {
     const int err = errno;
     qWarning("kernel: gate %s failed, errno %d", path.c_str(), err);
     *error = Win32ErrorFromErrno(err);
-    return OwnedFd();
+    return UniqueFd();
   }
   return gate;
 }
 
-NamedPresence::NamedPresence(std::string folder, OwnedFd fd, Hook onLastLeave)
+NamedPresence::NamedPresence(std::string folder, UniqueFd fd, Hook onLastLeave)
     : folder_(std::move(folder)), fd_(std::move(fd)), onLastLeave_(std::move(onLastLeave)) {}
 
 std::unique_ptr<NamedPresence> NamedPresence::Join(const std::string& path, bool create, const Hook& onCreate,
                                                    Hook onLastLeave, bool* created, DWORD* error) {
   *created = false;
   const std::string folder = FolderOf(path);
-  OwnedFd gate = LockGate(folder, error);
+  UniqueFd gate = LockGate(folder, error);
   if (!gate.valid()) return nullptr;
-  OwnedFd fd(open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW | (create ? O_CREAT : 0), 0600));
+  UniqueFd fd(open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW | (create ? O_CREAT : 0), 0600));
   if (!fd.valid()) {
     const int err = errno;
     if (err != ENOENT) qWarning("kernel: open(%s) failed, errno %d", path.c_str(), err);
@@ -82,7 +82,7 @@ std::unique_ptr<NamedPresence> NamedPresence::Join(const std::string& path, bool
 NamedPresence::~NamedPresence() {
   if (!onLastLeave_) return;
   DWORD error = ERROR_SUCCESS;
-  OwnedFd gate = LockGate(folder_, &error);
+  UniqueFd gate = LockGate(folder_, &error);
   if (!gate.valid()) return;
   // If the upgrade fails another holder remains; we are leaving either way.
   if (RetryFlock(fd_.get(), LOCK_EX | LOCK_NB) == 0) onLastLeave_(fd_.get());

@@ -14,7 +14,7 @@
 #include <memory>
 #include <string>
 
-#include "OwnedFd.h"
+#include "UniqueFd.h"
 
 class NamedPresence {
  public:
@@ -31,9 +31,9 @@ class NamedPresence {
   int fd() const { return fd_.get(); }
 
  private:
-  NamedPresence(std::string folder, OwnedFd fd, Hook onLastLeave);
+  NamedPresence(std::string folder, UniqueFd fd, Hook onLastLeave);
 
   std::string folder_;
-  OwnedFd fd_;
+  UniqueFd fd_;
   Hook onLastLeave_;
 };

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "IniFile.h"
-#include "OwnedFd.h"
+#include "UniqueFd.h"
 
 // Larger files are not profiles the system wrote; refusing them keeps a
 // stray path from pulling a huge file into memory.
@@ -48,7 +48,7 @@ static DWORD OpenError(int err) { return err == ENOENT ? ERROR_PATH_NOT_FOUND : 
 enum class ReadResult { Ok, Missing, Failed };
 
 static ReadResult ReadWholeFile(const std::string& path, std::string* bytes, int* error) {
-  OwnedFd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  UniqueFd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC));
   if (!fd.valid()) {
     *error = errno;
     return *error == ENOENT ? ReadResult::Missing : ReadResult::Failed;
@@ -102,7 +102,7 @@ static bool ReplaceAtomically(const std::string& path, const std::string& bytes,
   const std::string temp = SiblingPath(path, ".tmp");
   // Only a writer holding the lock uses the temporary, so one left by a killed
   // writer is simply overwritten.
-  OwnedFd fd(open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666));
+  UniqueFd fd(open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666));
   if (!fd.valid()) {
     *error = OpenError(errno);
     qWarning("ini: open(%s) failed, errno %d", temp.c_str(), errno);
@@ -117,7 +117,7 @@ static bool ReplaceAtomically(const std::string& path, const std::string& bytes,
     return false;
   }
   // The rename itself reaches the disk with the folder.
-  OwnedFd folder(open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  UniqueFd folder(open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (folder.valid()) fsync(folder.get());
   return true;
 }
@@ -209,7 +209,7 @@ BOOL WritePrivateProfileStringW(LPCWSTR appName, LPCWSTR keyName, LPCWSTR value,
   // Writers of other threads and processes wait here, so each one's
   // read-modify-write sees the keys the others added.
   const std::string lockPath = SiblingPath(path, ".lock");
-  OwnedFd lock(open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666));
+  UniqueFd lock(open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666));
   if (!lock.valid()) {
     const int err = errno;
     qWarning("ini: open(%s) failed, errno %d", lockPath.c_str(), err);

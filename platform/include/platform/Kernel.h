@@ -16,7 +16,11 @@ HANDLE GetCurrentProcess();  // a pseudo handle, never closed
 DWORD GetCurrentProcessId();
 DWORD GetCurrentThreadId();
 
-// Processes.
+// Processes. A command line is split with the Windows quoting rules and
+// started without a shell; the child inherits no descriptor beyond 0-2.
+// Linux keeps 8 bits of an exit status (-1 reads as 255); only the code given
+// to TerminateProcess is kept whole, in our own handle. A child ended by a
+// signal we did not send reports 128 + the signal number.
 #define STARTF_USESHOWWINDOW 0x00000001u
 #define SW_HIDE 0
 #define SW_SHOWNORMAL 1
@@ -27,6 +31,7 @@ DWORD GetCurrentThreadId();
 #define PROCESS_QUERY_LIMITED_INFORMATION 0x1000u
 #define STILL_ACTIVE 259u
 #define CREATE_NO_WINDOW 0x08000000u
+#define ERROR_DIRECTORY 267u  // the current folder given to CreateProcess is not one
 
 struct STARTUPINFOA {
   DWORD cb;
@@ -71,23 +76,40 @@ BOOL CreateProcessW(LPCWSTR applicationName, LPWSTR commandLine, LPSECURITY_ATTR
                     LPVOID environment, LPCWSTR currentDirectory, LPSTARTUPINFOW startupInfo,
                     LPPROCESS_INFORMATION processInformation);
 HANDLE OpenProcess(DWORD desiredAccess, BOOL inheritHandle, DWORD processId);
+// Refused (ERROR_ACCESS_DENIED) when the process has ended or its pid now runs
+// another executable than when the handle was opened.
 BOOL TerminateProcess(HANDLE process, UINT exitCode);
+// The code of a process we did not start is unknown once its parent has
+// reaped it: FALSE with ERROR_NOT_SUPPORTED.
 BOOL GetExitCodeProcess(HANDLE process, LPDWORD exitCode);
 
 // Module, folders, time, version.
+// Only the null module (the running executable, also when a shared library
+// asks) is supported.
 DWORD GetModuleFileNameW(HMODULE module, LPWSTR fileName, DWORD size);
 BOOL SetCurrentDirectoryW(LPCWSTR pathName);
 DWORD GetCurrentDirectoryW(DWORD bufferLength, LPWSTR buffer);
 void Sleep(DWORD milliseconds);
 DWORD GetTickCount();
-DWORD GetVersion();
+DWORD GetVersion();  // 6.2, as newer Windows reports to programs without a manifest
 
-// Private-profile ini files.
+// Private-profile ini files, UTF-8 on disk. Every write replaces the file
+// atomically under a lock (".<name>.lock" beside it), so a killed writer or a
+// writer in another process never loses or half-writes it. Names and values
+// that would break the line structure (line breaks, '=' in a key, ']' in a
+// section) are refused with ERROR_INVALID_PARAMETER.
 DWORD GetPrivateProfileStringW(LPCWSTR appName, LPCWSTR keyName, LPCWSTR defaultValue, LPWSTR returnedString,
                                DWORD size, LPCWSTR fileName);
 BOOL WritePrivateProfileStringW(LPCWSTR appName, LPCWSTR keyName, LPCWSTR value, LPCWSTR fileName);
 
-// File version records.
+// File version records, read from the ELF note that corvane_add_version_record
+// (cmake/VersionRecord.cmake) puts in each executable and shared library. A
+// file without one fails with ERROR_RESOURCE_TYPE_NOT_FOUND. The only sub-block
+// is "\\", the VS_FIXEDFILEINFO.
+#define VS_FFI_SIGNATURE 0xFEEF04BDu
+#define VS_FFI_STRUCVERSION 0x00010000u
+#define VFT_APP 0x00000001u
+#define VFT_DLL 0x00000002u
 struct VS_FIXEDFILEINFO {
   DWORD dwSignature;  // 0xFEEF04BD
   DWORD dwStrucVersion;
@@ -107,7 +129,11 @@ DWORD GetFileVersionInfoSizeW(LPCWSTR fileName, LPDWORD handle);
 BOOL GetFileVersionInfoW(LPCWSTR fileName, DWORD handle, DWORD length, LPVOID data);
 BOOL VerQueryValueW(LPCVOID block, LPCWSTR subBlock, LPVOID* buffer, UINT* length);
 
-// Named kernel objects, alive while some process holds them open.
+// Named kernel objects, alive while some process holds them open: files in a
+// per-user runtime folder, with flock marking who holds them. A mapping or
+// event nobody holds is new (zero-filled, unsignalled) for its next creator;
+// a mutex whose holder died gives WAIT_ABANDONED to its next owner. Only
+// page-file backed mappings (file INVALID_HANDLE_VALUE) exist.
 #define PAGE_READONLY 0x02u
 #define PAGE_READWRITE 0x04u
 #define FILE_MAP_WRITE 0x0002u

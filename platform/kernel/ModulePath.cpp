@@ -1,0 +1,72 @@
+#include <platform/Kernel.h>
+#include <platform/Strings.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QtGlobal>
+#include <cerrno>
+#include <string>
+#include <vector>
+
+// The link of a file replaced or removed since we started ends in
+// " (deleted)"; the folder we ran from is still the one the caller wants.
+static std::string WithoutDeletedMark(std::string path) {
+  static const std::string kMark = " (deleted)";
+  struct stat info;
+  if (path.size() > kMark.size() && path.compare(path.size() - kMark.size(), kMark.size(), kMark) == 0 &&
+      lstat(path.c_str(), &info) != 0) {
+    path.resize(path.size() - kMark.size());
+  }
+  return path;
+}
+
+// /proc/self/exe names the executable of the process whichever module asks,
+// which is what the design wants from the SDK library too.
+static std::string ExecutablePath() {
+  for (size_t capacity = 256; capacity <= (1u << 16); capacity *= 2) {
+    std::vector<char> buffer(capacity);
+    const ssize_t length = readlink("/proc/self/exe", buffer.data(), buffer.size());
+    if (length < 0) return std::string();
+    if (static_cast<size_t>(length) < buffer.size()) {
+      return WithoutDeletedMark(std::string(buffer.data(), static_cast<size_t>(length)));
+    }
+  }
+  errno = ENAMETOOLONG;
+  return std::string();
+}
+
+DWORD GetModuleFileNameW(HMODULE module, LPWSTR fileName, DWORD size) {
+  if (module) {
+    qWarning("GetModuleFileNameW: only the null module is supported");
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return 0;
+  }
+  if (!fileName && size != 0) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return 0;
+  }
+  const std::string path = ExecutablePath();
+  if (path.empty()) {
+    const int err = errno;
+    qWarning("GetModuleFileNameW: readlink(/proc/self/exe) failed, errno %d", err);
+    SetLastError(Win32ErrorFromErrno(err));
+    return 0;
+  }
+  const std::wstring wide = Utf8ToWide(path);
+  if (size == 0) {
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return 0;
+  }
+  // Too small: as Windows since Vista, the path cut to size - 1 characters and
+  // terminated, the size returned and ERROR_INSUFFICIENT_BUFFER.
+  if (wide.size() >= size) {
+    wide.copy(fileName, size - 1);
+    fileName[size - 1] = L'\0';
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return size;
+  }
+  wide.copy(fileName, wide.size());
+  fileName[wide.size()] = L'\0';
+  SetLastError(ERROR_SUCCESS);
+  return static_cast<DWORD>(wide.size());
+}
