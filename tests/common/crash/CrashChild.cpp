@@ -1,0 +1,168 @@
+// Installs the crash-dump writer and crashes on purpose, as the mode says.
+// Usage: crash_child <mode> <folder>. In <folder> it leaves "child-report.txt"
+// (what the test cannot learn from outside: the thread count at crash time,
+// the crashing thread and function) and, from OnDumped, "ondumped.mark".
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <QByteArray>
+#include <QString>
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "MiniDumpMakeCtrl.h"
+
+#define CRASHER extern "C" __attribute__((noinline, no_sanitize("address", "undefined")))
+
+volatile int g_sink;
+
+CRASHER void CrashByNullWrite() {
+  int* volatile target = nullptr;
+  *target = 42;
+}
+
+CRASHER void CrashByDivideByZero() {
+  volatile int zero = 0;
+  g_sink = 7 / zero;
+}
+
+CRASHER void CrashByIllegalInstruction() { __builtin_trap(); }
+
+CRASHER void CrashByAbort() {
+  abort();
+  g_sink = 1;  // keeps the return address inside this function
+}
+
+namespace {
+
+class CrashApp : public CMiniDumpMakeCtrl {
+ protected:
+  void GetDumpInfo(const QString& dumpPath, QByteArray& text) override {
+    text.append("child info: ").append(dumpPath.toUtf8()).append('\n');
+    m_dumpPath = dumpPath.toStdString();
+  }
+  // Records the dump's size as OnDumped sees it, to show the file was
+  // complete by then.
+  void OnDumped() override {
+    struct stat info {};
+    const long long size = stat(m_dumpPath.c_str(), &info) == 0 ? static_cast<long long>(info.st_size) : -1;
+    char line[128];
+    const int length = snprintf(line, sizeof(line), "%s %lld\n", m_dumpPath.c_str(), size);
+    const int fd = open("ondumped.mark", O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) return;
+    if (write(fd, line, static_cast<size_t>(length)) != length) perror("ondumped.mark");
+    close(fd);
+  }
+
+ private:
+  std::string m_dumpPath;
+};
+
+int CountTasks() {
+  DIR* dir = opendir("/proc/self/task");
+  if (!dir) return -1;
+  int count = 0;
+  while (dirent* entry = readdir(dir)) count += entry->d_name[0] != '.';
+  closedir(dir);
+  return count;
+}
+
+// True once the thread sleeps in the kernel, where the dump can read its registers.
+bool IsSleeping(long tid) {
+  const std::string path = "/proc/self/task/" + std::to_string(tid) + "/stat";
+  FILE* file = fopen(path.c_str(), "r");
+  if (!file) return false;
+  char text[512] = {};
+  const size_t length = fread(text, 1, sizeof(text) - 1, file);
+  fclose(file);
+  const char* state = strrchr(text, ')');  // the name in parentheses may hold spaces
+  return length > 0 && state && state[1] == ' ' && state[2] == 'S';
+}
+
+void Report(const char* function, void (*address)()) {
+  FILE* report = fopen("child-report.txt", "w");
+  if (!report) return;
+  fprintf(report, "tasks %d\ntid %ld\nfunction %s %p\n", CountTasks(), syscall(SYS_gettid), function,
+          reinterpret_cast<void*>(address));
+  fclose(report);
+}
+
+struct Crash {
+  const char* mode;
+  const char* function;
+  void (*run)();
+  bool onWorker;
+};
+
+const Crash kCrashes[] = {
+    {"null-write", "CrashByNullWrite", CrashByNullWrite, false},
+    {"divide", "CrashByDivideByZero", CrashByDivideByZero, false},
+    {"illegal", "CrashByIllegalInstruction", CrashByIllegalInstruction, false},
+    {"abort", "CrashByAbort", CrashByAbort, false},
+    {"worker-null-write", "CrashByNullWrite", CrashByNullWrite, true},
+    {"uninstalled", "CrashByNullWrite", CrashByNullWrite, false},
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 3 || chdir(argv[2]) != 0) {
+    fprintf(stderr, "usage: crash_child <mode> <folder>\n");
+    return 2;
+  }
+  const Crash* crash = nullptr;
+  for (const Crash& candidate : kCrashes) {
+    if (strcmp(candidate.mode, argv[1]) == 0) crash = &candidate;
+  }
+  if (!crash) {
+    fprintf(stderr, "crash_child: unknown mode %s\n", argv[1]);
+    return 2;
+  }
+  // The default action of the crash signals would leave a core file behind.
+  const rlimit noCore{0, 0};
+  setrlimit(RLIMIT_CORE, &noCore);
+
+  // Idle threads blocked in the kernel, as a real client has: the dump must
+  // list them too. They never wake: the process ends by the crash.
+  int idle[2];
+  if (pipe(idle) != 0) return 3;
+  std::vector<std::thread> sleepers;
+  std::atomic<long> sleeperTids[3] = {};
+  for (std::atomic<long>& tid : sleeperTids) {
+    sleepers.emplace_back([fd = idle[0], &tid] {
+      tid = syscall(SYS_gettid);
+      char byte;
+      while (read(fd, &byte, 1) != 0) {
+      }
+    });
+  }
+  for (std::atomic<long>& tid : sleeperTids) {
+    for (int wait = 0; wait < 500 && (tid == 0 || !IsSleeping(tid)); ++wait) usleep(10 * 1000);
+  }
+
+  static CrashApp app;
+  CMiniDumpMakeCtrl::InstallFilter(&app);
+  if (strcmp(crash->mode, "uninstalled") == 0) CMiniDumpMakeCtrl::InstallFilter(nullptr);
+
+  if (crash->onWorker) {
+    std::thread worker([crash] {
+      Report(crash->function, crash->run);
+      crash->run();
+    });
+    worker.join();
+  } else {
+    Report(crash->function, crash->run);
+    crash->run();
+  }
+  fprintf(stderr, "crash_child: %s did not crash\n", crash->mode);
+  return 4;
+}
