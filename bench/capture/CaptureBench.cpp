@@ -1,0 +1,117 @@
+// CatchScreenDIB against bare XShmGetImage of the same rectangle (the floor),
+// for the whole screen, one window and an area. Prints p50/p95 in ms.
+#include <QString>
+
+#include "ScreenInfo.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XShm.h>
+#include <sys/ipc.h>
+#include <sys/shm.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+namespace {
+
+constexpr int kRounds = 200;
+
+struct Figures {
+  double p50;
+  double p95;
+};
+
+Figures Measure(const std::function<bool()>& step) {
+  std::vector<double> times;
+  for (int i = 0; i < kRounds; ++i) {
+    const auto start = std::chrono::steady_clock::now();
+    if (!step()) return {-1, -1};
+    times.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+  }
+  std::sort(times.begin(), times.end());
+  return {times[times.size() / 2], times[times.size() * 95 / 100]};
+}
+
+// Bare XShmGetImage of a rectangle into a segment of its size.
+Figures Floor(Display* display, const RECT& r) {
+  const int w = r.right - r.left, h = r.bottom - r.top;
+  XShmSegmentInfo info{};
+  XImage* image = XShmCreateImage(display, DefaultVisual(display, 0), DefaultDepth(display, 0), ZPixmap, nullptr,
+                                  &info, w, h);
+  info.shmid = shmget(IPC_PRIVATE, static_cast<size_t>(image->bytes_per_line) * h, IPC_CREAT | 0600);
+  info.shmaddr = image->data = static_cast<char*>(shmat(info.shmid, nullptr, 0));
+  info.readOnly = False;
+  XShmAttach(display, &info);
+  XSync(display, False);
+  shmctl(info.shmid, IPC_RMID, nullptr);
+  const Figures figures = Measure([&] {
+    return XShmGetImage(display, DefaultRootWindow(display), image, r.left, r.top, AllPlanes) == True;
+  });
+  XShmDetach(display, &info);
+  XSync(display, False);
+  shmdt(info.shmaddr);
+  image->data = nullptr;
+  XDestroyImage(image);
+  return figures;
+}
+
+void Row(Display* display, const char* name, CScreenInfo& info) {
+  if (info.CatchScreenDIB() != 0) {
+    std::printf("%-12s capture failed\n", name);
+    return;
+  }
+  const RECT bound = info.GetCatchAreaCfg().GetBoundRect();
+  const Figures capture = Measure([&] { return info.CatchScreenDIB() == 0; });
+  const Figures floor = Floor(display, bound);
+  std::printf("%-12s %4ldx%-4ld  %8.3f %8.3f  %8.3f %8.3f  %6.2f\n", name, static_cast<long>(bound.right - bound.left),
+              static_cast<long>(bound.bottom - bound.top), capture.p50, capture.p95, floor.p50, floor.p95,
+              capture.p50 / floor.p50);
+}
+
+}  // namespace
+
+int main() {
+  Display* display = XOpenDisplay(nullptr);
+  if (display == nullptr) {
+    std::fprintf(stderr, "no X display\n");
+    return 1;
+  }
+  // One shared window of this process among a few others.
+  const unsigned long pid = static_cast<unsigned long>(getpid());
+  Window windows[4];
+  for (int i = 0; i < 4; ++i) {
+    windows[i] = XCreateSimpleWindow(display, DefaultRootWindow(display), 200 + i * 150, 150 + i * 100, 800, 500, 0, 0,
+                                     0x336699u * (i + 1));
+    if (i == 1) {
+      XChangeProperty(display, windows[i], XInternAtom(display, "_NET_WM_PID", False), XA_CARDINAL, 32,
+                      PropModeReplace, reinterpret_cast<const unsigned char*>(&pid), 1);
+    }
+    XMapWindow(display, windows[i]);
+  }
+  XSync(display, False);
+  std::printf("%d rounds each; ms\n%-12s %9s  %8s %8s  %8s %8s  %6s\n", kRounds, "case", "size", "p50", "p95",
+              "floor50", "floor95", "ratio");
+  {
+    CScreenInfo info(0);
+    Row(display, "screen", info);
+  }
+  {
+    CScreenInfo info(0);
+    info.GetCatchAreaCfg().AddProcessIds({static_cast<DWORD>(pid)});
+    Row(display, "window", info);
+  }
+  {
+    CScreenInfo info(0);
+    info.GetCatchAreaCfg().AddAreas({RECT{100, 100, 900, 700}});
+    Row(display, "area", info);
+  }
+  for (Window w : windows) XDestroyWindow(display, w);
+  XCloseDisplay(display);
+  return 0;
+}

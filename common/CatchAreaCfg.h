@@ -1,0 +1,41 @@
+// What a capture covers: rectangles, the windows of some processes, or some
+// windows with their descendants; and the fill for everything else.
+#pragma once
+
+#include <list>
+#include <set>
+
+#include <platform/Gdi.h>
+
+class CatchAreaCfg {
+ public:
+  CatchAreaCfg();
+  CatchAreaCfg(const CatchAreaCfg&) = delete;
+  CatchAreaCfg& operator=(const CatchAreaCfg&) = delete;
+  virtual ~CatchAreaCfg();
+
+  void AddAreas(const std::list<RECT>& areas);
+  void AddProcessIds(const std::set<DWORD>& processIds);
+  void AddWindows(const std::set<HWND>& windows);
+  void SetFillColor(COLORREF color);
+  bool IsEmpty() const;
+  void ResetRgn();
+  // Computes the bounding rectangle and the capture region inside the monitor.
+  void BuildCatchRgn(const RECT& monitorRect);
+  RECT GetBoundRect() const { return m_boundRect; }
+
+  int GetMode() const { return m_mode; }
+  HBRUSH GetFillBrush() const { return m_fillBrush; }
+  // Null when the whole bounding rectangle is captured.
+  HRGN GetCatchRgn() const { return m_catchRgn; }
+
+ private:
+  std::list<RECT> m_areas;
+  std::set<DWORD> m_processIds;
+  std::set<HWND> m_windows;
+  int m_mode;
+  HBITMAP m_fillBitmap = nullptr;  // not owned
+  HBRUSH m_fillBrush = nullptr;
+  RECT m_boundRect{0, 0, 0, 0};
+  HRGN m_catchRgn = nullptr;
+};

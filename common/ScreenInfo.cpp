@@ -1,0 +1,158 @@
+#include "ScreenInfo.h"
+
+#include <platform/Kernel.h>
+#include <platform/User.h>
+
+#include "CursorImage.h"
+#include "Monitor.h"
+
+namespace {
+
+// The fill for excluded parts when the caller chose none: red 141, green 180, blue 226.
+constexpr COLORREF kDefaultFill = 0xE2B48D;
+
+int Width(const RECT& rect) { return rect.right - rect.left; }
+int Height(const RECT& rect) { return rect.bottom - rect.top; }
+
+// Frees a copied cursor on every way out of DrawCursor.
+class IconOwner {
+ public:
+  explicit IconOwner(HICON icon) : m_icon(icon) {}
+  ~IconOwner() {
+    if (m_icon != nullptr) DestroyIcon(m_icon);
+  }
+  IconOwner(const IconOwner&) = delete;
+  IconOwner& operator=(const IconOwner&) = delete;
+
+ private:
+  HICON m_icon;
+};
+
+class BitmapOwner {
+ public:
+  explicit BitmapOwner(HBITMAP bitmap) : m_bitmap(bitmap) {}
+  ~BitmapOwner() {
+    if (m_bitmap != nullptr) DeleteObject(m_bitmap);
+  }
+  BitmapOwner(const BitmapOwner&) = delete;
+  BitmapOwner& operator=(const BitmapOwner&) = delete;
+
+ private:
+  HBITMAP m_bitmap;
+};
+
+}  // namespace
+
+CScreenInfo::CScreenInfo(int monitorIndex) { SetCurMonitor(monitorIndex); }
+
+CScreenInfo::~CScreenInfo() {
+  ReleaseDIB();
+  ReleaseDCs();
+}
+
+int CScreenInfo::SetCurMonitor(int monitorIndex) {
+  m_monitorIndex = monitorIndex;
+  if (!CMonitors().GetMonitor(monitorIndex).IsValid()) return 0;
+  ReleaseDIB();
+  ReleaseDCs();
+  m_screenDC = CreateDCW(L"DISPLAY", nullptr, nullptr, nullptr);
+  m_memDC = m_screenDC != nullptr ? CreateCompatibleDC(m_screenDC) : nullptr;
+  return m_screenDC != nullptr && m_memDC != nullptr ? 1 : 0;
+}
+
+bool CScreenInfo::IsMonitorValid() const { return CMonitors().GetMonitor(m_monitorIndex).IsValid(); }
+
+QSize CScreenInfo::GetDIBSize() const { return QSize(Width(m_dibRect), Height(m_dibRect)); }
+
+void CScreenInfo::ReleaseDIB() {
+  if (m_dib != nullptr) DeleteObject(m_dib);
+  m_dib = nullptr;
+  m_dibBits = nullptr;
+  m_dibBytes = 0;
+  // Without a DIB there is no size either, so the next capture makes a new one.
+  m_dibRect = RECT{0, 0, 0, 0};
+}
+
+void CScreenInfo::ReleaseDCs() {
+  if (m_memDC != nullptr) DeleteDC(m_memDC);
+  if (m_screenDC != nullptr) DeleteDC(m_screenDC);
+  m_memDC = nullptr;
+  m_screenDC = nullptr;
+}
+
+int CScreenInfo::CreateDIB(const RECT& rect) {
+  ReleaseDIB();
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  info.bmiHeader.biWidth = Width(rect);
+  info.bmiHeader.biHeight = -Height(rect);  // top-down
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = static_cast<WORD>(m_bitsPerPixel);
+  info.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  SetLastError(ERROR_SUCCESS);
+  m_dib = CreateDIBSection(m_screenDC, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  if (m_dib == nullptr) {
+    const DWORD error = GetLastError();
+    // 0 would read as "captured" with no picture behind it.
+    return error != ERROR_SUCCESS ? static_cast<int>(error) : static_cast<int>(ERROR_NOT_ENOUGH_MEMORY);
+  }
+  m_dibBits = static_cast<unsigned char*>(bits);
+  m_dibBytes = Width(rect) * Height(rect) * (m_bitsPerPixel / 8);
+  return kCaptured;
+}
+
+int CScreenInfo::CatchScreenDIB() {
+  if (m_screenDC == nullptr || m_memDC == nullptr) return kNoDC;
+  const CMonitor monitor = CMonitors().GetMonitor(m_monitorIndex);
+  RECT monitorRect{};
+  if (!monitor.IsValid() || !monitor.GetMonitorRect(monitorRect)) return kNoArea;
+  if (Width(monitorRect) <= 0 || Height(monitorRect) <= 0) return kNoArea;
+  m_area.BuildCatchRgn(monitorRect);
+  const RECT bound = m_area.GetBoundRect();
+  if (Width(bound) <= 0 || Height(bound) <= 0) return kNoArea;
+  if (m_dib == nullptr || Width(bound) != Width(m_dibRect) || Height(bound) != Height(m_dibRect)) {
+    const int result = CreateDIB(bound);
+    if (result != kCaptured) return result;
+  }
+  m_dibRect = bound;
+  const DWORD rop = m_area.GetMode() == 2 ? SRCCOPY | CAPTUREBLT : SRCCOPY;
+  HGDIOBJ previous = SelectObject(m_memDC, m_dib);
+  HRGN clip = m_area.GetCatchRgn();
+  if (clip != nullptr) {
+    if (m_area.GetFillBrush() == nullptr) m_area.SetFillColor(kDefaultFill);
+    const RECT whole{0, 0, Width(bound), Height(bound)};
+    FillRect(m_memDC, &whole, m_area.GetFillBrush());
+    OffsetRgn(clip, -bound.left, -bound.top);
+    SelectClipRgn(m_memDC, clip);
+  }
+  BitBlt(m_memDC, 0, 0, Width(bound), Height(bound), m_screenDC, bound.left, bound.top, rop);
+  POINT cursor{};
+  if (m_drawCursor && GetCursorPos(&cursor)) DrawCursor(cursor.x - bound.left, cursor.y - bound.top);
+  SelectObject(m_memDC, previous);
+  if (clip != nullptr) SelectClipRgn(m_memDC, nullptr);
+  return kCaptured;
+}
+
+bool CScreenInfo::DrawCursor(int x, int y) {
+  if (m_dibBits == nullptr) return false;
+  CURSORINFO cursorInfo{};
+  cursorInfo.cbSize = sizeof(cursorInfo);
+  if (!GetCursorInfo(&cursorInfo)) return false;
+  HICON icon = CopyIcon(cursorInfo.hCursor);
+  if (icon == nullptr) return false;
+  IconOwner iconOwner(icon);
+  ICONINFO iconInfo{};
+  if (!GetIconInfo(icon, &iconInfo)) return false;
+  BitmapOwner maskOwner(iconInfo.hbmMask);
+  BitmapOwner colorOwner(iconInfo.hbmColor);
+  BitmapBytes mask, color;
+  if (!ReadBitmapBytes(iconInfo.hbmMask, mask)) return false;
+  const bool hasColor = iconInfo.hbmColor != nullptr;
+  if (hasColor && !ReadBitmapBytes(iconInfo.hbmColor, color)) return false;
+  CursorImage image;
+  if (!MakeCursorImage(mask, hasColor ? &color : nullptr, image)) return false;
+  BlendCursorImage(image, x - static_cast<int>(iconInfo.xHotspot), y - static_cast<int>(iconInfo.yHotspot), m_dibBits,
+                   Width(m_dibRect), Height(m_dibRect));
+  return true;
+}

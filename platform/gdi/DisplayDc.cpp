@@ -1,0 +1,190 @@
+#include "DeviceContexts.h"
+
+#include <QtGlobal>
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XShm.h>
+
+#include <cstring>
+#include <vector>
+
+namespace {
+
+// XDestroyImage would free the pixels and the segment record, which are not
+// the image's: only the structure is let go.
+void FreeImageHeader(XImage* image) {
+  image->data = nullptr;
+  image->obdata = nullptr;
+  XDestroyImage(image);
+}
+
+bool IsBgrx(const Visual* visual, int depth) {
+  return (depth == 24 || depth == 32) && visual->red_mask == 0xff0000 && visual->green_mask == 0xff00 &&
+         visual->blue_mask == 0xff;
+}
+
+// Pixels of the rectangle outside the region, kept aside while X writes whole rows.
+struct SavedPixels {
+  QRect rect;
+  std::vector<uint8_t> bytes;
+};
+
+std::vector<SavedPixels> SaveOutside(const BitmapObject& bitmap, const QRect& rows, const QRegion& keep) {
+  std::vector<SavedPixels> saved;
+  const QRegion outside = QRegion(rows) - keep;
+  for (const QRect& rect : outside) {
+    SavedPixels part{rect, std::vector<uint8_t>(static_cast<size_t>(rect.width()) * 4 * rect.height())};
+    for (int y = 0; y < rect.height(); ++y) {
+      memcpy(part.bytes.data() + static_cast<size_t>(y) * rect.width() * 4,
+             bitmap.bits() + static_cast<size_t>(rect.y() + y) * bitmap.stride() + rect.x() * 4, rect.width() * 4);
+    }
+    saved.push_back(std::move(part));
+  }
+  return saved;
+}
+
+void Restore(BitmapObject& bitmap, const std::vector<SavedPixels>& saved) {
+  for (const SavedPixels& part : saved) {
+    const QRect& rect = part.rect;
+    for (int y = 0; y < rect.height(); ++y) {
+      memcpy(bitmap.bits() + static_cast<size_t>(rect.y() + y) * bitmap.stride() + rect.x() * 4,
+             part.bytes.data() + static_cast<size_t>(y) * rect.width() * 4, rect.width() * 4);
+    }
+  }
+}
+
+}  // namespace
+
+std::shared_ptr<DisplayDc> DisplayDc::Open() {
+  DisplayPtr display = OpenDisplay();
+  if (!display) return nullptr;
+  Display* dpy = display.get();
+  const int screen = DefaultScreen(dpy);
+  Visual* visual = DefaultVisual(dpy, screen);
+  const int depth = DefaultDepth(dpy, screen);
+  if (!IsBgrx(visual, depth)) {
+    qWarning("gdi: screen depth %d with red mask 0x%lx is not a format we capture", depth, visual->red_mask);
+    return nullptr;
+  }
+  std::shared_ptr<DisplayDc> dc(new DisplayDc);
+  dc->root_ = RootWindow(dpy, screen);
+  dc->visual_ = visual;
+  dc->depth_ = depth;
+  dc->rootWidth_ = DisplayWidth(dpy, screen);
+  dc->rootHeight_ = DisplayHeight(dpy, screen);
+  dc->hasShm_ = XShmQueryExtension(dpy) == True;
+  if (!dc->hasShm_) qWarning("gdi: no MIT-SHM on this display, capturing with XGetImage");
+  dc->display_ = std::move(display);
+  return dc;
+}
+
+DisplayDc::~DisplayDc() {
+  if (!display_) return;
+  for (auto& entry : attachments_) {
+    XShmSegmentInfo info{entry.second.segment, entry.second.shmId, static_cast<char*>(entry.second.address), False};
+    XShmDetach(display_.get(), &info);
+  }
+  XSync(display_.get(), False);
+}
+
+void DisplayDc::DetachGone() {
+  for (auto it = attachments_.begin(); it != attachments_.end();) {
+    if (!it->second.bitmap.expired()) {
+      ++it;
+      continue;
+    }
+    XShmSegmentInfo info{it->second.segment, it->second.shmId, static_cast<char*>(it->second.address), False};
+    XShmDetach(display_.get(), &info);
+    it = attachments_.erase(it);
+  }
+}
+
+const DisplayDc::Attachment* DisplayDc::AttachedFor(const std::shared_ptr<BitmapObject>& bitmap) {
+  auto found = attachments_.find(bitmap->serial());
+  if (found != attachments_.end()) return &found->second;
+  ShmSegment* shm = bitmap->shm();
+  if (shm == nullptr) return nullptr;
+  Display* dpy = display_.get();
+  XShmSegmentInfo info{0, shm->id(), static_cast<char*>(shm->address()), False};
+  info.shmseg = XAllocID(dpy);
+  XErrorTrap trap(dpy);
+  XShmAttach(dpy, &info);
+  if (trap.Failed()) {
+    // A server on another host shares no memory with us.
+    qWarning("gdi: XShmAttach(%d) failed: %s", shm->id(), trap.Text().c_str());
+    return nullptr;
+  }
+  shm->MarkRemoved();
+  Attachment attachment{bitmap, info.shmseg, info.shmid, info.shmaddr};
+  return &attachments_.emplace(bitmap->serial(), attachment).first->second;
+}
+
+bool DisplayDc::ReadRowsInto(BitmapObject& bitmap, const Attachment& attachment, const QRect& rows,
+                             const QPoint& offset) {
+  Display* dpy = display_.get();
+  XShmSegmentInfo info{attachment.segment, attachment.shmId, static_cast<char*>(attachment.address), False};
+  XImage* image = XShmCreateImage(dpy, static_cast<Visual*>(visual_), depth_, ZPixmap, nullptr, &info,
+                                  bitmap.width(), rows.height());
+  if (image == nullptr) {
+    qWarning("gdi: XShmCreateImage(%dx%d) failed", bitmap.width(), rows.height());
+    return false;
+  }
+  image->data = reinterpret_cast<char*>(bitmap.bits() + static_cast<size_t>(rows.y()) * bitmap.stride());
+  bool read = false;
+  if (image->bytes_per_line == bitmap.stride() && image->bits_per_pixel == 32) {
+    XErrorTrap trap(dpy);
+    read = XShmGetImage(dpy, root_, image, rows.x() + offset.x(), rows.y() + offset.y(), AllPlanes) == True &&
+           !trap.Failed();
+    if (!read) qWarning("gdi: XShmGetImage at (%d,%d) failed: %s", rows.x() + offset.x(), rows.y() + offset.y(),
+                        trap.Text().c_str());
+  }
+  FreeImageHeader(image);
+  return read;
+}
+
+bool DisplayDc::ReadThroughScratch(BitmapObject& bitmap, const QRegion& target, const QPoint& offset) {
+  Display* dpy = display_.get();
+  const QRect bound = target.boundingRect();
+  XErrorTrap trap(dpy);
+  XImage* image = XGetImage(dpy, root_, bound.x() + offset.x(), bound.y() + offset.y(), bound.width(),
+                            bound.height(), AllPlanes, ZPixmap);
+  if (image == nullptr || trap.Failed()) {
+    qWarning("gdi: XGetImage(%d,%d %dx%d) failed: %s", bound.x() + offset.x(), bound.y() + offset.y(),
+             bound.width(), bound.height(), trap.Text().c_str());
+    if (image != nullptr) XDestroyImage(image);
+    return false;
+  }
+  const bool usable = image->bits_per_pixel == 32 && image->byte_order == LSBFirst &&
+                      image->bytes_per_line >= bound.width() * 4;
+  if (usable) {
+    for (const QRect& rect : target) {
+      for (int y = rect.top(); y <= rect.bottom(); ++y) {
+        const char* from = image->data + static_cast<size_t>(y - bound.y()) * image->bytes_per_line +
+                           static_cast<size_t>(rect.x() - bound.x()) * 4;
+        memcpy(bitmap.bits() + static_cast<size_t>(y) * bitmap.stride() + rect.x() * 4, from, rect.width() * 4);
+      }
+    }
+  } else {
+    qWarning("gdi: XGetImage gave %d bits per pixel, byte order %d", image->bits_per_pixel, image->byte_order);
+  }
+  XDestroyImage(image);
+  return usable;
+}
+
+bool DisplayDc::CopyTo(const std::shared_ptr<BitmapObject>& bitmap, const QRegion& target, const QPoint& offset) {
+  DetachGone();
+  // Screen pixels exist only inside the root; the rest of the target stays as it was.
+  const QRegion readable = target & rootRect().translated(-offset);
+  if (readable.isEmpty()) return true;
+  const QRect bound = readable.boundingRect();
+  const bool wholeRows = bound.x() == 0 && bound.width() == bitmap->width();
+  const Attachment* attachment = hasShm_ && wholeRows ? AttachedFor(bitmap) : nullptr;
+  if (attachment == nullptr) return ReadThroughScratch(*bitmap, readable, offset);
+  // X writes whole rows straight into the bitmap; what lies outside the
+  // target (the fill around shared windows) is put back afterwards.
+  const std::vector<SavedPixels> saved = SaveOutside(*bitmap, bound, readable);
+  const bool read = ReadRowsInto(*bitmap, *attachment, bound, offset);
+  Restore(*bitmap, saved);
+  return read;
+}

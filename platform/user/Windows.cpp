@@ -1,0 +1,294 @@
+#include <platform/Kernel.h>
+#include <platform/User.h>
+
+#include <QtGlobal>
+
+#include "RegionObject.h"
+#include "XConnection.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/shape.h>
+
+#include <algorithm>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace {
+
+// How deep below a top-level frame a reparenting window manager puts the client.
+constexpr int kClientSearchDepth = 3;
+// Bounds what another program's property can make us read.
+constexpr long kMaxPropertyItems = 1024;
+
+Window ToWindow(HWND window) { return static_cast<Window>(reinterpret_cast<uintptr_t>(window)); }
+HWND ToHwnd(Window window) { return reinterpret_cast<HWND>(static_cast<uintptr_t>(window)); }
+
+Atom AtomNamed(Display* display, const char* name) {
+  thread_local std::unordered_map<std::string, Atom> atoms;
+  auto found = atoms.find(name);
+  if (found != atoms.end()) return found->second;
+  const Atom atom = XInternAtom(display, name, False);
+  atoms.emplace(name, atom);
+  return atom;
+}
+
+// Values of a 32-bit property of the given type; false when the window is
+// gone or the property is missing or malformed.
+bool ReadLongs(Display* display, Window window, Atom property, Atom type, std::vector<unsigned long>* values) {
+  Atom actualType = None;
+  int actualFormat = 0;
+  unsigned long count = 0, after = 0;
+  unsigned char* data = nullptr;
+  XErrorTrap trap(display);
+  const int status = XGetWindowProperty(display, window, property, 0, kMaxPropertyItems, False, type, &actualType,
+                                        &actualFormat, &count, &after, &data);
+  const bool failed = trap.Failed();
+  const bool usable = !failed && status == Success && data != nullptr && actualType == type && actualFormat == 32;
+  if (usable) {
+    // Xlib hands 32-bit items over as longs.
+    const unsigned long* items = reinterpret_cast<const unsigned long*>(data);
+    values->assign(items, items + count);
+  }
+  if (data != nullptr) XFree(data);
+  return usable;
+}
+
+bool HasWmState(Display* display, Window window) {
+  const Atom wmState = AtomNamed(display, "WM_STATE");
+  std::vector<unsigned long> values;
+  return ReadLongs(display, window, wmState, wmState, &values);
+}
+
+bool Children(Display* display, Window window, std::vector<Window>* children, Window* parent = nullptr) {
+  Window root = None, parentWindow = None;
+  Window* list = nullptr;
+  unsigned int count = 0;
+  XErrorTrap trap(display);
+  const Status status = XQueryTree(display, window, &root, &parentWindow, &list, &count);
+  const bool ok = status != 0 && !trap.Failed();
+  if (ok) children->assign(list, list + count);  // bottom of the stacking order first
+  if (list != nullptr) XFree(list);
+  if (parent != nullptr) *parent = parentWindow;
+  return ok;
+}
+
+// The window a reparenting window manager framed, marked by WM_STATE; a
+// top-level window without a frame is its own client.
+Window ClientOf(Display* display, Window frame) {
+  std::vector<Window> level{frame};
+  for (int depth = 0; depth < kClientSearchDepth && !level.empty(); ++depth) {
+    std::vector<Window> next;
+    for (Window window : level) {
+      if (HasWmState(display, window)) return window;
+      std::vector<Window> children;
+      if (Children(display, window, &children)) next.insert(next.end(), children.begin(), children.end());
+    }
+    level.swap(next);
+  }
+  return frame;
+}
+
+struct StackEntry {
+  Window frame;
+  Window client;
+};
+
+// The top-level windows of the last walk, top first. A walk of GetWindow
+// calls reads the stacking order once instead of once per step.
+thread_local std::vector<StackEntry> t_stack;
+
+void TakeStack(Display* display) {
+  t_stack.clear();
+  std::vector<Window> children;
+  if (!Children(display, DefaultRootWindow(display), &children)) return;
+  for (auto it = children.rbegin(); it != children.rend(); ++it) t_stack.push_back({*it, ClientOf(display, *it)});
+}
+
+int FindInStack(Window window) {
+  for (size_t i = 0; i < t_stack.size(); ++i) {
+    if (t_stack[i].client == window || t_stack[i].frame == window) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+Display* DisplayOrFail() {
+  Display* display = ThreadDisplay();
+  if (display == nullptr) SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+  return display;
+}
+
+bool Attributes(Display* display, HWND window, XWindowAttributes* attributes) {
+  if (window == nullptr) return false;
+  XErrorTrap trap(display);
+  return XGetWindowAttributes(display, ToWindow(window), attributes) != 0 && !trap.Failed();
+}
+
+}  // namespace
+
+HWND GetTopWindow(HWND parent) {
+  Display* display = DisplayOrFail();
+  if (display == nullptr) return nullptr;
+  SetLastError(ERROR_SUCCESS);
+  if (parent == nullptr) {
+    TakeStack(display);
+    return t_stack.empty() ? nullptr : ToHwnd(t_stack.front().client);
+  }
+  std::vector<Window> children;
+  if (!Children(display, ToWindow(parent), &children)) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return nullptr;
+  }
+  return children.empty() ? nullptr : ToHwnd(children.back());
+}
+
+HWND GetWindow(HWND window, UINT command) {
+  if (command != GW_HWNDNEXT) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return nullptr;
+  }
+  Display* display = DisplayOrFail();
+  if (display == nullptr) return nullptr;
+  int index = FindInStack(ToWindow(window));
+  if (index < 0) {
+    TakeStack(display);
+    index = FindInStack(ToWindow(window));
+  }
+  if (index < 0) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return nullptr;
+  }
+  SetLastError(ERROR_SUCCESS);
+  const size_t next = static_cast<size_t>(index) + 1;
+  return next < t_stack.size() ? ToHwnd(t_stack[next].client) : nullptr;
+}
+
+BOOL IsWindowVisible(HWND window) {
+  Display* display = DisplayOrFail();
+  XWindowAttributes attributes;
+  if (display == nullptr || !Attributes(display, window, &attributes)) return FALSE;
+  return attributes.map_state == IsViewable ? TRUE : FALSE;
+}
+
+LONG GetWindowLongW(HWND window, int index) {
+  if (index != GWL_EXSTYLE) {
+    SetLastError(ERROR_INVALID_INDEX);
+    return 0;
+  }
+  Display* display = DisplayOrFail();
+  XWindowAttributes attributes;
+  if (display == nullptr || !Attributes(display, window, &attributes)) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return 0;
+  }
+  LONG style = 0;
+  // A window with an alpha channel is blended by the compositor, as a layered window is.
+  if (attributes.depth == 32) style |= WS_EX_LAYERED;
+  std::vector<unsigned long> types;
+  if (ReadLongs(display, ToWindow(window), AtomNamed(display, "_NET_WM_WINDOW_TYPE"), XA_ATOM, &types)) {
+    const Atom toolTypes[] = {AtomNamed(display, "_NET_WM_WINDOW_TYPE_UTILITY"),
+                              AtomNamed(display, "_NET_WM_WINDOW_TYPE_TOOLTIP"),
+                              AtomNamed(display, "_NET_WM_WINDOW_TYPE_DOCK")};
+    for (unsigned long type : types) {
+      if (std::find(std::begin(toolTypes), std::end(toolTypes), type) != std::end(toolTypes)) {
+        style |= WS_EX_TOOLWINDOW;
+      }
+    }
+  }
+  SetLastError(ERROR_SUCCESS);
+  return style;
+}
+
+DWORD GetWindowThreadProcessId(HWND window, LPDWORD processId) {
+  if (processId != nullptr) *processId = 0;
+  Display* display = DisplayOrFail();
+  XWindowAttributes attributes;
+  if (display == nullptr || !Attributes(display, window, &attributes)) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return 0;
+  }
+  std::vector<unsigned long> pid;
+  if (!ReadLongs(display, ToWindow(window), AtomNamed(display, "_NET_WM_PID"), XA_CARDINAL, &pid) || pid.empty()) {
+    return 0;  // the window names no process
+  }
+  const DWORD id = static_cast<DWORD>(pid.front());
+  if (processId != nullptr) *processId = id;
+  return id;  // X knows no threads; a process's first thread has its id
+}
+
+HWND GetParent(HWND window) {
+  Display* display = DisplayOrFail();
+  if (display == nullptr || window == nullptr) return nullptr;
+  const Window root = DefaultRootWindow(display);
+  Window owner = None;
+  {
+    XErrorTrap trap(display);
+    if (!XGetTransientForHint(display, ToWindow(window), &owner) || trap.Failed()) owner = None;
+  }
+  SetLastError(ERROR_SUCCESS);
+  if (owner != None && owner != root && owner != ToWindow(window)) return ToHwnd(owner);
+  std::vector<Window> children;
+  Window parent = None;
+  if (!Children(display, ToWindow(window), &children, &parent)) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return nullptr;
+  }
+  // A top-level window, framed or not, has no parent, only an owner.
+  if (parent == root || parent == None || HasWmState(display, ToWindow(window))) return nullptr;
+  return ToHwnd(parent);
+}
+
+BOOL GetWindowRect(HWND window, LPRECT rect) {
+  Display* display = DisplayOrFail();
+  XWindowAttributes attributes;
+  if (display == nullptr || rect == nullptr || !Attributes(display, window, &attributes)) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return FALSE;
+  }
+  int x = 0, y = 0;
+  Window child = None;
+  XErrorTrap trap(display);
+  if (!XTranslateCoordinates(display, ToWindow(window), DefaultRootWindow(display), 0, 0, &x, &y, &child) ||
+      trap.Failed()) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return FALSE;
+  }
+  const int border = attributes.border_width;
+  *rect = RECT{x - border, y - border, x + attributes.width + border, y + attributes.height + border};
+  return TRUE;
+}
+
+int GetWindowRgn(HWND window, HRGN region) {
+  auto target = LookupGdiAs<RegionObject>(region);
+  Display* display = DisplayOrFail();
+  XWindowAttributes attributes;
+  if (!target || display == nullptr || !Attributes(display, window, &attributes)) return RGN_ERROR;
+  int eventBase = 0, errorBase = 0;
+  if (!XShapeQueryExtension(display, &eventBase, &errorBase)) return RGN_ERROR;
+  Bool boundingShaped = False, clipShaped = False;
+  int bx = 0, by = 0, cx = 0, cy = 0;
+  unsigned int bw = 0, bh = 0, cw = 0, ch = 0;
+  XErrorTrap trap(display);
+  if (!XShapeQueryExtents(display, ToWindow(window), &boundingShaped, &bx, &by, &bw, &bh, &clipShaped, &cx, &cy,
+                          &cw, &ch) ||
+      trap.Failed() || !boundingShaped) {
+    return RGN_ERROR;  // like a window without a region
+  }
+  int count = 0, ordering = 0;
+  XRectangle* rects = XShapeGetRectangles(display, ToWindow(window), ShapeBounding, &count, &ordering);
+  if (trap.Failed()) {
+    if (rects != nullptr) XFree(rects);
+    return RGN_ERROR;
+  }
+  // X measures the shape from inside the border, Windows from the window's corner.
+  const int border = attributes.border_width;
+  QRegion shape;
+  for (int i = 0; i < count; ++i) {
+    shape |= QRect(rects[i].x + border, rects[i].y + border, rects[i].width, rects[i].height);
+  }
+  if (rects != nullptr) XFree(rects);
+  target->region = shape;
+  return RegionType(shape);
+}
