@@ -26,7 +26,7 @@
 volatile int g_sink;
 
 CRASHER void CrashByNullWrite() {
-  int* volatile target = nullptr;
+  volatile int* volatile target = nullptr;
   *target = 42;
 }
 

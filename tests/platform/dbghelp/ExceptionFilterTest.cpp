@@ -20,12 +20,12 @@ namespace {
 volatile int g_sink;
 
 CRASHER void WriteNull() {
-  int* volatile target = nullptr;
+  volatile int* volatile target = nullptr;
   *target = 1;
 }
 
 CRASHER void ReadBadAddress() {
-  int* volatile target = reinterpret_cast<int*>(uintptr_t{0x10});
+  volatile int* volatile target = reinterpret_cast<volatile int*>(uintptr_t{0x10});
   g_sink = *target;
 }
 
