@@ -106,16 +106,22 @@ bool IniFile::Find(const std::string& section, const std::string& key, std::stri
   return false;
 }
 
+// Names are listed once, spelt as their first occurrence.
+static void AppendFirstOfName(const QString& folded, const std::string& name, std::vector<QString>* seen,
+                              std::vector<std::string>* names) {
+  for (const QString& s : *seen) {
+    if (s == folded) return;
+  }
+  seen->push_back(folded);
+  names->push_back(name);
+}
+
 std::vector<std::string> IniFile::SectionNames() const {
   std::vector<std::string> names;
   std::vector<QString> seen;
   for (const Line& line : lines_) {
     if (line.kind != Kind::Section) continue;
-    bool duplicate = false;
-    for (const QString& s : seen) duplicate = duplicate || s == line.folded;
-    if (duplicate) continue;
-    seen.push_back(line.folded);
-    names.push_back(line.name);
+    AppendFirstOfName(line.folded, line.name, &seen, &names);
   }
   return names;
 }
@@ -128,11 +134,7 @@ std::vector<std::string> IniFile::KeyNames(const std::string& section) const {
   for (size_t i = header + 1; i < SectionEnd(header); ++i) {
     const Line& line = lines_[i];
     if (line.kind != Kind::Key) continue;
-    bool duplicate = false;
-    for (const QString& s : seen) duplicate = duplicate || s == line.folded;
-    if (duplicate) continue;
-    seen.push_back(line.folded);
-    names.push_back(line.name);
+    AppendFirstOfName(line.folded, line.name, &seen, &names);
   }
   return names;
 }

@@ -9,14 +9,6 @@
 
 #include <cerrno>
 
-static int RetryFlock(int fd, int operation) {
-  int rc;
-  do {
-    rc = flock(fd, operation);
-  } while (rc != 0 && errno == EINTR);
-  return rc;
-}
-
 static std::string FolderOf(const std::string& path) { return path.substr(0, path.rfind('/')); }
 
 // Held only while a process decides whether it is first or last, never while

@@ -34,14 +34,6 @@ static std::string SiblingPath(const std::string& path, const char* suffix) {
   return FolderOf(path) + "/." + BaseOf(path) + suffix;
 }
 
-static int RetryFlock(int fd, int operation) {
-  int rc;
-  do {
-    rc = flock(fd, operation);
-  } while (rc != 0 && errno == EINTR);
-  return rc;
-}
-
 // ENOENT on a file whose folder is missing is a path error, as on Windows.
 static DWORD OpenError(int err) { return err == ENOENT ? ERROR_PATH_NOT_FOUND : Win32ErrorFromErrno(err); }
 

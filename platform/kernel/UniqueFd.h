@@ -1,7 +1,10 @@
 // Move-only owner of a file descriptor (pidfds included) for the kernel layer.
 #pragma once
 
+#include <sys/file.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 #include <utility>
 
@@ -31,3 +34,12 @@ class UniqueFd {
  private:
   int fd_ = -1;
 };
+
+// flock that resumes after a signal instead of failing with EINTR.
+inline int RetryFlock(int fd, int operation) {
+  int rc;
+  do {
+    rc = flock(fd, operation);
+  } while (rc != 0 && errno == EINTR);
+  return rc;
+}
