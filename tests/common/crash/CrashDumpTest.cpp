@@ -5,13 +5,13 @@
 #include <stdlib.h>
 #include <sys/wait.h>
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cinttypes>
 #include <cstring>
 #include <filesystem>
 #include <map>
-#include <regex>
 #include <sstream>
 
 #include "ChildProcess.h"
@@ -130,14 +130,14 @@ TEST_P(CrashDumpTest, TrailerFollowsTheDump) {
   const size_t addressEnd = m_trailer.find('\n', addressStart);
   ASSERT_NE(addressEnd, std::string::npos);
   const std::string address = m_trailer.substr(addressStart, addressEnd - addressStart);
-  EXPECT_TRUE(std::regex_match(address, std::regex("[1-9A-F][0-9A-F]*"))) << address;
+  EXPECT_THAT(address, ::testing::MatchesRegex("[1-9A-F][0-9A-F]*"));
   MinidumpReader dump;
   ASSERT_TRUE(dump.Parse(m_bytes, m_bytes.size() - m_trailerLength)) << dump.error();
   EXPECT_EQ(address, Hex(dump.exceptionContext.rip));
 
   const std::string relativePath = "log/" + m_dumpPath.filename().string();
-  EXPECT_TRUE(std::regex_match(m_dumpPath.filename().string(),
-                               std::regex("[0-9a-f]{8}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{12}\\.dmp")));
+  EXPECT_THAT(m_dumpPath.filename().string(),
+              ::testing::MatchesRegex("[0-9a-f]{8}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{12}\\.dmp"));
   EXPECT_EQ(m_trailer.substr(addressEnd + 1), "child info: " + relativePath + "\n");
 
   // OnDumped ran once the file, trailer included, was complete.
@@ -206,9 +206,8 @@ TEST_P(CrashDumpTest, DebuggerShowsTheCrashingFunction) {
   const std::string text = ReadWholeFile(output.string());
   ASSERT_TRUE(result.finished) << "lldb hung:\n" << text;
   // A frame of the child's own module, e.g. "crash_child`::CrashByAbort() at ...".
-  const std::regex frame(std::string("crash_child`(::)?") + GetParam().function + "\\(");
-  EXPECT_TRUE(std::regex_search(text, frame)) << "the backtrace does not show " << GetParam().function << ":\n"
-                                              << text;
+  EXPECT_THAT(text, ::testing::ContainsRegex(std::string("crash_child`(::)?") + GetParam().function + "\\("))
+      << "the backtrace does not show " << GetParam().function;
 }
 
 INSTANTIATE_TEST_SUITE_P(Crashes, CrashDumpTest, ::testing::ValuesIn(kCrashCases),
