@@ -1,0 +1,210 @@
+// Time from a frame request (s_DoEnc) to its packet (s_CatchRsp) at 1920x1080
+// while the screen changes, beside the encoder alone on the same pictures in
+// the same run. The difference is what capture, conversion, packing and the
+// two thread hops add to a box's wait.
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <vector>
+
+#include <QByteArray>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QObject>
+#include <QThread>
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include "CatchThread.h"
+#include "CodecSetup.h"
+#include "EncH264.h"
+#include "ScreenContent.h"
+#include "VideoFrame.h"
+
+namespace {
+
+constexpr int kW = 1920;
+constexpr int kH = 1080;
+constexpr int kFps = 12;
+constexpr int kWarmUp = 5;
+
+using Clock = std::chrono::steady_clock;
+
+struct Stats {
+  double p50 = 0, p95 = 0, mean = 0;
+};
+
+Stats Summarise(std::vector<double> ms) {
+  Stats s;
+  if (ms.empty()) return s;
+  std::sort(ms.begin(), ms.end());
+  auto at = [&](double q) { return ms[std::min(ms.size() - 1, static_cast<size_t>(q * ms.size()))]; };
+  s.p50 = at(0.50);
+  s.p95 = at(0.95);
+  for (double v : ms) s.mean += v;
+  s.mean /= ms.size();
+  return s;
+}
+
+void PrintRow(const char* what, const Stats& s, double kib) {
+  printf("| %-44s | %8.2f | %8.2f | %8.2f | %7.1f |\n", what, s.p50, s.p95, s.mean, kib);
+}
+
+class Root {
+ public:
+  Root() : display_(XOpenDisplay(nullptr)) {}
+  ~Root() {
+    if (display_) XCloseDisplay(display_);
+  }
+  bool ok() const {
+    return display_ && DisplayWidth(display_, 0) == kW && DisplayHeight(display_, 0) == kH &&
+           DefaultDepth(display_, 0) == 24;
+  }
+  void Paint(const std::vector<uint8_t>& bgra) {
+    XImage image{};
+    image.width = kW;
+    image.height = kH;
+    image.format = ZPixmap;
+    image.data = const_cast<char*>(reinterpret_cast<const char*>(bgra.data()));
+    image.byte_order = LSBFirst;
+    image.bitmap_unit = 32;
+    image.bitmap_bit_order = LSBFirst;
+    image.bitmap_pad = 32;
+    image.depth = 24;
+    image.bytes_per_line = kW * 4;
+    image.bits_per_pixel = 32;
+    image.red_mask = 0xFF0000;
+    image.green_mask = 0xFF00;
+    image.blue_mask = 0xFF;
+    XInitImage(&image);
+    const Window root = DefaultRootWindow(display_);
+    GC gc = XCreateGC(display_, root, 0, nullptr);
+    XPutImage(display_, root, gc, &image, 0, 0, 0, 0, kW, kH);
+    XFreeGC(display_, gc);
+    XSync(display_, False);
+  }
+
+ private:
+  Display* display_;
+};
+
+bool WaitFor(const std::function<bool()>& done, int timeoutMs) {
+  QElapsedTimer clock;
+  clock.start();
+  while (!done()) {
+    if (clock.elapsed() > timeoutMs) return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+  }
+  return true;
+}
+
+// The capture thread as the connection controller drives it; between
+// requests the screen changes and at least one capture tick passes.
+bool RequestLatency(const std::vector<std::vector<uint8_t>>& pics, Root& root, Stats* stats,
+                    double* kib) {
+  CatchThread thread;
+  std::vector<QByteArray> packets;
+  int failures = 0;
+  Clock::time_point got;
+  QObject receiver;
+  QObject::connect(&thread, &CatchThread::s_CatchRsp, &receiver, [&](const QByteArray& p) {
+    got = Clock::now();
+    packets.push_back(p);
+  });
+  QObject::connect(&thread, &CatchThread::s_CatchFailed, &receiver, [&] { ++failures; });
+  thread.start();
+  CORVANESDK::SSCFG cfg;
+  cfg.monitorID = 0;
+  cfg.fps = kFps;
+  emit thread.s_CatchCfg(1, cfg);
+  emit thread.s_StartCatch();
+
+  std::vector<double> ms;
+  double bytes = 0;
+  bool ok = true;
+  for (size_t i = 0; i < pics.size() && ok; ++i) {
+    root.Paint(pics[i]);
+    QThread::msleep(1000 / kFps + 5);
+    const size_t before = packets.size();
+    SCDoEnc job;
+    job.bNewFrame = true;
+    job.sn = static_cast<int>(i);
+    const auto t0 = Clock::now();
+    emit thread.s_DoEnc(job);
+    ok = WaitFor([&] { return packets.size() > before || failures > 0; }, 5000) && failures == 0;
+    if (ok && i >= kWarmUp) {
+      ms.push_back(std::chrono::duration<double, std::milli>(got - t0).count());
+      bytes += packets.back().size();
+    }
+  }
+  emit thread.s_StopCatch();
+  thread.quit();
+  thread.wait();
+  *stats = Summarise(ms);
+  *kib = ms.empty() ? 0 : bytes / ms.size() / 1024;
+  return ok;
+}
+
+// vpu_encodeVideo alone with the capture thread's encoder settings, on the
+// same pictures converted beforehand.
+Stats EncoderOnly(const std::vector<std::vector<uint8_t>>& pics, double* kib) {
+  VPUEncoderPtr enc(vpu_openEncH264(-1, kW, kH, 1, 22.0f, 2000 * 1000, kFps, 3600000, "superfast",
+                                    "zerolatency", vpu_profileName(5)));
+  std::vector<uint8_t> out(kW * kH + 1024);
+  std::vector<double> ms;
+  double bytes = 0;
+  for (size_t i = 0; i < pics.size() && enc; ++i) {
+    VideoFrame f;
+    f.fillFrom(AV_PIX_FMT_BGRA, kW, kH, pics[i].data(), static_cast<int>(pics[i].size()), 0);
+    f.scaleTo(AV_PIX_FMT_YUV420P, kW, kH);
+    int key = 0;
+    const auto t0 = Clock::now();
+    const int n = vpu_encodeVideo(enc.get(), f, &key, out.data(), static_cast<int>(out.size()) - 26);
+    const double t = std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
+    if (i >= kWarmUp) {
+      ms.push_back(t);
+      bytes += n;
+    }
+  }
+  *kib = ms.empty() ? 0 : bytes / ms.size() / 1024;
+  return Summarise(ms);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  const int count = argc > 1 ? std::max(kWarmUp + 10, atoi(argv[1])) : 80;
+  Root root;
+  if (!root.ok()) {
+    fprintf(stderr, "needs an X screen of %dx%dx24 (run under tests/tools/with-xvfb.sh)\n", kW, kH);
+    return 1;
+  }
+  vpu_init(4);
+  printf("%dx%d, %d requests per content (%d warm-up not counted), capture at %d fps, ms\n\n", kW,
+         kH, count, kWarmUp, kFps);
+  printf("| %-12s | %-44s | %8s | %8s | %8s | %7s |\n", "content", "measured", "p50", "p95", "mean",
+         "KiB");
+  printf("|--------------|----------------------------------------------|----------|----------|----------|---------|\n");
+  int rc = 0;
+  for (ScreenContent content : {ScreenContent::TextPage, ScreenContent::Scrolling}) {
+    std::vector<std::vector<uint8_t>> pics;
+    for (int i = 0; i < count; ++i) pics.push_back(ContentPicture(content, kW, kH, i));
+    Stats latency, encoder;
+    double latencyKib = 0, encoderKib = 0;
+    if (!RequestLatency(pics, root, &latency, &latencyKib)) {
+      fprintf(stderr, "a frame request got no packet\n");
+      rc = 1;
+    }
+    encoder = EncoderOnly(pics, &encoderKib);
+    printf("| %-12s ", ContentName(content));
+    PrintRow("s_DoEnc -> s_CatchRsp (capture thread)", latency, latencyKib);
+    printf("| %-12s ", ContentName(content));
+    PrintRow("vpu_encodeVideo alone (same pictures)", encoder, encoderKib);
+    fflush(stdout);
+  }
+  return rc;
+}
