@@ -2,8 +2,6 @@
 # alone on the same pictures. Run by hand under an X server of its own:
 #   tests/tools/with-xvfb.sh build/bench/capture_thread_bench [requests]
 pkg_check_modules(CAPTURE_THREAD_BENCH_X11 REQUIRED IMPORTED_TARGET x11)
-add_executable(capture_thread_bench ${CMAKE_CURRENT_LIST_DIR}/capture_thread/CaptureThreadBench.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/encode/ScreenContent.cpp)
-target_include_directories(capture_thread_bench PRIVATE ${CMAKE_CURRENT_LIST_DIR}/encode)
-target_link_libraries(capture_thread_bench PRIVATE corvane_sdk_static PkgConfig::CAPTURE_THREAD_BENCH_X11)
+add_executable(capture_thread_bench ${CMAKE_CURRENT_LIST_DIR}/capture_thread/CaptureThreadBench.cpp)
+target_link_libraries(capture_thread_bench PRIVATE corvane_sdk_static bench_support PkgConfig::CAPTURE_THREAD_BENCH_X11)
 set_target_properties(capture_thread_bench PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)

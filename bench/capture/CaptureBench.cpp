@@ -2,6 +2,7 @@
 // for the whole screen, one window and an area. Prints p50/p95 in ms.
 #include <QString>
 
+#include "BenchStats.h"
 #include "ScreenInfo.h"
 
 #include <X11/Xatom.h>
@@ -22,20 +23,16 @@ namespace {
 
 constexpr int kRounds = 200;
 
-struct Figures {
-  double p50;
-  double p95;
-};
+using Figures = BenchStats;
 
 Figures Measure(const std::function<bool()>& step) {
   std::vector<double> times;
   for (int i = 0; i < kRounds; ++i) {
     const auto start = std::chrono::steady_clock::now();
-    if (!step()) return {-1, -1};
-    times.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+    if (!step()) return {-1, -1, -1};
+    times.push_back(MsSince(start));
   }
-  std::sort(times.begin(), times.end());
-  return {times[times.size() / 2], times[times.size() * 95 / 100]};
+  return Summarise(times);
 }
 
 // Bare XShmGetImage of a rectangle into a segment of its size.

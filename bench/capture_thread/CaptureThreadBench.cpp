@@ -18,6 +18,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+#include "BenchStats.h"
 #include "CatchThread.h"
 #include "CodecSetup.h"
 #include "EncH264.h"
@@ -33,23 +34,7 @@ constexpr int kWarmUp = 5;
 
 using Clock = std::chrono::steady_clock;
 
-struct Stats {
-  double p50 = 0, p95 = 0, mean = 0;
-};
-
-Stats Summarise(std::vector<double> ms) {
-  Stats s;
-  if (ms.empty()) return s;
-  std::sort(ms.begin(), ms.end());
-  auto at = [&](double q) { return ms[std::min(ms.size() - 1, static_cast<size_t>(q * ms.size()))]; };
-  s.p50 = at(0.50);
-  s.p95 = at(0.95);
-  for (double v : ms) s.mean += v;
-  s.mean /= ms.size();
-  return s;
-}
-
-void PrintRow(const char* what, const Stats& s, double kib) {
+void PrintRow(const char* what, const BenchStats& s, double kib) {
   printf("| %-44s | %8.2f | %8.2f | %8.2f | %7.1f |\n", what, s.p50, s.p95, s.mean, kib);
 }
 
@@ -103,7 +88,7 @@ bool WaitFor(const std::function<bool()>& done, int timeoutMs) {
 
 // The capture thread as the connection controller drives it; between
 // requests the screen changes and at least one capture tick passes.
-bool RequestLatency(const std::vector<std::vector<uint8_t>>& pics, Root& root, Stats* stats,
+bool RequestLatency(const std::vector<std::vector<uint8_t>>& pics, Root& root, BenchStats* stats,
                     double* kib) {
   CatchThread thread;
   std::vector<QByteArray> packets;
@@ -150,7 +135,7 @@ bool RequestLatency(const std::vector<std::vector<uint8_t>>& pics, Root& root, S
 
 // vpu_encodeVideo alone with the capture thread's encoder settings, on the
 // same pictures converted beforehand.
-Stats EncoderOnly(const std::vector<std::vector<uint8_t>>& pics, double* kib) {
+BenchStats EncoderOnly(const std::vector<std::vector<uint8_t>>& pics, double* kib) {
   VPUEncoderPtr enc(vpu_openEncH264(-1, kW, kH, 1, 22.0f, 2000 * 1000, kFps, 3600000, "superfast",
                                     "zerolatency", vpu_profileName(5)));
   std::vector<uint8_t> out(kW * kH + 1024);
@@ -163,7 +148,7 @@ Stats EncoderOnly(const std::vector<std::vector<uint8_t>>& pics, double* kib) {
     int key = 0;
     const auto t0 = Clock::now();
     const int n = vpu_encodeVideo(enc.get(), f, &key, out.data(), static_cast<int>(out.size()) - 26);
-    const double t = std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
+    const double t = MsSince(t0);
     if (i >= kWarmUp) {
       ms.push_back(t);
       bytes += n;
@@ -193,7 +178,7 @@ int main(int argc, char** argv) {
   for (ScreenContent content : {ScreenContent::TextPage, ScreenContent::Scrolling}) {
     std::vector<std::vector<uint8_t>> pics;
     for (int i = 0; i < count; ++i) pics.push_back(ContentPicture(content, kW, kH, i));
-    Stats latency, encoder;
+    BenchStats latency, encoder;
     double latencyKib = 0, encoderKib = 0;
     if (!RequestLatency(pics, root, &latency, &latencyKib)) {
       fprintf(stderr, "a frame request got no packet\n");

@@ -17,6 +17,7 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+#include "BenchStats.h"
 #include "CodecSetup.h"
 #include "EncH264.h"
 #include "ScreenContent.h"
@@ -32,27 +33,6 @@ constexpr int kWarmUp = 5;
 
 using Clock = std::chrono::steady_clock;
 
-double MsSince(Clock::time_point t0) {
-  return std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
-}
-
-struct Stats {
-  double p50 = 0, p95 = 0, mean = 0;
-  bool meanOnly = false;
-};
-
-Stats Summarise(std::vector<double> ms) {
-  Stats s;
-  if (ms.empty()) return s;
-  std::sort(ms.begin(), ms.end());
-  auto at = [&](double q) { return ms[std::min(ms.size() - 1, static_cast<size_t>(q * ms.size()))]; };
-  s.p50 = at(0.50);
-  s.p95 = at(0.95);
-  for (double v : ms) s.mean += v;
-  s.mean /= ms.size();
-  return s;
-}
-
 // The capture thread's encoder: CRF 22, 2000 kbps VBV, 12 fps, an hour
 // between key frames, superfast/zerolatency, profile index 5.
 VPUEncoderPtr OpenSdkEncoder() {
@@ -62,7 +42,7 @@ VPUEncoderPtr OpenSdkEncoder() {
 
 struct Row {
   std::string what;
-  Stats stats;
+  BenchStats stats;
   double kbytes = 0;  // mean encoded size, where there is one
 };
 
@@ -209,7 +189,7 @@ Row FfmpegCommand(const std::vector<std::vector<uint8_t>>& pics) {
   }
   unlink(log);
   if (rc != 0 || rtime < 0) return {"ffmpeg -c:v libx264 (failed)", {}};
-  Stats s;
+  BenchStats s;
   s.mean = rtime * 1000.0 / pics.size();
   s.meanOnly = true;
   return {"ffmpeg command, whole run (mean only)", s};
