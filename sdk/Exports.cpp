@@ -3,7 +3,7 @@
 #include "BoxMgr.h"
 #include "CorvaneSDK.h"
 #include "CorvaneSDKImpl.h"
-#include "TransCtrlStandIn.h"
+#include "TransCtrl.h"
 
 namespace CORVANESDK {
 
@@ -18,7 +18,7 @@ IBoxSearch& GetBoxSearchEngine() {
 }
 
 ITransCtrl& GetTransCtrlEngine() {
-  static CTransCtrlStandIn transCtrl;
+  static CTransCtrl transCtrl;
   return transCtrl;
 }
 

@@ -30,7 +30,14 @@ void TransSocket::connectTo(const QString& host, quint16 port) {
 }
 
 void TransSocket::send(CORVANESVR_ACT_DEF act, const QByteArray& body, bool response) {
-  const QByteArray framed = TransHeader::frame(act, response ? m_rspSN : m_reqSN, response, body);
+  writeFramed(act, TransHeader::frame(act, response ? m_rspSN : m_reqSN, response, body));
+}
+
+void TransSocket::sendResponse(CORVANESVR_ACT_DEF act, const QByteArray& body, quint16 sn) {
+  writeFramed(act, TransHeader::frame(act, sn, true, body));
+}
+
+void TransSocket::writeFramed(CORVANESVR_ACT_DEF act, const QByteArray& framed) {
   const qint64 written = write(framed);
   if (written == framed.size()) return;
   sdkLog("Send data length unmatch:%d, data length: %d, send length: %d", static_cast<int>(act),

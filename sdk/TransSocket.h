@@ -32,6 +32,9 @@ class TransSocket : public QTcpSocket {
   // as SNTY_CONNECT_FAILED.
   void connectTo(const QString& host, quint16 port);
   void send(CORVANESVR_ACT_DEF act, const QByteArray& body, bool response);
+  // A response to a given request of the box, which need not be the last
+  // one received (a frame is answered after later requests came in).
+  void sendResponse(CORVANESVR_ACT_DEF act, const QByteArray& body, quint16 sn);
   void directDisconnect();
 
   quint16 reqSN() const { return m_reqSN; }
@@ -48,6 +51,7 @@ class TransSocket : public QTcpSocket {
   void slot_error(QAbstractSocket::SocketError err);
 
  private:
+  void writeFramed(CORVANESVR_ACT_DEF act, const QByteArray& framed);
   void takeHeader(const TransHeader& header);
   void dropForFramingError(const QByteArray& headerBytes);
 

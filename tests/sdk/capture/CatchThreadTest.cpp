@@ -460,7 +460,10 @@ TEST_F(CatchThreadTest, PictureLargerThanPacketGoesAsEmptyVideoRecord) {
   ASSERT_TRUE(RequestUntil(true, [](const Received& got) { return !got.packet.video.empty(); }, &r));
   EXPECT_TRUE(r.packet.key);
   EXPECT_TRUE(r.picture.key);
-  EXPECT_GE(Psnr(r.picture.y, ExpectedLuma(0, {640, 480}, {640, 480}, {0, 0}, {640, 480})), 32.0);
+  // A capture tick may have caught the screen half repainted; the pictures
+  // that follow the key picture must settle on the new screen.
+  const std::vector<uint8_t> expected = ExpectedLuma(0, {640, 480}, {640, 480}, {0, 0}, {640, 480});
+  ASSERT_TRUE(RequestUntil(true, [&](const Received& got) { return Psnr(got.picture.y, expected) >= 32.0; }, &r));
 }
 
 }  // namespace

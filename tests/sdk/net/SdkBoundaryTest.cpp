@@ -102,7 +102,7 @@ TEST(SdkVersion, ReadOnceAndSamePointerAfterwards) {
 #endif
 }
 
-TEST(TransCtrlStandIn, ReadsWithoutASession) {
+TEST(TransCtrlEngine, ReadsWithoutASession) {
   ITransCtrl& ctrl = GetTransCtrlEngine();
   EXPECT_EQ(ctrl.getState(), CVSTATE_IDLE);
   EXPECT_TRUE(ctrl.getCurBox().ip.empty());
@@ -113,7 +113,7 @@ TEST(TransCtrlStandIn, ReadsWithoutASession) {
   g_h264EncOpt.iFrameMSecond = 0;
 }
 
-TEST(TransCtrlStandIn, SetCaptureCfgLogsDefaultsBeforeAnyShare) {
+TEST(TransCtrlEngine, SetCaptureCfgLogsDefaultsBeforeAnyShare) {
   RecordingLogger log;
   GetCorvaneSDK().init(&log, nullptr);
   SSCFG cfg;

@@ -1,0 +1,133 @@
+// The SDK's session with one box: the command connection, the session state
+// machine with its heartbeat, time-outs and single automatic reconnect, and
+// the capture thread that answers the box's frame requests. Runs on its own
+// thread; the host's requests cross to it as queued signals.
+#pragma once
+
+#include <atomic>
+
+#include <QByteArray>
+#include <QMap>
+#include <QMutex>
+#include <QString>
+
+#include "CatchThread.h"
+#include "CorvaneSDK.h"
+#include "NamedThread.h"
+#include "TransHeader.h"
+#include "TransSocket.h"
+
+class QTimer;
+
+class CTransCtrl : public QNamedThread, public CORVANESDK::ITransCtrl {
+  Q_OBJECT
+
+ public:
+  static constexpr int kHeartbeatMs = 3000;
+  static constexpr int kHandshakeMs = 10000;
+  static constexpr int kResponseMs = 10000;
+
+  CTransCtrl();
+  ~CTransCtrl() override;
+
+  void setCallBack(CORVANESDK::ITransCtrlCallBack* cb) override;
+  void setCaptureCfg(const CORVANESDK::SSCFG& cfg) override;
+  void connectBox(const CORVANESDK::BOX_INFO& box) override;
+  void cancelConnect() override;
+  void disconnectBox() override;
+  void startShare() override;
+  void stopShare() override;
+  int getState() override;
+  CORVANESDK::BOX_INFO getCurBox() override;
+  void checkConnect(const char* code) override;
+  int getIFrameMSecond() override;
+
+  // For tests that cannot wait for the real lengths; takes effect at the
+  // next start of each timer.
+  void setTimerLengths(int heartbeatMs, int handshakeMs, int responseMs);
+
+ signals:
+  void s_connect(CORVANESDK::MEETING_BOX_INFO box);
+  void s_checkConnect(QString code);
+  void s_cancleConnect();
+  void s_disconncet();
+  void s_startShare();
+  void s_stopShare();
+
+ private slots:
+  void slot_connect(CORVANESDK::MEETING_BOX_INFO box);
+  void slot_checkConnect(QString code);
+  void slot_cancleConnect();
+  void slot_disconncet();
+  void slot_startShare();
+  void slot_stopShare();
+
+  void slot_socketNfy(SOCKET_NTY nty);
+  void slot_command(short actSN, CORVANESVR_ACT_DEF act, bool response, QByteArray data);
+  void slot_OnCatchRsp(const QByteArray& packet);
+  void slot_OnCatchFail();
+  void slot_handShake();
+  void slot_connectTimeout();
+  void slot_waitForSvrResponse();
+
+ protected:
+  void onThreadEnd() override;
+
+ private:
+  using StrMap = QMap<QString, QString>;
+
+  void connectTo(const CORVANESDK::MEETING_BOX_INFO& box);
+  void createConnection();
+  void send(CORVANESVR_ACT_DEF act, const QByteArray& body, bool response = false);
+  void sendHeartbeat(bool reconnect);
+  // Defers the reconnect until the socket's own signal has returned.
+  void requestReconnect();
+  void reconnect();
+  void closeSession(bool notify);
+  void notifyClosed(int reason, bool autoReconn);
+  void notify(CORVANESDK::NET_NOTIFY nty, const StrMap& params);
+  void setState(int state);
+  int state() const { return m_state.load(); }
+  void stopTimers();
+  void startResponseTimer();
+  void startCatch();
+  void stopCatch();
+  QString boxName() const;
+
+  // The box's messages, by act.
+  void OnConnectResponse(const StrMap& body, const QByteArray& raw);
+  void OnConnectCodeResponse(const StrMap& body, const QByteArray& raw);
+  void OnSvrStartShare(const StrMap& body);
+  void OnStopShareResponse();
+  void OnHeartbeatResponse(const StrMap& body);
+  void OnSvrDisconnect(const StrMap& body);
+  void OnSvrReqSCreen(short actSN, const StrMap& body);
+  void OnSvrSharePause();
+  void OnSvrShareStopped();
+  void EncParamChanged(const StrMap& body, const QByteArray& raw);
+
+  std::atomic<int> m_sessionId{-1};
+  // Set from the start of the automatic reconnect until the box answers on
+  // the new connection: one attempt per loss.
+  bool m_reconnecting = false;
+  bool m_reconnectQueued = false;
+  QTimer* m_heartbeatTimer = nullptr;
+  QTimer* m_handshakeTimer = nullptr;
+  QTimer* m_responseTimer = nullptr;
+  int m_heartbeatSN = 0;
+  std::atomic<int> m_backstage{0};
+  TransSocket* m_socket = nullptr;
+  std::atomic<short> m_sharer{-1};
+  CatchThread m_catch;
+  mutable QMutex m_boxLock;  // guards m_curBox: host threads copy it
+  CORVANESDK::MEETING_BOX_INFO m_curBox;
+  std::atomic<int> m_state{CORVANESDK::CVSTATE_IDLE};
+  std::atomic<CORVANESDK::ITransCtrlCallBack*> m_callBack;
+  // Header SN of each frame request whose packet is still out, by the SN of
+  // its body, which the packet carries back.
+  QMap<int, quint16> m_frameRequestSN;
+
+  std::atomic<int> m_heartbeatMs{kHeartbeatMs};
+  std::atomic<int> m_handshakeMs{kHandshakeMs};
+  std::atomic<int> m_responseMs{kResponseMs};
+};

@@ -1,0 +1,237 @@
+// Shares end to end: the box pulls frames from the SDK capturing an X server
+// of the test's own, checks every response and decodes it.
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include "LumaDecoder.h"
+#include "RootPainter.h"
+#include "SessionFixture.h"
+#include "SimFramePuller.h"
+#include "TransCtrl.h"
+#include "XScreen.h"
+
+using namespace CORVANESDK;
+
+namespace {
+
+using Params = std::map<std::string, std::string>;
+constexpr double kMinPsnr = 32.0;
+
+class Share : public SessionFixture {
+ protected:
+  void SetUp() override {
+    SessionFixture::SetUp();
+    ASSERT_TRUE(screen_.ok()) << "no X display";
+    ASSERT_TRUE(painter_.ok());
+    QObject::connect(box_->puller(), &SimFramePuller::frameReceived, box_.get(),
+                     [this](const SimPulledFrame& frame) { frames_.push_back(frame); });
+  }
+
+  // Shares and hands the capture settings over once the box accepted, as a
+  // host does.
+  ::testing::AssertionResult StartSharing(int sharer = 3) {
+    ::testing::AssertionResult shared = ConnectAndShare(sharer);
+    if (!shared) return shared;
+    SSCFG cfg;
+    cfg.monitorID = 0;
+    cfg.fps = 30;
+    ctrl().setCaptureCfg(cfg);
+    return ::testing::AssertionSuccess();
+  }
+
+  // One frame request; waits for its checked response.
+  ::testing::AssertionResult Pull(bool key, SimPulledFrame* out) {
+    const size_t before = frames_.size();
+    if (!WaitFor([&] { return box_->puller()->request(key); }, 5000))
+      return ::testing::AssertionFailure() << "a request is still out";
+    if (!WaitFor([&] { return frames_.size() > before; }, 10000))
+      return ::testing::AssertionFailure() << "no frame response";
+    *out = frames_.back();
+    if (!out->error.isEmpty()) return ::testing::AssertionFailure() << qPrintable(out->error);
+    return ::testing::AssertionSuccess();
+  }
+
+  // Pulls until the decoded picture shows pattern `variant`.
+  ::testing::AssertionResult PullPattern(int variant, SimPulledFrame* out, double* psnr) {
+    *psnr = 0;
+    for (int i = 0; i < 60; ++i) {
+      ::testing::AssertionResult pulled = Pull(false, out);
+      if (!pulled) return pulled;
+      if (out->picture.y.empty()) continue;
+      const std::vector<uint8_t> want = ReferenceLuma(RootPainter::Pattern(variant, screen_.width(), screen_.height()),
+                                                      screen_.width(), screen_.height(), out->picture.width,
+                                                      out->picture.height);
+      *psnr = Psnr(out->picture.y, want);
+      if (*psnr >= kMinPsnr) return ::testing::AssertionSuccess();
+      Settle(30);
+    }
+    return ::testing::AssertionFailure() << "the picture never matched the screen, PSNR " << *psnr;
+  }
+
+  XScreen screen_;
+  RootPainter painter_;
+  std::vector<SimPulledFrame> frames_;
+};
+
+TEST_F(Share, FramesShowTheScreenAndKeyFramesComeOnRequest) {
+  ASSERT_TRUE(painter_.Paint(1));
+  ASSERT_TRUE(StartSharing(3));
+  SimPulledFrame frame;
+  double psnr = 0;
+  ASSERT_TRUE(PullPattern(1, &frame, &psnr));
+  EXPECT_EQ(frame.packet.sharer, 3);
+  EXPECT_EQ(frame.sessionId, kSessionId);
+  EXPECT_EQ(frame.picture.width, std::min(screen_.width(), 1920));
+
+  ASSERT_TRUE(Pull(true, &frame));
+  EXPECT_TRUE(frame.packet.key);
+  EXPECT_TRUE(frame.picture.key);
+  ASSERT_TRUE(Pull(false, &frame));
+  EXPECT_FALSE(frame.packet.key);
+
+  // New content shows in a later frame.
+  ASSERT_TRUE(painter_.Paint(2));
+  ASSERT_TRUE(PullPattern(2, &frame, &psnr));
+  EXPECT_TRUE(recorder_.notes().empty());
+}
+
+TEST_F(Share, FrameAnswersCarryTheirRequestsSnWhenParametersCameBetween) {
+  ASSERT_TRUE(painter_.Paint(0));
+  ASSERT_TRUE(StartSharing());
+  SimPulledFrame frame;
+  ASSERT_TRUE(Pull(false, &frame));
+  for (int i = 0; i < 3; ++i) {
+    const size_t before = frames_.size();
+    ASSERT_TRUE(box_->puller()->request(false));
+    box_->sendRequest(84, SimAnswer::Connected(kSessionId, 0));
+    ASSERT_TRUE(WaitFor([&] { return frames_.size() > before; }));
+    EXPECT_EQ(frames_.back().error, QString()) << qPrintable(frames_.back().error);
+  }
+}
+
+TEST_F(Share, PausedSharingSendsTheLastPictureAgain) {
+  ASSERT_TRUE(painter_.Paint(3));
+  ASSERT_TRUE(StartSharing());
+  SimPulledFrame frame;
+  double psnr = 0;
+  ASSERT_TRUE(PullPattern(3, &frame, &psnr));
+  box_->sendRequest(82, "{}");
+  ASSERT_TRUE(WaitForState(CVSTATE_SHARE_PAUSED));
+  ASSERT_TRUE(painter_.Paint(4));
+  Settle(300);
+  ASSERT_TRUE(Pull(true, &frame));
+  const std::vector<uint8_t> old = ReferenceLuma(RootPainter::Pattern(3, screen_.width(), screen_.height()),
+                                                 screen_.width(), screen_.height(), frame.picture.width,
+                                                 frame.picture.height);
+  EXPECT_GE(Psnr(frame.picture.y, old), kMinPsnr);
+}
+
+TEST_F(Share, BoxStopsTheShare) {
+  ASSERT_TRUE(painter_.Paint(0));
+  ASSERT_TRUE(StartSharing());
+  SimPulledFrame frame;
+  ASSERT_TRUE(Pull(false, &frame));
+  const int stops = CaptureStops();
+  box_->sendRequest(83, "{}");
+  ASSERT_TRUE(WaitForNotes(1));
+  EXPECT_EQ(recorder_.codes(), std::vector<int>{CVNTY_BOX_STOPPED_SHARE});
+  EXPECT_TRUE(recorder_.notes()[0].params.empty());
+  ASSERT_TRUE(WaitForState(CVSTATE_CONNECTED));
+  EXPECT_TRUE(WaitFor([&] { return CaptureStops() == stops + 1; }));
+  // The share can start again, and frames flow again.
+  recorder_.clear();
+  ctrl().startShare();
+  ASSERT_TRUE(WaitForNotes(1));
+  EXPECT_EQ(recorder_.codes(), std::vector<int>{CVNTY_SHARE_STARTED});
+  SSCFG cfg;
+  cfg.monitorID = 0;
+  ctrl().setCaptureCfg(cfg);
+  ASSERT_TRUE(Pull(false, &frame));
+}
+
+TEST_F(Share, HostStopsTheShare) {
+  ASSERT_TRUE(painter_.Paint(0));
+  ASSERT_TRUE(StartSharing());
+  SimPulledFrame frame;
+  ASSERT_TRUE(Pull(false, &frame));
+  const int stops = CaptureStops();
+  ctrl().stopShare();
+  ASSERT_TRUE(WaitForNotes(1));
+  EXPECT_EQ(recorder_.codes(), std::vector<int>{CVNTY_SHARE_STOPPED});
+  EXPECT_EQ(recorder_.notes()[0].captureStops, stops + 1);
+  EXPECT_EQ(ctrl().getState(), CVSTATE_CONNECTED);
+  ASSERT_EQ(box_->commandsWithAct(7).size(), 1);
+  EXPECT_EQ(QJsonDocument::fromJson(box_->commandsWithAct(7)[0].body).object().value("SessionID").toInt(), kSessionId);
+}
+
+TEST_F(Share, DisconnectWhileSharingStopsShareThenDisconnectsQuietly) {
+  ASSERT_TRUE(painter_.Paint(0));
+  ASSERT_TRUE(StartSharing());
+  SimPulledFrame frame;
+  ASSERT_TRUE(Pull(false, &frame));
+  const int stops = CaptureStops();
+  ctrl().disconnectBox();
+  ASSERT_TRUE(WaitForState(CVSTATE_IDLE));
+  ASSERT_TRUE(WaitForCommand(5));
+  ASSERT_TRUE(WaitFor([this] { return box_->openSessions() == 0; }));
+  Settle(200);
+  EXPECT_TRUE(recorder_.notes().empty());
+  EXPECT_EQ(CaptureStops(), stops + 1);
+  std::vector<int> acts;
+  for (const SimFrame& command : box_->commands())
+    if (!command.response && command.act != 8) acts.push_back(command.act);
+  ASSERT_GE(acts.size(), 2u);
+  EXPECT_EQ((std::vector<int>{acts[acts.size() - 2], acts.back()}), (std::vector<int>{7, 5}));
+}
+
+struct StartAnswerCase {
+  const char* name;
+  QByteArray answer;
+  int nty;
+  int state;
+  Params params;  // the whole map the host gets
+};
+
+const StartAnswerCase kStartAnswers[] = {
+    {"RefusedWithReason", R"({"RspCode":5,"Reason":2,"RspDesc":"no"})", CVNTY_SHARE_REFUSED, CVSTATE_CONNECTED,
+     {{"Reason", "2"}}},
+    {"FailedWithoutReason", R"({"RspCode":9,"RspDesc":"broken"})", CVNTY_SHARE_FAILED, CVSTATE_CONNECTED,
+     {{"RspCode", "9"}, {"RspDesc", "broken"}}},
+    {"AcceptedWithReason", R"({"RspCode":0,"Reason":0,"Sharer":3,"Backstage":1})", CVNTY_SHARE_STARTED,
+     CVSTATE_SHARING, {{"Reason", "0"}}},
+};
+
+class StartAnswer : public SessionFixture, public ::testing::WithParamInterface<StartAnswerCase> {};
+
+TEST_P(StartAnswer, NotifiesTheReducedMapAndKeepsTheSharer) {
+  const StartAnswerCase& c = GetParam();
+  ASSERT_TRUE(Connect());
+  Answer(6, c.answer);
+  ctrl().startShare();
+  ASSERT_TRUE(WaitForNotes(1));
+  EXPECT_EQ(recorder_.notes()[0].nty, c.nty);
+  EXPECT_EQ(recorder_.notes()[0].params, c.params);
+  EXPECT_EQ(ctrl().getState(), c.state);
+  if (c.state != CVSTATE_SHARING) return;
+  // The sharer comes from the whole answer, not from the reduced map.
+  SSCFG cfg;
+  cfg.monitorID = 0;
+  ctrl().setCaptureCfg(cfg);
+  EXPECT_TRUE(LogHas("setCaptureCfg sharer:3, Backstage:1,"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Box, StartAnswer, ::testing::ValuesIn(kStartAnswers),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(Share, FailedCaptureSettingsStopTheShare) {
+  ASSERT_TRUE(ConnectAndShare());
+  SSCFG cfg;
+  cfg.monitorID = 42;  // no such monitor
+  ctrl().setCaptureCfg(cfg);
+  ASSERT_TRUE(WaitForNotes(1));
+  EXPECT_EQ(recorder_.codes(), std::vector<int>{CVNTY_SHARE_STOPPED});
+  EXPECT_EQ(ctrl().getState(), CVSTATE_CONNECTED);
+  EXPECT_EQ(box_->commandsWithAct(7).size(), 1);
+}
+
+}  // namespace
