@@ -208,7 +208,7 @@ Row RunFfmpeg(ScreenChanger& screen, int rate, int seconds) {
   const std::string crf = std::to_string(kCrf);
   const std::string vbv = std::to_string(kKbps) + "k";
   const std::string duration = std::to_string(seconds + 1);
-  std::vector<std::string> args = {"ffmpeg", "-nostdin", "-loglevel", "error", "-f", "x11grab", "-framerate", fps,
+  std::vector<std::string> args = {"ffmpeg", "-nostdin", "-loglevel", "fatal", "-f", "x11grab", "-framerate", fps,
                                    "-video_size", "1920x1080", "-i", display != nullptr ? display : ":0",
                                    "-c:v", "libx264", "-preset", "superfast", "-tune", "zerolatency",
                                    "-crf", crf, "-maxrate", vbv, "-bufsize", vbv, "-threads", "1",
