@@ -2,11 +2,9 @@
 
 #include <cstring>
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QThread>
 
 #include "CodecSetup.h"
+#include "EventWait.h"
 #include "SdkLog.h"
 
 void CatchFixture::SetUp() {
@@ -91,17 +89,10 @@ void CatchFixture::Start(const CORVANESDK::SSCFG& cfg, short sharer) {
 }
 
 bool CatchFixture::WaitFor(const std::function<bool()>& done, int timeoutMs) {
-  QElapsedTimer clock;
-  clock.start();
-  while (!done()) {
-    if (clock.elapsed() > timeoutMs) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    QThread::msleep(1);
-  }
-  return true;
+  return ::WaitFor(done, timeoutMs);
 }
 
-void CatchFixture::Settle(int ms) { WaitFor([] { return false; }, ms); }
+void CatchFixture::Settle(int ms) { ::Settle(ms); }
 
 std::vector<uint8_t> ExpectedLuma(int variant, QSize monitor, QSize fitted, QPoint offset,
                                   QSize target) {

@@ -1,10 +1,8 @@
 #include "SessionFixture.h"
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QThread>
 
 #include "CodecSetup.h"
+#include "EventWait.h"
 #include "SimFramePuller.h"
 #include "TransCtrl.h"
 
@@ -82,19 +80,10 @@ void SessionFixture::AnswerSilently(int act) {
 }
 
 bool SessionFixture::WaitFor(const std::function<bool()>& done, int timeoutMs) {
-  QElapsedTimer clock;
-  clock.start();
-  while (!done()) {
-    if (clock.elapsed() > timeoutMs) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    QThread::msleep(1);
-  }
-  return true;
+  return ::WaitFor(done, timeoutMs);
 }
 
-void SessionFixture::Settle(int ms) {
-  WaitFor([] { return false; }, ms);
-}
+void SessionFixture::Settle(int ms) { ::Settle(ms); }
 
 bool SessionFixture::WaitForState(int state, int timeoutMs) {
   return WaitFor([&] { return ctrl().getState() == state; }, timeoutMs);
