@@ -11,17 +11,14 @@
 
 #include <QByteArray>
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QObject>
 #include <QThread>
-
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
 
 #include "BenchStats.h"
 #include "CatchThread.h"
 #include "CodecSetup.h"
 #include "EncH264.h"
+#include "RootPainter.h"
 #include "ScreenContent.h"
 #include "VideoFrame.h"
 
@@ -38,57 +35,9 @@ void PrintRow(const char* what, const BenchStats& s, double kib) {
   printf("| %-44s | %8.2f | %8.2f | %8.2f | %7.1f |\n", what, s.p50, s.p95, s.mean, kib);
 }
 
-class Root {
- public:
-  Root() : display_(XOpenDisplay(nullptr)) {}
-  ~Root() {
-    if (display_) XCloseDisplay(display_);
-  }
-  bool ok() const {
-    return display_ && DisplayWidth(display_, 0) == kW && DisplayHeight(display_, 0) == kH &&
-           DefaultDepth(display_, 0) == 24;
-  }
-  void Paint(const std::vector<uint8_t>& bgra) {
-    XImage image{};
-    image.width = kW;
-    image.height = kH;
-    image.format = ZPixmap;
-    image.data = const_cast<char*>(reinterpret_cast<const char*>(bgra.data()));
-    image.byte_order = LSBFirst;
-    image.bitmap_unit = 32;
-    image.bitmap_bit_order = LSBFirst;
-    image.bitmap_pad = 32;
-    image.depth = 24;
-    image.bytes_per_line = kW * 4;
-    image.bits_per_pixel = 32;
-    image.red_mask = 0xFF0000;
-    image.green_mask = 0xFF00;
-    image.blue_mask = 0xFF;
-    XInitImage(&image);
-    const Window root = DefaultRootWindow(display_);
-    GC gc = XCreateGC(display_, root, 0, nullptr);
-    XPutImage(display_, root, gc, &image, 0, 0, 0, 0, kW, kH);
-    XFreeGC(display_, gc);
-    XSync(display_, False);
-  }
-
- private:
-  Display* display_;
-};
-
-bool WaitFor(const std::function<bool()>& done, int timeoutMs) {
-  QElapsedTimer clock;
-  clock.start();
-  while (!done()) {
-    if (clock.elapsed() > timeoutMs) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
-  }
-  return true;
-}
-
 // The capture thread as the connection controller drives it; between
 // requests the screen changes and at least one capture tick passes.
-bool RequestLatency(const std::vector<std::vector<uint8_t>>& pics, Root& root, BenchStats* stats,
+bool RequestLatency(const std::vector<std::vector<uint8_t>>& pics, BenchRootPainter& root, BenchStats* stats,
                     double* kib) {
   CatchThread thread;
   std::vector<QByteArray> packets;
@@ -111,7 +60,7 @@ bool RequestLatency(const std::vector<std::vector<uint8_t>>& pics, Root& root, B
   double bytes = 0;
   bool ok = true;
   for (size_t i = 0; i < pics.size() && ok; ++i) {
-    root.Paint(pics[i]);
+    root.Paint(pics[i], kW, kH);
     QThread::msleep(1000 / kFps + 5);
     const size_t before = packets.size();
     SCDoEnc job;
@@ -119,7 +68,7 @@ bool RequestLatency(const std::vector<std::vector<uint8_t>>& pics, Root& root, B
     job.sn = static_cast<int>(i);
     const auto t0 = Clock::now();
     emit thread.s_DoEnc(job);
-    ok = WaitFor([&] { return packets.size() > before || failures > 0; }, 5000) && failures == 0;
+    ok = SpinEventsUntil([&] { return packets.size() > before || failures > 0; }, 5000) && failures == 0;
     if (ok && i >= kWarmUp) {
       ms.push_back(std::chrono::duration<double, std::milli>(got - t0).count());
       bytes += packets.back().size();
@@ -163,8 +112,8 @@ BenchStats EncoderOnly(const std::vector<std::vector<uint8_t>>& pics, double* ki
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
   const int count = argc > 1 ? std::max(kWarmUp + 10, atoi(argv[1])) : 80;
-  Root root;
-  if (!root.ok()) {
+  BenchRootPainter root;
+  if (!root.Fits(kW, kH)) {
     fprintf(stderr, "needs an X screen of %dx%dx24 (run under tests/tools/with-xvfb.sh)\n", kW, kH);
     return 1;
   }

@@ -25,13 +25,12 @@
 
 #include "BenchStats.h"
 #include "CorvaneSDK.h"
+#include "RootPainter.h"
 #include "ScreenContent.h"
 #include "SimBox.h"
 #include "SimFramePuller.h"
 
 // After every Qt header: Xlib defines Status, None and Bool as macros.
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
 
 extern char** environ;
 
@@ -48,53 +47,17 @@ using namespace CORVANESDK;
 // Paints the next picture of a scrolling page onto the root window.
 class ScreenChanger {
  public:
-  ScreenChanger() : display_(XOpenDisplay(nullptr)) {
+  ScreenChanger() {
     for (int i = 0; i < kPictures; ++i) pictures_.push_back(ContentPicture(ScreenContent::Scrolling, kW, kH, i));
   }
-  ~ScreenChanger() {
-    if (display_ != nullptr) XCloseDisplay(display_);
-  }
-  bool ok() const { return display_ != nullptr; }
-  void Next() {
-    std::vector<uint8_t>& px = pictures_[next_++ % pictures_.size()];
-    XImage image{};
-    image.width = kW;
-    image.height = kH;
-    image.format = ZPixmap;
-    image.data = reinterpret_cast<char*>(px.data());
-    image.byte_order = LSBFirst;
-    image.bitmap_unit = 32;
-    image.bitmap_bit_order = LSBFirst;
-    image.bitmap_pad = 32;
-    image.depth = 24;
-    image.bytes_per_line = kW * 4;
-    image.bits_per_pixel = 32;
-    image.red_mask = 0xFF0000;
-    image.green_mask = 0xFF00;
-    image.blue_mask = 0xFF;
-    XInitImage(&image);
-    const Window root = DefaultRootWindow(display_);
-    GC gc = XCreateGC(display_, root, 0, nullptr);
-    XPutImage(display_, root, gc, &image, 0, 0, 0, 0, kW, kH);
-    XFreeGC(display_, gc);
-    XSync(display_, False);
-  }
+  bool ok() const { return painter_.Fits(kW, kH); }
+  void Next() { painter_.Paint(pictures_[next_++ % pictures_.size()], kW, kH); }
 
  private:
-  Display* display_;
+  BenchRootPainter painter_;
   std::vector<std::vector<uint8_t>> pictures_;
   size_t next_ = 0;
 };
-
-bool WaitFor(const std::function<bool()>& done, int timeoutMs) {
-  QElapsedTimer clock;
-  clock.start();
-  while (!done()) {
-    if (clock.elapsed() > timeoutMs) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-  }
-  return true;
-}
 
 // CPU seconds of this process's threads with one of these names.
 double ThreadCpuSeconds(const std::vector<std::string>& names) {
@@ -148,7 +111,7 @@ Row RunSdk(SimBox& box, Host& host, ScreenChanger& screen, int rate, int seconds
   row.rate = rate;
   ITransCtrl& ctrl = GetTransCtrlEngine();
   ctrl.startShare();
-  if (!WaitFor([&] { return ctrl.getState() == CVSTATE_SHARING; }, 10000)) {
+  if (!SpinEventsUntil([&] { return ctrl.getState() == CVSTATE_SHARING; }, 10000)) {
     std::fprintf(stderr, "transctrl_bench: the share did not start\n");
     return row;
   }
@@ -176,14 +139,14 @@ Row RunSdk(SimBox& box, Host& host, ScreenChanger& screen, int rate, int seconds
   changer.start(1000 / rate);
   // Warm-up: the encoder opens and the first key frame goes out.
   box.puller()->start(rate);
-  WaitFor([] { return false; }, 1000);
+  SpinEventsUntil([] { return false; }, 1000);
   latencies.clear();
   bytes = 0;
   const int skippedBefore = box.puller()->skippedTicks();
   const double cpuBefore = ThreadCpuSeconds({"TransCtrl", "CatchThread"});
   QElapsedTimer clock;
   clock.start();
-  WaitFor([] { return false; }, seconds * 1000);
+  SpinEventsUntil([] { return false; }, seconds * 1000);
   const double elapsed = clock.elapsed() / 1000.0;
   row.cpuPerSecond = (ThreadCpuSeconds({"TransCtrl", "CatchThread"}) - cpuBefore) / elapsed;
   box.puller()->stop();
@@ -192,9 +155,9 @@ Row RunSdk(SimBox& box, Host& host, ScreenChanger& screen, int rate, int seconds
   row.frames = static_cast<int>(latencies.size());
   row.kib = row.frames > 0 ? bytes / row.frames / 1024.0 : 0;
   row.latency = Summarise(latencies);
-  WaitFor([&] { return !box.puller()->outstanding(); }, 5000);
+  SpinEventsUntil([&] { return !box.puller()->outstanding(); }, 5000);
   ctrl.stopShare();
-  WaitFor([&] { return ctrl.getState() == CVSTATE_CONNECTED; }, 10000);
+  SpinEventsUntil([&] { return ctrl.getState() == CVSTATE_CONNECTED; }, 10000);
   (void)host;
   return row;
 }
@@ -288,7 +251,7 @@ int main(int argc, char** argv) {
   info.ip = "127.0.0.1";
   info.port = box.tcpPort();
   ctrl.connectBox(info);
-  if (!WaitFor([&] { return ctrl.getState() == CVSTATE_CONNECTED; }, 12000)) {
+  if (!SpinEventsUntil([&] { return ctrl.getState() == CVSTATE_CONNECTED; }, 12000)) {
     std::fprintf(stderr, "transctrl_bench: no session with the simulated box\n");
     return 1;
   }
@@ -299,7 +262,7 @@ int main(int argc, char** argv) {
     rows.push_back(RunFfmpeg(screen, rate, seconds));
   }
   ctrl.disconnectBox();
-  WaitFor([&] { return ctrl.getState() == CVSTATE_IDLE; }, 5000);
+  SpinEventsUntil([&] { return ctrl.getState() == CVSTATE_IDLE; }, 5000);
 
   std::printf("\n1920x1080 scrolling screen, CRF %d, VBV %d kbit/s, %d s per row, loopback\n", kCrf, kKbps, seconds);
   std::printf("| %-26s | %4s | %8s | %8s | %7s | %6s | %7s | %6s |\n", "pipeline", "rate", "p50 ms", "p95 ms",
