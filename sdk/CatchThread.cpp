@@ -162,6 +162,10 @@ void CatchThread::slot_CatchCfg(short sharer, CORVANESDK::SSCFG cfg) {
     return;
   }
   m_sharer = sharer;
+  if (m_jobWaitsForCfg) {
+    m_jobWaitsForCfg = false;
+    slot_DoEnc();
+  }
 }
 
 bool CatchThread::applyCatchCfg(const CORVANESDK::SSCFG& cfg) {
@@ -223,6 +227,7 @@ void CatchThread::slot_startCatch() {
 void CatchThread::slot_StopCatch() {
   m_catchTimer->stop();
   m_retryTimer->stop();
+  m_jobWaitsForCfg = false;
   resetCatch();
 }
 
@@ -304,7 +309,11 @@ void CatchThread::slot_DoEnc(SCDoEnc job) {
 }
 
 void CatchThread::slot_DoEnc() {
-  if (!m_screen) return;
+  if (!m_screen) {
+    if (!m_jobWaitsForCfg) shareLogWarn("frame request %d waits for the capture settings", m_job.sn);
+    m_jobWaitsForCfg = true;
+    return;
+  }
   CatchFrame f;
   {
     QMutexLocker hold(&m_frameMutex);

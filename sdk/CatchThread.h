@@ -102,6 +102,9 @@ class CatchThread : public QNamedThread {
   CORVANESDK::SSCFG m_cfg;
   std::unique_ptr<CScreenInfo> m_screen;
   SCDoEnc m_job;
+  // A frame request that came before the capture settings: the box asks for
+  // one frame at a time, so it is answered once the settings arrive.
+  bool m_jobWaitsForCfg = false;
   QTimer* m_retryTimer;
   std::atomic<float> m_aspectRatio{0.0f};
   QTimer* m_catchTimer;
