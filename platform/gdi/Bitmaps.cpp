@@ -49,7 +49,10 @@ BOOL DeleteObject(HGDIOBJ object) {
     return FALSE;
   }
   auto bitmap = std::dynamic_pointer_cast<BitmapObject>(found);
-  if (bitmap && bitmap->selections > 0) return FALSE;
+  if (bitmap && bitmap->selections > 0) {
+    SetLastError(ERROR_BUSY);  // still selected into a DC
+    return FALSE;
+  }
   UnregisterGdiObject(object);
   return TRUE;
 }

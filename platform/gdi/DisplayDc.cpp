@@ -71,12 +71,18 @@ std::shared_ptr<DisplayDc> DisplayDc::Open() {
   dc->root_ = RootWindow(dpy, screen);
   dc->visual_ = visual;
   dc->depth_ = depth;
-  dc->rootWidth_ = DisplayWidth(dpy, screen);
-  dc->rootHeight_ = DisplayHeight(dpy, screen);
   dc->hasShm_ = XShmQueryExtension(dpy) == True;
   if (!dc->hasShm_) qWarning("gdi: no MIT-SHM on this display, capturing with XGetImage");
   dc->display_ = std::move(display);
   return dc;
+}
+
+QRect DisplayDc::rootRect() const {
+  Window rootOfRoot = 0;
+  int x = 0, y = 0;
+  unsigned int width = 0, height = 0, border = 0, depth = 0;
+  if (!XGetGeometry(display_.get(), root_, &rootOfRoot, &x, &y, &width, &height, &border, &depth)) return QRect();
+  return QRect(0, 0, static_cast<int>(width), static_cast<int>(height));
 }
 
 DisplayDc::~DisplayDc() {
@@ -112,7 +118,9 @@ const DisplayDc::Attachment* DisplayDc::AttachedFor(const std::shared_ptr<Bitmap
   XShmAttach(dpy, &info);
   if (trap.Failed()) {
     // A server on another host shares no memory with us.
-    qWarning("gdi: XShmAttach(%d) failed: %s", shm->id(), trap.Text().c_str());
+    qWarning("gdi: XShmAttach(%d) failed: %s; capturing with XGetImage from now on", shm->id(),
+             trap.Text().c_str());
+    hasShm_ = false;
     return nullptr;
   }
   shm->MarkRemoved();

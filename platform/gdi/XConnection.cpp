@@ -52,11 +52,10 @@ struct ThreadConnection {
 }  // namespace
 
 void DisplayCloser::operator()(_XDisplay* display) const {
-  {
-    std::lock_guard<std::mutex> guard(g_errorsLock);
-    Errors().erase(display);
-  }
+  // Closing flushes requests whose errors are still recorded under this display.
   XCloseDisplay(display);
+  std::lock_guard<std::mutex> guard(g_errorsLock);
+  Errors().erase(display);
 }
 
 DisplayPtr OpenDisplay() {

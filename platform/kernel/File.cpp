@@ -4,13 +4,13 @@
 
 #include <fcntl.h>
 #include <limits.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 
 #include "KernelObject.h"
+#include "KernelPaths.h"
 
 namespace {
 
@@ -59,20 +59,6 @@ int OpenNoIntr(const char* path, int flags) {
     const int fd = open(path, flags | O_CLOEXEC, 0666);
     if (fd >= 0 || errno != EINTR) return fd;
   }
-}
-
-// A missing file and a missing folder are different errors on Windows; the
-// parent folder decides which one ENOENT stands for.
-DWORD NotFoundError(const char* path) {
-  char parent[PATH_MAX];
-  const char* slash = strrchr(path, '/');
-  if (!slash) return ERROR_FILE_NOT_FOUND;
-  const size_t length = slash == path ? 1 : static_cast<size_t>(slash - path);
-  memcpy(parent, path, length);
-  parent[length] = '\0';
-  struct stat info;
-  if (stat(parent, &info) == 0 && S_ISDIR(info.st_mode)) return ERROR_FILE_NOT_FOUND;
-  return ERROR_PATH_NOT_FOUND;
 }
 
 // Opens for a disposition. "existed" is learnt without a race: exclusive

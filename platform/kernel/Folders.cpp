@@ -1,21 +1,12 @@
 #include <platform/Kernel.h>
 #include <platform/Strings.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <string>
 #include <vector>
 
-// Windows tells a missing folder from a missing parent.
-static DWORD MissingFolderError(const std::string& path) {
-  std::string parent = path;
-  while (parent.size() > 1 && parent.back() == '/') parent.pop_back();
-  const size_t slash = parent.rfind('/');
-  parent = slash == std::string::npos ? "." : (slash == 0 ? "/" : parent.substr(0, slash));
-  struct stat info;
-  return stat(parent.c_str(), &info) == 0 && S_ISDIR(info.st_mode) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
-}
+#include "KernelPaths.h"
 
 BOOL SetCurrentDirectoryW(LPCWSTR pathName) {
   if (!pathName || !*pathName) {
@@ -25,7 +16,7 @@ BOOL SetCurrentDirectoryW(LPCWSTR pathName) {
   const std::string path = WideToUtf8(pathName);
   if (chdir(path.c_str()) != 0) {
     const int err = errno;
-    SetLastError(err == ENOENT    ? MissingFolderError(path)
+    SetLastError(err == ENOENT    ? NotFoundError(path.c_str())
                  : err == ENOTDIR ? ERROR_DIRECTORY
                                   : Win32ErrorFromErrno(err));
     return FALSE;

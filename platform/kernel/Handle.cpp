@@ -16,6 +16,9 @@ HANDLE const kCurrentProcess = reinterpret_cast<HANDLE>(static_cast<intptr_t>(-1
 struct Registry {
   std::mutex lock;
   std::unordered_map<HANDLE, std::shared_ptr<KernelObject>> objects;
+  // Handle values are never reused: a stale handle must not reach the object
+  // that happens to live at the same address later.
+  uintptr_t lastSerial = 0;
 };
 
 Registry& TheRegistry() {
@@ -31,9 +34,10 @@ DWORD KernelObject::Wait(DWORD) {
 }
 
 HANDLE RegisterObject(std::shared_ptr<KernelObject> object) {
-  HANDLE handle = object.get();
   Registry& registry = TheRegistry();
   std::lock_guard<std::mutex> guard(registry.lock);
+  // Even values: odd ones carry file descriptors.
+  HANDLE handle = reinterpret_cast<HANDLE>(++registry.lastSerial << 1);
   registry.objects.emplace(handle, std::move(object));
   return handle;
 }

@@ -13,8 +13,8 @@ class KernelObject {
   virtual DWORD Wait(DWORD milliseconds);
 };
 
-// Handles are registered, so a stale or foreign handle fails with
-// ERROR_INVALID_HANDLE instead of being dereferenced. The shared pointer keeps
+// Handles are serial numbers in a registry, never reused, so a stale or
+// foreign handle fails with ERROR_INVALID_HANDLE instead of being dereferenced. The shared pointer keeps
 // an object alive for a caller that is using it while another thread closes it.
 HANDLE RegisterObject(std::shared_ptr<KernelObject> object);
 std::shared_ptr<KernelObject> LookupObject(HANDLE handle);

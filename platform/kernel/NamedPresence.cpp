@@ -9,7 +9,7 @@
 
 #include <cerrno>
 
-static std::string FolderOf(const std::string& path) { return path.substr(0, path.rfind('/')); }
+#include "KernelPaths.h"
 
 // Held only while a process decides whether it is first or last, never while
 // it waits on the object itself.

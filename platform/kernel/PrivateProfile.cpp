@@ -13,17 +13,12 @@
 #include <vector>
 
 #include "IniFile.h"
+#include "KernelPaths.h"
 #include "UniqueFd.h"
 
 // Larger files are not profiles the system wrote; refusing them keeps a
 // stray path from pulling a huge file into memory.
 static const off_t kMaxIniBytes = 16 * 1024 * 1024;
-
-static std::string FolderOf(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
 
 static std::string BaseOf(const std::string& path) {
   const size_t slash = path.rfind('/');

@@ -22,7 +22,7 @@ struct VersionBlock {
   VS_FIXEDFILEINFO fixed;
 };
 
-// 0 with GetLastError set when the file has no usable record.
+// ERROR_SUCCESS, or the error number why the file has no usable record.
 static DWORD ReadFixedInfo(LPCWSTR fileName, VS_FIXEDFILEINFO* fixed) {
   if (!fileName || !*fileName) return ERROR_INVALID_PARAMETER;
   const std::string path = WideToUtf8(fileName);

@@ -8,55 +8,15 @@
 
 #include <algorithm>
 #include <memory>
-#include <mutex>
+
+#include "XConnection.h"
 
 namespace {
-
-struct DisplayCloser {
-  void operator()(Display* display) const { XCloseDisplay(display); }
-};
-using DisplayPtr = std::unique_ptr<Display, DisplayCloser>;
 
 struct XFreer {
   void operator()(unsigned char* data) const { XFree(data); }
 };
 using XDataPtr = std::unique_ptr<unsigned char, XFreer>;
-
-// Xlib's default error handler ends the process. The handler is process-wide,
-// so one trap at a time installs its own and puts the old one back.
-class XErrorTrap {
- public:
-  explicit XErrorTrap(Display* display) : guard_(Lock()), display_(display) {
-    XSync(display_, False);
-    failed_ = false;
-    previous_ = XSetErrorHandler(&XErrorTrap::Record);
-  }
-  ~XErrorTrap() {
-    XSync(display_, False);
-    XSetErrorHandler(previous_);
-  }
-  bool Failed() {
-    XSync(display_, False);
-    return failed_;
-  }
-
- private:
-  static std::mutex& Lock() {
-    static std::mutex lock;
-    return lock;
-  }
-  static int Record(Display*, XErrorEvent*) {
-    failed_ = true;
-    return 0;
-  }
-
-  std::lock_guard<std::mutex> guard_;
-  Display* display_;
-  int (*previous_)(Display*, XErrorEvent*) = nullptr;
-  static bool failed_;
-};
-
-bool XErrorTrap::failed_ = false;
 
 struct Taskbar {
   bool found = false;
@@ -98,7 +58,8 @@ static void Consider(Taskbar* best, UINT edge, long left, long top, long right, 
 
 static Taskbar FindTaskbar() {
   Taskbar taskbar;
-  DisplayPtr display(XOpenDisplay(nullptr));
+  // Our X connections share one error handler that records per connection.
+  DisplayPtr display = OpenDisplay();
   if (!display) return taskbar;
   XErrorTrap trap(display.get());
   const Window root = DefaultRootWindow(display.get());

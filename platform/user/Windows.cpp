@@ -1,6 +1,7 @@
 #include <platform/Kernel.h>
 #include <platform/User.h>
 
+#include <QVector>
 #include <QtGlobal>
 
 #include "RegionObject.h"
@@ -284,9 +285,18 @@ int GetWindowRgn(HWND window, HRGN region) {
   }
   // X measures the shape from inside the border, Windows from the window's corner.
   const int border = attributes.border_width;
-  QRegion shape;
+  QVector<QRect> bands;
+  bands.reserve(std::max(count, 0));
   for (int i = 0; i < count; ++i) {
-    shape |= QRect(rects[i].x + border, rects[i].y + border, rects[i].width, rects[i].height);
+    bands.append(QRect(rects[i].x + border, rects[i].y + border, rects[i].width, rects[i].height));
+  }
+  // A region built rectangle by rectangle costs quadratic time, and another
+  // program's shape may hold thousands; banded rectangles go in at once.
+  QRegion shape;
+  if (ordering == YXBanded) {
+    shape.setRects(bands.constData(), bands.size());
+  } else {
+    for (const QRect& rect : bands) shape |= rect;
   }
   if (rects != nullptr) XFree(rects);
   target->region = shape;

@@ -16,7 +16,8 @@ class DisplayDc : public GdiObject {
   static std::shared_ptr<DisplayDc> Open();
   ~DisplayDc() override;
 
-  QRect rootRect() const { return QRect(0, 0, rootWidth_, rootHeight_); }
+  // Asked each time: monitors come and go while a DC lives for a whole share.
+  QRect rootRect() const;
   // Copies the screen pixels of target (bitmap coordinates) moved by offset
   // into the bitmap; pixels outside target are left as they were.
   bool CopyTo(const std::shared_ptr<BitmapObject>& bitmap, const QRegion& target, const QPoint& offset);
@@ -39,8 +40,6 @@ class DisplayDc : public GdiObject {
   unsigned long root_ = 0;
   void* visual_ = nullptr;
   int depth_ = 0;
-  int rootWidth_ = 0;
-  int rootHeight_ = 0;
   bool hasShm_ = false;
   std::unordered_map<uint64_t, Attachment> attachments_;
 };

@@ -22,6 +22,19 @@ TEST(Handle, RegisteredObjectClosesOnce) {
   EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
 }
 
+TEST(Handle, StaleHandleNeverReachesALaterObject) {
+  // A freed object's address is typically handed to the next one of its size.
+  for (int i = 0; i < 100; ++i) {
+    HANDLE stale = RegisterObject(std::make_shared<KernelObject>());
+    ASSERT_TRUE(CloseHandle(stale));
+    HANDLE fresh = RegisterObject(std::make_shared<KernelObject>());
+    EXPECT_NE(stale, fresh);
+    EXPECT_FALSE(LookupObject(stale));
+    EXPECT_FALSE(IsFdHandle(fresh));
+    EXPECT_TRUE(CloseHandle(fresh));
+  }
+}
+
 TEST(Handle, FdHandlesRoundTrip) {
   for (int fd : {0, 3, 1000, 1 << 20}) {
     HANDLE h = HandleFromFd(fd);
