@@ -18,8 +18,10 @@ QVariant JsonToVariant(const QByteArray& text) {
   return doc.toVariant();
 }
 
-QMap<QString, QString> JsonToStrMap(const QByteArray& text) {
-  const QVariantMap values = JsonToVariant(text).toMap();
+QMap<QString, QString> JsonToStrMap(const QByteArray& text) { return VariantToStrMap(JsonToVariant(text)); }
+
+QMap<QString, QString> VariantToStrMap(const QVariant& value) {
+  const QVariantMap values = value.toMap();
   QMap<QString, QString> result;
   for (auto it = values.cbegin(); it != values.cend(); ++it) result.insert(it.key(), it.value().toString());
   return result;

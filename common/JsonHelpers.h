@@ -15,6 +15,8 @@ QVariant JsonToVariant(const QByteArray& text);
 // Every value as its text: 5 -> "5", true -> "true", nested containers -> "".
 // Text that is not a JSON object gives an empty map.
 QMap<QString, QString> JsonToStrMap(const QByteArray& text);
+// The same for a parsed value: anything but a map gives an empty map.
+QMap<QString, QString> VariantToStrMap(const QVariant& value);
 
 constexpr int kLocalIPv4Size = 64;
 // out holds at least kLocalIPv4Size bytes and always ends terminated; it is

@@ -53,7 +53,8 @@ inner() {
   host_out=$(mktemp)
   trap 'stop_box; rm -f "$box_out" "$host_out"' EXIT
   # Outlives the host by a margin; stopped with SIGTERM below in any case.
-  ip netns exec "$CORVANE_NETNS_BOX" "$simbox" --name "$name" --id DEMO-0001 --extra Model=Simulated \
+  # Every address of the box's own namespace: the host reaches it over the veth pair.
+  ip netns exec "$CORVANE_NETNS_BOX" "$simbox" --bind 0.0.0.0 --name "$name" --id DEMO-0001 --extra Model=Simulated \
     --accept --pull "$PULL_RATE" --seconds $((share_seconds + 40)) >"$box_out" 2>&1 &
   box_pid=$!
   local ready=0

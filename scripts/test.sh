@@ -4,5 +4,5 @@ set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$top/build}
 "$top/scripts/build.sh"
-BUILD_DIR=$build bash "$top/scripts/fuzz.sh"
+bash "$top/scripts/fuzz.sh"
 ctest --test-dir "$build" --output-on-failure -j "${CTEST_JOBS:-4}"

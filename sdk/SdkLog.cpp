@@ -19,7 +19,6 @@ void Write(int level, const char* module, const char* fmt, va_list args) {
 
 void SetSdkLogger(FWlogger* log) { g_log.store(log, std::memory_order_release); }
 void SetSdkCfgger(FWCfgger* cfg) { g_cfg.store(cfg, std::memory_order_release); }
-FWlogger* SdkLogger() { return g_log.load(std::memory_order_acquire); }
 
 #define CORVANE_LOG_HELPER(name, level, module) \
   void name(const char* fmt, ...) {             \

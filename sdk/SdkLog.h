@@ -7,7 +7,6 @@ class FWCfgger;
 
 void SetSdkLogger(FWlogger* log);
 void SetSdkCfgger(FWCfgger* cfg);
-FWlogger* SdkLogger();
 
 void sdkLog(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 void sdkLogWarn(const char* fmt, ...) __attribute__((format(printf, 1, 2)));

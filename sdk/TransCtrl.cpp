@@ -36,10 +36,11 @@ static std::map<std::string, std::string> StrMapToStdMap(const QMap<QString, QSt
 // Every value of the body as its text; a body that is no JSON object is
 // logged and read as an empty one.
 static QMap<QString, QString> ReadBody(CORVANESVR_ACT_DEF act, const QByteArray& data) {
-  if (!data.isEmpty() && JsonToVariant(data).type() != QVariant::Map)
+  const QVariant body = JsonToVariant(data);
+  if (!data.isEmpty() && body.type() != QVariant::Map)
     sdkLogWarn("act %d: body of %d bytes is no JSON object, read as empty", static_cast<int>(act),
                static_cast<int>(data.size()));
-  return JsonToStrMap(data);
+  return VariantToStrMap(body);
 }
 
 CTransCtrl::CTransCtrl() : QNamedThread(nullptr), m_callBack(&g_ignoreNotifications) {

@@ -3,20 +3,26 @@
 # XVFB_SCREEN sets the screen (default 1920x1080x24).
 set -u
 screen=${XVFB_SCREEN:-1920x1080x24}
-fifo=$(mktemp -u /tmp/xvfb-display.XXXXXX)
-mkfifo "$fifo"
-exec 3<>"$fifo"
-rm -f "$fifo"
+work=$(mktemp -d /tmp/xvfb.XXXXXX) || exit 1
+mkfifo "$work/display" || { rm -rf "$work"; exit 1; }
+# Xvfb writes the display number it picked into the fifo once it is ready.
 Xvfb -displayfd 3 -screen 0 "$screen" -nolisten tcp -noreset +extension RANDR +extension MIT-SHM \
-  +extension XFIXES +extension XTEST >/tmp/xvfb-$$.log 2>&1 &
+  +extension XFIXES +extension XTEST 3>"$work/display" >"$work/log" 2>&1 &
 xvfb=$!
-cleanup() { kill "$xvfb" 2>/dev/null; wait "$xvfb" 2>/dev/null; rm -f /tmp/xvfb-$$.log; }
+cleanup() { kill "$xvfb" 2>/dev/null; wait "$xvfb" 2>/dev/null; rm -rf "$work"; }
 trap cleanup EXIT
+# Opening the read end blocks until Xvfb opens the write end; if Xvfb dies
+# first, the read sees end-of-file instead of waiting for the deadline.
 display=""
-if ! read -r -t 15 display <&3 || [ -z "$display" ]; then
+exec 4<"$work/display"
+for _ in $(seq 1 15); do
+  read -r -t 1 display <&4 && break
+  kill -0 "$xvfb" 2>/dev/null || break
+done
+exec 4<&-
+if [ -z "$display" ]; then
   echo "with-xvfb: Xvfb gave no display" >&2
-  cat /tmp/xvfb-$$.log >&2
+  cat "$work/log" >&2
   exit 1
 fi
-exec 3<&-
 DISPLAY=":$display" "$@"
