@@ -5,7 +5,6 @@
 if(NOT TARGET simbox)
   return()
 endif()
-pkg_check_modules(TRANSCTRL_BENCH_X11 REQUIRED IMPORTED_TARGET x11)
 add_executable(transctrl_bench ${CMAKE_CURRENT_LIST_DIR}/transctrl/TransCtrlBench.cpp)
-target_link_libraries(transctrl_bench PRIVATE corvane_sdk_static simbox bench_support PkgConfig::TRANSCTRL_BENCH_X11)
+target_link_libraries(transctrl_bench PRIVATE corvane_sdk_static simbox bench_support Dep::X11)
 set_target_properties(transctrl_bench PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
