@@ -107,22 +107,31 @@ void CTraceManager::Stop() {
   CSyncSectionLock lock(&m_controlLock);
   if (!m_hWriter) return;
   m_bTracing = false;
-  AppendLog(SEntry{0, nullptr, 0, false});
-  WaitForSingleObject(m_hWriter, INFINITE);
-  CloseHandle(m_hWriter);
-  m_hWriter = nullptr;
+  EndWriter();
   CSyncSectionLock queueLock(&m_queueLock);
   for (const SEntry& entry : m_queue) FreeEntry(entry);
   m_queue.clear();
 }
 
-void CTraceManager::Flush() {
-  CSyncSectionLock lock(&m_controlLock);
-  if (!m_hWriter) return;
+// Queues a stop entry and waits for the writer. Should the writer have ended
+// at an earlier stop entry, what was queued before ours is written here.
+void CTraceManager::EndWriter() {
   AppendLog(SEntry{0, nullptr, 0, false});
   WaitForSingleObject(m_hWriter, INFINITE);
   CloseHandle(m_hWriter);
   m_hWriter = nullptr;
+  std::deque<SEntry> rest;
+  {
+    CSyncSectionLock lock(&m_queueLock);
+    rest.swap(m_queue);
+  }
+  if (!rest.empty()) WritePass(&rest);
+}
+
+void CTraceManager::Flush() {
+  CSyncSectionLock lock(&m_controlLock);
+  if (!m_hWriter) return;
+  EndWriter();
   if (!StartWriter()) {
     m_bTracing = false;
     OutputDebugStringA("CTraceManager: the log writer did not restart after a flush\n");

@@ -55,6 +55,7 @@ class CTraceManager {
   void WriterLoop();
   bool WritePass(std::deque<SEntry>* batch);
   bool StartWriter();
+  void EndWriter();
   void Flush();
   int ReadTail(const char* path, char* buf, int len, bool deleteAfter);
   static void FreeEntry(const SEntry& entry);
