@@ -61,7 +61,7 @@ int RetryFlock(int fd, int operation) {
 int OpenLog(const char* path) {
   int fd;
   do {
-    fd = open(path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    fd = open(path, O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0644);  // read too: the crash tail
   } while (fd < 0 && errno == EINTR);
   return fd;
 }
