@@ -1,5 +1,7 @@
 #include <platform/Scribe.h>
 
+#include <platform/Unique.h>
+
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -13,6 +15,8 @@
 #include <ctime>
 #include <mutex>
 #include <string>
+
+#include "PosixIo.h"
 
 namespace {
 
@@ -50,35 +54,25 @@ const char* LevelName(int level) {
   }
 }
 
-int RetryFlock(int fd, int operation) {
-  int rc;
-  do {
-    rc = flock(fd, operation);
-  } while (rc != 0 && errno == EINTR);
-  return rc;
-}
-
 int OpenLog(const char* path) {
-  int fd;
-  do {
-    fd = open(path, O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0644);  // read too: the crash tail
-  } while (fd < 0 && errno == EINTR);
-  return fd;
+  // Read as well: the crash tail comes from the same descriptor.
+  return RetryOnEintr([path] { return open(path, O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0644); });
 }
 
 // The file under the name is a new one (rotated by us or another process):
 // from now on our number writes to it.
 bool ReopenOnto(LogFile& file) {
-  const int fresh = OpenLog(file.path);
-  if (fresh < 0) {
+  UniqueFd fresh(OpenLog(file.path));
+  if (!fresh.valid()) {
     fprintf(stderr, "scribe: open(%s) failed, errno %d\n", file.path, errno);
     return false;
   }
   const int fd = file.fd.load();
-  const bool ok = dup3(fresh, fd, O_CLOEXEC) == fd;
-  if (!ok) fprintf(stderr, "scribe: dup3 for %s failed, errno %d\n", file.path, errno);
-  close(fresh);
-  return ok;
+  if (dup3(fresh.get(), fd, O_CLOEXEC) != fd) {
+    fprintf(stderr, "scribe: dup3 for %s failed, errno %d\n", file.path, errno);
+    return false;
+  }
+  return true;
 }
 
 // Called holding the flock of the current file, which keeps every other
@@ -90,27 +84,18 @@ bool Rotate(LogFile& file) {
     fprintf(stderr, "scribe: rename(%s) failed, errno %d\n", file.path, errno);
     return false;
   }
-  const int fresh = OpenLog(file.path);
-  if (fresh < 0) {
+  UniqueFd fresh(OpenLog(file.path));
+  if (!fresh.valid()) {
     fprintf(stderr, "scribe: open(%s) failed, errno %d\n", file.path, errno);
     return false;
   }
-  RetryFlock(fresh, LOCK_EX);
+  RetryFlock(fresh.get(), LOCK_EX);
   // Replacing our number closes the old description, which releases the old
   // file's lock only now that the new one is held.
   const int fd = file.fd.load();
-  const bool ok = dup3(fresh, fd, O_CLOEXEC) == fd;
-  close(fresh);
-  return ok;
-}
-
-bool WriteWhole(int fd, const char* data, size_t size) {
-  while (size > 0) {
-    const ssize_t n = write(fd, data, size);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    data += n;
-    size -= static_cast<size_t>(n);
+  if (dup3(fresh.get(), fd, O_CLOEXEC) != fd) {
+    fprintf(stderr, "scribe: dup3 for %s failed, errno %d\n", file.path, errno);
+    return false;
   }
   return true;
 }
@@ -147,7 +132,9 @@ int AppendLine(LogFile& file, const std::string& whole) {
         return 0;
       }
     }
-    const bool ok = WriteWhole(fd, line->data(), line->size());
+    // One write on an O_APPEND descriptor; WriteFully only continues after a
+    // signal or a full disk cut it short, still under the lock.
+    const bool ok = WriteFully(fd, line->data(), line->size());
     RetryFlock(fd, LOCK_UN);
     return ok ? static_cast<int>(line->size()) : 0;
   }
@@ -246,13 +233,8 @@ int ScribeReadTail(char* buffer, int size) {
   struct stat st;
   if (fstat(fd, &st) != 0 || st.st_size <= 0) return 0;
   const off_t want = std::min<off_t>(size, st.st_size);
-  off_t done = 0;
-  while (done < want) {
-    const ssize_t n = pread(fd, buffer + done, static_cast<size_t>(want - done), st.st_size - want + done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    done += n;
-  }
+  size_t done = 0;
+  PreadFully(fd, buffer, static_cast<size_t>(want), st.st_size - want, &done);
   return static_cast<int>(done);
 }
 
