@@ -22,14 +22,13 @@ bool IsNumberChar(QChar c) { return (c >= QLatin1Char('0') && c <= QLatin1Char('
 
 void initScreenScale(bool enable) {
   if (!enable) return;
-  HDC dc = GetDC(nullptr);
-  if (dc == nullptr) {
+  const UniqueScreenDc dc(GetDC(nullptr));
+  if (!dc) {
     // Without a screen there is no DPI to read; a factor of 0 would shrink every window to nothing.
     qWarning("screen scale: no screen DC, the scale stays %.2f", static_cast<double>(g_screenScale));
     return;
   }
-  const int dpi = GetDeviceCaps(dc, LOGPIXELSX);
-  ReleaseDC(nullptr, dc);
+  const int dpi = GetDeviceCaps(dc.get(), LOGPIXELSX);
   if (dpi <= 0) {
     qWarning("screen scale: the screen reports %d DPI, the scale stays %.2f", dpi, static_cast<double>(g_screenScale));
     return;

@@ -9,7 +9,7 @@
 #include <cmath>
 
 #include "DeviceContexts.h"
-#include "GdiRegistry.h"
+#include "GdiObject.h"
 #include "XConnection.h"
 
 #include <X11/Xatom.h>

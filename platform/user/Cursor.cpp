@@ -4,7 +4,7 @@
 #include <QtGlobal>
 
 #include "BitmapObject.h"
-#include "GdiRegistry.h"
+#include "GdiObject.h"
 #include "IconObject.h"
 #include "XConnection.h"
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "GdiRegistry.h"
+#include "GdiObject.h"
 
 // Straight (not premultiplied) alpha, 0xAARRGGBB per pixel.
 class IconObject : public GdiObject {

@@ -1,6 +1,7 @@
 #include <platform/QtWin.h>
 
 #include <platform/Gdi.h>
+#include <platform/GdiOwners.h>
 #include <platform/User.h>
 
 #include <QImage>
@@ -8,15 +9,6 @@
 #include <vector>
 
 namespace {
-
-// Owns the two bitmaps GetIconInfo hands out.
-struct IconBitmaps {
-  ICONINFO info{};
-  ~IconBitmaps() {
-    if (info.hbmColor != nullptr) DeleteObject(info.hbmColor);
-    if (info.hbmMask != nullptr) DeleteObject(info.hbmMask);
-  }
-};
 
 bool ReadBitmap(HBITMAP bitmap, BITMAP* header, std::vector<uint8_t>* bytes) {
   if (bitmap == nullptr || GetObjectW(bitmap, sizeof(BITMAP), header) != sizeof(BITMAP)) return false;
@@ -43,11 +35,14 @@ void ApplyMask(QImage& image, const BITMAP& mask, const std::vector<uint8_t>& ma
 }  // namespace
 
 QPixmap QtWin::fromHICON(HICON icon) {
-  IconBitmaps bitmaps;
-  if (!GetIconInfo(icon, &bitmaps.info)) return QPixmap();
+  ICONINFO info{};
+  if (!GetIconInfo(icon, &info)) return QPixmap();
+  // GetIconInfo hands out two new bitmaps.
+  const UniqueGdiObject colorBitmap(info.hbmColor);
+  const UniqueGdiObject maskBitmap(info.hbmMask);
   BITMAP color{};
   std::vector<uint8_t> colorBytes;
-  if (!ReadBitmap(bitmaps.info.hbmColor, &color, &colorBytes) || color.bmBitsPixel != 32) return QPixmap();
+  if (!ReadBitmap(colorBitmap.get(), &color, &colorBytes) || color.bmBitsPixel != 32) return QPixmap();
   // BGRA bytes are QImage's ARGB32 on a little-endian machine.
   QImage image(color.bmWidth, color.bmHeight, QImage::Format_ARGB32);
   bool hasAlpha = false;
@@ -58,7 +53,7 @@ QPixmap QtWin::fromHICON(HICON icon) {
   }
   BITMAP mask{};
   std::vector<uint8_t> maskBytes;
-  if (!hasAlpha && ReadBitmap(bitmaps.info.hbmMask, &mask, &maskBytes) && mask.bmBitsPixel == 1) {
+  if (!hasAlpha && ReadBitmap(maskBitmap.get(), &mask, &maskBytes) && mask.bmBitsPixel == 1) {
     ApplyMask(image, mask, maskBytes);
   }
   return QPixmap::fromImage(image);

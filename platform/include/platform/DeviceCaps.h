@@ -1,6 +1,7 @@
 // The screen's device context and the one capability the client reads from it.
 #pragma once
 
+#include <platform/Unique.h>
 #include <platform/Win32Types.h>
 
 #define LOGPIXELSX 88
@@ -14,3 +15,6 @@ int ReleaseDC(HWND window, HDC dc);
 // window when set, else the screen's pixels per millimetre x 25.4, rounded.
 // Other indexes and other DCs give 0.
 int GetDeviceCaps(HDC dc, int index);
+
+inline void ReleaseScreenDc(HDC dc) { ReleaseDC(nullptr, dc); }
+using UniqueScreenDc = UniquePtr<HDC__, ReleaseScreenDc>;
