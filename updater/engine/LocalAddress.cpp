@@ -11,7 +11,7 @@ bool GetLocalIPv4(char* buffer, size_t size) {
   if (WSAStartup(MAKEWORD(2, 0), &data) != 0) return false;
   bool found = false;
   char name[256];
-  if (gethostname(name, sizeof(name)) == 0) {
+  if (gethostname(name, static_cast<int>(sizeof(name))) == 0) {
     hostent* host = gethostbyname(name);
     if (host && host->h_addr_list && host->h_addr_list[0]) {
       in_addr address;

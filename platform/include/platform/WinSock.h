@@ -51,7 +51,9 @@ int WSAStartup(WORD versionRequested, LPWSADATA data);
 int WSACleanup();
 int WSAGetLastError();
 
-// Both need WSAStartup first (WSANOTINITIALISED), as on Windows.
+// Both need WSAStartup first (WSANOTINITIALISED), as on Windows. Pass the
+// length as an int: where the C library's gethostname(char*, size_t) is
+// visible too, a size_t argument would pick that one.
 int gethostname(char* name, int nameLength);
 // For the own host name (or "localhost"): the IPv4 addresses of the
 // interfaces that are up, loopback last. Any other name: null with
