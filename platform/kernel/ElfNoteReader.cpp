@@ -8,7 +8,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "UniqueFd.h"
+#include <platform/Unique.h>
 
 namespace {
 

@@ -10,6 +10,7 @@
 #include <cerrno>
 
 #include "KernelPaths.h"
+#include "PosixIo.h"
 
 // Held only while a process decides whether it is first or last, never while
 // it waits on the object itself.

@@ -14,7 +14,8 @@
 
 #include "IniFile.h"
 #include "KernelPaths.h"
-#include "UniqueFd.h"
+#include "PosixIo.h"
+#include <platform/Unique.h>
 
 // Larger files are not profiles the system wrote; refusing them keeps a
 // stray path from pulling a huge file into memory.

@@ -4,7 +4,7 @@
 #include <QtGlobal>
 
 #include "BitmapObject.h"
-#include "GdiRegistry.h"
+#include "GdiObject.h"
 #include "XConnection.h"
 
 #include <X11/Xlib.h>

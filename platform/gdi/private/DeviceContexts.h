@@ -7,7 +7,7 @@
 #include <unordered_map>
 
 #include "BitmapObject.h"
-#include "GdiRegistry.h"
+#include "GdiObject.h"
 #include "XConnection.h"
 
 class DisplayDc : public GdiObject {

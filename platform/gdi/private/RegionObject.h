@@ -4,7 +4,7 @@
 
 #include <QRegion>
 
-#include "GdiRegistry.h"
+#include "GdiObject.h"
 
 class RegionObject : public GdiObject {
  public:

@@ -1,5 +1,6 @@
-// Handles of GDI objects and device contexts. Each handle value is used once,
-// so a stale handle fails instead of reaching a newer object.
+// What an HGDIOBJ or HDC stands for inside the gdi layer. Values come from the
+// platform's one handle serial (HandleRegistry.h): a stale handle, or a kernel
+// handle passed here, fails instead of reaching another object.
 #pragma once
 
 #include <memory>

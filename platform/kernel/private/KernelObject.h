@@ -13,9 +13,8 @@ class KernelObject {
   virtual DWORD Wait(DWORD milliseconds);
 };
 
-// Handles are serial numbers in a registry, never reused, so a stale or
-// foreign handle fails with ERROR_INVALID_HANDLE instead of being dereferenced. The shared pointer keeps
-// an object alive for a caller that is using it while another thread closes it.
+// Handles come from the one HandleRegistry serial, so a stale handle or one of
+// another kind fails with ERROR_INVALID_HANDLE instead of being dereferenced.
 HANDLE RegisterObject(std::shared_ptr<KernelObject> object);
 std::shared_ptr<KernelObject> LookupObject(HANDLE handle);
 template <typename T>

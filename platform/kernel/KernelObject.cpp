@@ -1,28 +1,20 @@
 #include "KernelObject.h"
 
+#include "HandleRegistry.h"
+
 #include <sys/syscall.h>
 #include <unistd.h>
 
 #include <chrono>
-#include <mutex>
 #include <thread>
-#include <unordered_map>
 
 namespace {
 
 // The pseudo handle GetCurrentProcess returns, as on Windows.
 HANDLE const kCurrentProcess = reinterpret_cast<HANDLE>(static_cast<intptr_t>(-1));
 
-struct Registry {
-  std::mutex lock;
-  std::unordered_map<HANDLE, std::shared_ptr<KernelObject>> objects;
-  // Handle values are never reused: a stale handle must not reach the object
-  // that happens to live at the same address later.
-  uintptr_t lastSerial = 0;
-};
-
-Registry& TheRegistry() {
-  static Registry* registry = new Registry;  // never destroyed: handles may be closed during exit
+HandleRegistry<KernelObject>& Objects() {
+  static auto* registry = new HandleRegistry<KernelObject>;  // never destroyed: handles may be closed during exit
   return *registry;
 }
 
@@ -33,21 +25,9 @@ DWORD KernelObject::Wait(DWORD) {
   return WAIT_FAILED;
 }
 
-HANDLE RegisterObject(std::shared_ptr<KernelObject> object) {
-  Registry& registry = TheRegistry();
-  std::lock_guard<std::mutex> guard(registry.lock);
-  // Even values: odd ones carry file descriptors.
-  HANDLE handle = reinterpret_cast<HANDLE>(++registry.lastSerial << 1);
-  registry.objects.emplace(handle, std::move(object));
-  return handle;
-}
+HANDLE RegisterObject(std::shared_ptr<KernelObject> object) { return Objects().Add(std::move(object)); }
 
-std::shared_ptr<KernelObject> LookupObject(HANDLE handle) {
-  Registry& registry = TheRegistry();
-  std::lock_guard<std::mutex> guard(registry.lock);
-  auto it = registry.objects.find(handle);
-  return it == registry.objects.end() ? nullptr : it->second;
-}
+std::shared_ptr<KernelObject> LookupObject(HANDLE handle) { return Objects().Find(handle); }
 
 HANDLE HandleFromFd(int fd) {
   return reinterpret_cast<HANDLE>((static_cast<intptr_t>(fd) << 1) | 1);
@@ -70,17 +50,10 @@ BOOL CloseHandle(HANDLE handle) {
     }
     return TRUE;
   }
-  std::shared_ptr<KernelObject> object;
-  {
-    Registry& registry = TheRegistry();
-    std::lock_guard<std::mutex> guard(registry.lock);
-    auto it = registry.objects.find(handle);
-    if (it == registry.objects.end()) {
-      SetLastError(ERROR_INVALID_HANDLE);
-      return FALSE;
-    }
-    object = std::move(it->second);
-    registry.objects.erase(it);
+  std::shared_ptr<KernelObject> object = Objects().Remove(handle);
+  if (!object) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
   }
   // The object dies here, outside the lock, unless a waiter still holds it.
   return TRUE;
