@@ -15,7 +15,7 @@
 
 #include "KernelPaths.h"
 #include "ShareLock.h"
-#include "platform/Unique.h"
+#include <platform/Unique.h>
 
 namespace {
 

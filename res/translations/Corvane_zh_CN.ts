@@ -25,6 +25,65 @@
     </message>
 </context>
 <context>
+    <name>QObject</name>
+    <message>
+        <source>connect code error!</source>
+        <translation>连接码错误！</translation>
+    </message>
+    <message>
+        <source>the meeting is over!</source>
+        <translation>会议已结束！</translation>
+    </message>
+    <message>
+        <source>connection dropped!</source>
+        <translation>连接已断开！</translation>
+    </message>
+    <message>
+        <source>new user connected!</source>
+        <translation>有新用户连接！</translation>
+    </message>
+    <message>
+        <source>no sharing rights, please contact the host to open it!</source>
+        <translation>没有共享权限，请联系主持人开启！</translation>
+    </message>
+    <message>
+        <source>already sharing!</source>
+        <translation>已在共享中！</translation>
+    </message>
+    <message>
+        <source>someone else is connected!</source>
+        <translation>其他人已连接！</translation>
+    </message>
+    <message>
+        <source>failed to establish connection!</source>
+        <translation>建立连接失败！</translation>
+    </message>
+    <message>
+        <source>unknow reason!</source>
+        <translation>未知原因！</translation>
+    </message>
+    <message>
+        <source>param error</source>
+        <translation>参数错误</translation>
+    </message>
+    <message>
+        <source>unable share</source>
+        <translation>无法共享</translation>
+    </message>
+    <message>
+        <source>unable to connect to box</source>
+        <translation>无法连接到盒子</translation>
+    </message>
+    <message>
+        <source>server disconnect</source>
+        <translation>服务器断开连接</translation>
+    </message>
+    <message>
+        <source>Unknow error</source>
+        <translation>未知错误</translation>
+    </message>
+</context>
+<context>
     <name>standardTitleBar</name>
     <message>
         <source>Minimize</source>
