@@ -1,5 +1,6 @@
 #include <platform/Kernel.h>
 #include <platform/Strings.h>
+#include <platform/Log.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -37,7 +38,7 @@ static std::string ExecutablePath() {
 
 DWORD GetModuleFileNameW(HMODULE module, LPWSTR fileName, DWORD size) {
   if (module) {
-    qWarning("GetModuleFileNameW: only the null module is supported");
+    PlatformLog("GetModuleFileNameW: only the null module is supported");
     SetLastError(ERROR_INVALID_PARAMETER);
     return 0;
   }
@@ -48,7 +49,7 @@ DWORD GetModuleFileNameW(HMODULE module, LPWSTR fileName, DWORD size) {
   const std::string path = ExecutablePath();
   if (path.empty()) {
     const int err = errno;
-    qWarning("GetModuleFileNameW: readlink(/proc/self/exe) failed, errno %d", err);
+    PlatformLog("GetModuleFileNameW: readlink(/proc/self/exe) failed, errno %d", err);
     SetLastError(Win32ErrorFromErrno(err));
     return 0;
   }
