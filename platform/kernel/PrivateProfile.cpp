@@ -56,8 +56,7 @@ static ReadResult ReadWholeFile(const std::string& path, std::string* bytes, int
   bytes->clear();
   char buffer[16384];
   for (;;) {
-    const ssize_t n = read(fd.get(), buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) continue;
+    const ssize_t n = RetryOnEintr([&] { return read(fd.get(), buffer, sizeof buffer); });
     if (n < 0) {
       *error = errno;
       return ReadResult::Failed;
@@ -74,17 +73,6 @@ static ReadResult ReadWholeFile(const std::string& path, std::string* bytes, int
   return ReadResult::Ok;
 }
 
-static bool WriteAll(int fd, const std::string& bytes) {
-  size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<size_t>(n);
-  }
-  return true;
-}
-
 // Readers see the old file or the new one, never a part: the text goes to a
 // temporary beside it, reaches the disk, and only then takes its name.
 static bool ReplaceAtomically(const std::string& path, const std::string& bytes, mode_t mode, DWORD* error) {
@@ -97,7 +85,7 @@ static bool ReplaceAtomically(const std::string& path, const std::string& bytes,
     PlatformLog("ini: open(%s) failed, errno %d", temp.c_str(), errno);
     return false;
   }
-  if ((mode != 0 && fchmod(fd.get(), mode) != 0) || !WriteAll(fd.get(), bytes) || fsync(fd.get()) != 0 ||
+  if ((mode != 0 && fchmod(fd.get(), mode) != 0) || !WriteFully(fd.get(), bytes.data(), bytes.size()) || fsync(fd.get()) != 0 ||
       close(fd.release()) != 0 || rename(temp.c_str(), path.c_str()) != 0) {
     const int err = errno;
     PlatformLog("ini: writing %s failed, errno %d", path.c_str(), err);

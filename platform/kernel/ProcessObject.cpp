@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "Pidfd.h"
+#include "PosixIo.h"
 
 namespace {
 
@@ -34,15 +35,12 @@ ClosedChildren& TheClosedChildren() {
 // SIGCHLD is ignored and the kernel reaped it).
 static bool TryWaitChild(int pidfd, int flags, siginfo_t* info, bool* gone) {
   *gone = false;
-  for (;;) {
-    info->si_pid = 0;
-    if (waitid(static_cast<idtype_t>(P_PIDFD), static_cast<id_t>(pidfd), info, WEXITED | flags) == 0) {
-      return info->si_pid != 0;
-    }
-    if (errno == EINTR) continue;
-    *gone = true;
-    return false;
-  }
+  info->si_pid = 0;
+  const int rc = RetryOnEintr(
+      [&] { return waitid(static_cast<idtype_t>(P_PIDFD), static_cast<id_t>(pidfd), info, WEXITED | flags); });
+  if (rc == 0) return info->si_pid != 0;
+  *gone = true;
+  return false;
 }
 
 void ReapClosedChildren() {
