@@ -504,6 +504,8 @@ void CTransCtrl::startCatch() {
 
 void CTransCtrl::stopCatch() {
   if (!m_catch.isRunning()) return;
+  // The stop then waits for one encode at most, never for a queue of them.
+  m_catch.dropPendingJob();
   // Queued behind quit() the stop could be left unrun, and would then stop
   // the next share when the thread runs again: it runs before we go on.
   QMetaObject::invokeMethod(&m_catch, "slot_StopCatch", Qt::BlockingQueuedConnection);

@@ -184,6 +184,47 @@ TEST_F(Share, DisconnectWhileSharingStopsShareThenDisconnectsQuietly) {
   EXPECT_EQ((std::vector<int>{acts[acts.size() - 2], acts.back()}), (std::vector<int>{7, 5}));
 }
 
+struct BurstCase {
+  const char* name;
+  bool boxStops;  // the box stops the share (act 83); else the host disconnects while sharing
+};
+
+const BurstCase kBursts[] = {{"BoxStopsTheShare", true}, {"HostDisconnects", false}};
+
+class StopAfterBurst : public Share, public ::testing::WithParamInterface<BurstCase> {};
+
+// A burst of frame requests must not hold the stop behind one encode each:
+// the host's stop-share and disconnect reach the box while it still waits.
+TEST_P(StopAfterBurst, StopAndDisconnectGoOutAtOnce) {
+  ASSERT_TRUE(painter_.Paint(0));
+  ASSERT_TRUE(StartSharing());
+  SimPulledFrame frame;
+  ASSERT_TRUE(Pull(false, &frame));
+  for (int i = 0; i < 10000; ++i)
+    box_->sendRequest(81, SimAnswer::Json({{QStringLiteral("IFrame"), i % 2}, {QStringLiteral("SN"), i}}));
+  if (GetParam().boxStops) {
+    box_->sendRequest(83, "{}");
+    ASSERT_TRUE(WaitForNotes(1));
+    EXPECT_EQ(recorder_.codes(), std::vector<int>{CVNTY_BOX_STOPPED_SHARE});
+  } else {
+    // Parameters after the burst: their notification tells that the SDK has
+    // read every request.
+    box_->sendRequest(84, SimAnswer::Connected(kSessionId, 0));
+    ASSERT_TRUE(WaitForNotes(1));
+  }
+  ctrl().disconnectBox();
+  // Generous for a loaded machine; one encode after another would take
+  // minutes.
+  EXPECT_TRUE(WaitForCommand(5, 1, 8000));
+  if (!GetParam().boxStops) {
+    EXPECT_EQ(box_->commandsWithAct(7).size(), 1);
+  }
+  EXPECT_TRUE(WaitForState(CVSTATE_IDLE, 8000));
+}
+
+INSTANTIATE_TEST_SUITE_P(Share, StopAfterBurst, ::testing::ValuesIn(kBursts),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 struct StartAnswerCase {
   const char* name;
   QByteArray answer;
