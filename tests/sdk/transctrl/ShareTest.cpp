@@ -2,6 +2,7 @@
 // of the test's own, checks every response and decodes it.
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QScopeGuard>
 
 #include "LumaDecoder.h"
 #include "RootPainter.h"
@@ -182,6 +183,42 @@ TEST_F(Share, DisconnectWhileSharingStopsShareThenDisconnectsQuietly) {
     if (!command.response && command.act != 8) acts.push_back(command.act);
   ASSERT_GE(acts.size(), 2u);
   EXPECT_EQ((std::vector<int>{acts[acts.size() - 2], acts.back()}), (std::vector<int>{7, 5}));
+}
+
+TEST_F(Share, FramesForABoxThatStopsReadingAreDroppedPastTheBound) {
+  ASSERT_TRUE(painter_.Paint(-1));  // noise: large key frames
+  ASSERT_TRUE(StartSharing());
+  SimPulledFrame frame;
+  ASSERT_TRUE(Pull(true, &frame));
+  auto& ctrlImpl = static_cast<CTransCtrl&>(ctrl());
+  ctrlImpl.setMaxUnsentBytes(1024 * 1024);
+  const auto restore = qScopeGuard([&] { ctrlImpl.setMaxUnsentBytes(CTransCtrl::kMaxUnsentBytes); });
+  const auto linesStarting = [](const std::string& prefix) {
+    int count = 0;
+    for (const LoggedLine& line : Log().lines()) count += line.text.rfind(prefix, 0) == 0 ? 1 : 0;
+    return count;
+  };
+  const int sentBefore = linesStarting("send a frame sn:");
+  box_->setReading(false);
+  // Key frames, one at a time, until the host drops one; bounded.
+  int requests = 0;
+  for (; requests < 400 && linesStarting("frame sn:") == 0; ++requests) {
+    const int done = linesStarting("send a frame sn:");
+    box_->sendRequest(81, SimAnswer::Json({{QStringLiteral("IFrame"), 1}, {QStringLiteral("SN"), 50000 + requests}}));
+    ASSERT_TRUE(WaitFor([&] { return linesStarting("send a frame sn:") > done || linesStarting("frame sn:") > 0; }))
+        << "request " << requests;
+  }
+  ASSERT_GT(linesStarting("frame sn:"), 0) << requests << " key frames and none dropped";
+  EXPECT_EQ(ctrl().getState(), CVSTATE_SHARING);
+
+  // Reading again, the box gets what was sent, then new frames as it asks.
+  const int sent = linesStarting("send a frame sn:") - sentBefore;
+  box_->setReading(true);
+  ASSERT_TRUE(WaitFor([&] { return frames_.size() >= static_cast<size_t>(sent) + 1; }, 20000))
+      << frames_.size() << " of " << sent + 1;
+  box_->puller()->forget();
+  ASSERT_TRUE(Pull(true, &frame));
+  EXPECT_TRUE(frame.picture.key);
 }
 
 struct BurstCase {
