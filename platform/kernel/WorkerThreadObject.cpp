@@ -1,5 +1,6 @@
 #include "WorkerThreadObject.h"
 
+#include <atomic>
 #include <chrono>
 
 namespace {
@@ -8,6 +9,7 @@ namespace {
 // record holds the reference, so the pointer stays valid until then.
 thread_local WorkerThreadObject* t_self = nullptr;
 thread_local int t_sectionsHeld = 0;
+std::atomic<void (*)()> g_threadEndHook{nullptr};
 
 }  // namespace
 
@@ -79,3 +81,9 @@ void PauseIfSuspended() {
 }
 
 void NoteCriticalSectionHeld(int change) { t_sectionsHeld += change; }
+
+void SetThreadEndHook(void (*hook)()) { g_threadEndHook = hook; }
+
+void RunThreadEndHook() {
+  if (void (*hook)() = g_threadEndHook.load()) hook();
+}

@@ -36,3 +36,8 @@ class WorkerThreadObject : public KernelObject {
 void PauseIfSuspended();
 // Kept by EnterCriticalSection and LeaveCriticalSection.
 void NoteCriticalSectionHeld(int change);
+// Run on a thread started with _beginthreadex after its function returns and
+// before its handle is signalled: the queue layer drops the thread's queue
+// there, so no post succeeds once a waiter has seen the thread end.
+void SetThreadEndHook(void (*hook)());
+void RunThreadEndHook();
