@@ -47,6 +47,11 @@ void WorkerThreadObject::PauseWhileSuspended() {
   changed_.wait(guard, [this] { return suspendCount_ == 0; });
 }
 
+bool WorkerThreadObject::IsSuspended() {
+  std::lock_guard<std::mutex> guard(lock_);
+  return suspendCount_ > 0;
+}
+
 DWORD WorkerThreadObject::WaitForThreadId() {
   std::unique_lock<std::mutex> guard(lock_);
   changed_.wait(guard, [this] { return threadId_ != 0; });
@@ -79,6 +84,8 @@ void PauseIfSuspended() {
   if (!t_self || t_sectionsHeld > 0) return;
   t_self->PauseWhileSuspended();
 }
+
+bool SuspendRequested() { return t_self && t_sectionsHeld == 0 && t_self->IsSuspended(); }
 
 void NoteCriticalSectionHeld(int change) { t_sectionsHeld += change; }
 
