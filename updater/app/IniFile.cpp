@@ -5,6 +5,8 @@
 
 #include <algorithm>
 
+#include "WinFile.h"
+
 // The profile reader ignores larger files; a bound past it would only cost memory.
 static const DWORD kMaxSectionBound = 16 * 1024 * 1024;
 
@@ -29,17 +31,9 @@ int CIniFile::GetInt(const wchar_t* section, const wchar_t* key) {
 // The file's byte size bounds the section: every entry is at most as many
 // characters as its line has bytes.
 static bool FileByteSize(const std::wstring& path, DWORD* size) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  const DWORD end = SetFilePointer(file, 0, nullptr, FILE_END);
-  const DWORD error = GetLastError();
-  CloseHandle(file);
-  if (end == INVALID_SET_FILE_POINTER && error != ERROR_SUCCESS) {
-    SetLastError(error);
-    return false;
-  }
-  *size = end;
+  CWinFile file;
+  if (!file.Open(path, CWinFile::modeRead, /*create=*/false, /*truncate=*/false)) return false;
+  *size = static_cast<DWORD>(file.GetSize());
   return true;
 }
 
