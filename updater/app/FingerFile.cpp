@@ -106,6 +106,13 @@ bool CFingerFile::InitSection(CFWUpdateIni* ini, const std::wstring& sectionName
     TraceInf("finger file notexist! (file:%s)", U8(ini->GetPath()).c_str());
     return false;
   }
+  // A fetched file that is no description has no such section; loading it
+  // as an empty tree would report nothing to do and let it replace the
+  // installed description.
+  if (!ini->HasSection(sectionName)) {
+    TraceErr("finger file has no section [%s]! (file:%s)", U8(sectionName).c_str(), U8(ini->GetPath()).c_str());
+    return false;
+  }
   if (!CreateSection(sectionName, nullptr)) {
     Clear();
     return false;

@@ -4,6 +4,8 @@
 #include <platform/ShlwApi.h>
 
 #include <algorithm>
+#include <cwchar>
+#include <cwctype>
 
 #include "WinFile.h"
 
@@ -61,4 +63,21 @@ bool CIniFile::GetSection(const std::wstring& section, SIniSection& out) {
     out.values.emplace_back(text.substr(0, equals), std::move(value));
   }
   return true;
+}
+
+bool CIniFile::HasSection(const std::wstring& section) {
+  DWORD size = 0;
+  if (!FileByteSize(path_, &size)) return false;
+  std::vector<wchar_t> names(static_cast<size_t>(std::min(size, kMaxSectionBound)) + 2, L'\0');
+  GetPrivateProfileStringW(nullptr, nullptr, L"", names.data(), static_cast<DWORD>(names.size()), path_.c_str());
+  auto same = [](const wchar_t* a, const std::wstring& b) {
+    size_t i = 0;
+    for (; a[i] && i < b.size(); ++i)
+      if (std::towlower(a[i]) != std::towlower(b[i])) return false;
+    return !a[i] && i == b.size();
+  };
+  for (const wchar_t* name = names.data(); *name; name += wcslen(name) + 1) {
+    if (same(name, section)) return true;
+  }
+  return false;
 }

@@ -162,6 +162,15 @@ TEST(FingerJob, MissingDescriptionFails) {
   EXPECT_EQ(f.finger.Ini(), &f.ini);
 }
 
+// A fetched file that is no description must not load as "nothing to do".
+TEST(FingerJob, MissingMainSectionFails) {
+  FingerFixture f;
+  EXPECT_FALSE(f.Load("\x7F" "ELF binary junk\n"));
+  EXPECT_FALSE(f.Load("[VER]\nVer=1.0.0.2\n[MAIN_V2]\nJob_1=rmfl;x\n"));
+  EXPECT_TRUE(f.Load("[VER]\nVer=1.0.0.2\n[main]\n"));
+  EXPECT_EQ(f.Tree(), L"");
+}
+
 TEST(FingerJob, ReloadReplacesTheTree) {
   FingerFixture f;
   ASSERT_TRUE(f.Load("[MAIN]\nJob_1=rmfl;x\n"));

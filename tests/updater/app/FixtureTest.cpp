@@ -125,6 +125,8 @@ TEST_F(FixtureTest, FaultyVariants) {
   const std::string path = tree_->root + "fetched.ini";
   std::filesystem::copy_file(tree_->ServedDescription("1.0.0.2"), path);
   EXPECT_EQ(LoadUpdateIni(served_ini, Utf8ToWide(path), L""), L"0.0.0") << "not a description";
+  CFingerFile finger;
+  EXPECT_FALSE(finger.InitSection(&served_ini, GetMainSection(served_ini)));
   EXPECT_EQ(LoadUpdateIni(served_ini, Utf8ToWide(tree_->ServedDescription("1.0.0.1")), L""), L"1.0.0.1");
 }
 
