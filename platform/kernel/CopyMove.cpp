@@ -15,7 +15,7 @@
 
 #include "KernelPaths.h"
 #include "ShareLock.h"
-#include "UniqueFd.h"
+#include "platform/Unique.h"
 
 namespace {
 
