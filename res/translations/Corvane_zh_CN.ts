@@ -2,6 +2,56 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="zh_CN" sourcelanguage="en_US">
 <context>
+    <name>BoxListItem</name>
+    <message>
+        <source>...</source>
+        <translation>...</translation>
+    </message>
+    <message>
+        <source>enter</source>
+        <translation>进入</translation>
+    </message>
+</context>
+<context>
+    <name>BoxListWnd</name>
+    <message>
+        <source>Searching network, please wait</source>
+        <translation>正在搜索网络，请稍候</translation>
+    </message>
+    <message>
+        <source>There is no cloud box meeting in your network.</source>
+        <translation>您的网络中没有找到云盒会议。</translation>
+    </message>
+    <message>
+        <source>re search</source>
+        <translation>重新搜索</translation>
+    </message>
+    <message>
+        <source>Not found? Input box IP manual connection</source>
+        <translation>找不到？输入盒子IP手动连接</translation>
+    </message>
+    <message>
+        <source>user add</source>
+        <translation>手动添加</translation>
+    </message>
+    <message>
+        <source>refresh</source>
+        <translation>刷新</translation>
+    </message>
+    <message>
+        <source>Tip</source>
+        <translation>提示</translation>
+    </message>
+    <message>
+        <source>Please input the box IP!</source>
+        <translation>请输入盒子IP！</translation>
+    </message>
+    <message>
+        <source>Please input the correct box IP!</source>
+        <translation>请输入正确的盒子IP！</translation>
+    </message>
+</context>
+<context>
     <name>FWMsgBox</name>
     <message>
         <source>Ok</source>
@@ -52,7 +102,7 @@
     </message>
     <message>
         <source>someone else is connected!</source>
-        <translation>其他人已连接！</translation>
+        <translation>已有其他人连接！</translation>
     </message>
     <message>
         <source>failed to establish connection!</source>
