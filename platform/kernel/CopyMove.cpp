@@ -9,10 +9,11 @@
 
 #include <platform/Kernel.h>
 #include <platform/Strings.h>
-#include <platform/Unique.h>
 
 #include <cerrno>
 #include <string>
+
+#include <platform/Unique.h>
 
 #include "KernelPaths.h"
 #include "PosixIo.h"
@@ -47,14 +48,25 @@ bool CopyBytes(int from, int to) {
     if (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP) break;
     return false;
   }
-  // Fallback for file systems that cannot copy in the kernel; it goes on from
+  // Fallback for file systems that cannot copy in the kernel; restart from
   // where copy_file_range left both offsets.
   char buffer[64 * 1024];
   for (;;) {
-    size_t got = 0;
-    if (!ReadFully(from, buffer, sizeof(buffer), &got)) return false;
-    if (got == 0) return true;
-    if (!WriteFully(to, buffer, got)) return false;
+    const ssize_t n = read(from, buffer, sizeof(buffer));
+    if (n == 0) return true;
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    for (ssize_t done = 0; done < n;) {
+      const ssize_t w = write(to, buffer + done, static_cast<size_t>(n - done));
+      if (w < 0 && errno == EINTR) continue;
+      if (w <= 0) {
+        if (w == 0) errno = ENOSPC;
+        return false;
+      }
+      done += w;
+    }
   }
 }
 
