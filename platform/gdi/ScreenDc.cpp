@@ -8,9 +8,10 @@
 
 #include <cmath>
 
-#include "DeviceContexts.h"
+#include "DisplayDc.h"
 #include "GdiObject.h"
 #include "XConnection.h"
+#include "XErrorTrap.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
