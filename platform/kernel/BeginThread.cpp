@@ -42,6 +42,7 @@ static void* ThreadMain(void* context) {
   std::unique_ptr<StartRecord> record(static_cast<StartRecord*>(context));
   record->self->Started(GetCurrentThreadId());
   const unsigned code = record->start(record->arg);
+  RunThreadEndHook();
   record->self->Ended(code);
   return nullptr;
 }

@@ -14,6 +14,7 @@
 #include "KernelObject.h"
 #include "KernelPaths.h"
 #include "ShareLock.h"
+#include "PosixIo.h"
 
 namespace {
 
@@ -58,10 +59,7 @@ DWORD WideToUtf8Path(LPCWSTR name, char* out, size_t size) {
 }
 
 int OpenNoIntr(const char* path, int flags) {
-  for (;;) {
-    const int fd = open(path, flags | O_CLOEXEC, 0666);
-    if (fd >= 0 || errno != EINTR) return fd;
-  }
+  return RetryOnEintr([&] { return open(path, flags | O_CLOEXEC, 0666); });
 }
 
 // Opens for a disposition. "existed" is learnt without a race: exclusive
@@ -174,19 +172,13 @@ BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD bytesToWrite, LPDWORD bytesWri
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
-  const char* data = static_cast<const char*>(buffer);
-  DWORD done = 0;
-  while (done < bytesToWrite) {
-    const ssize_t n = write(fd, data + done, bytesToWrite - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      if (bytesWritten) *bytesWritten = done;
-      SetLastError(n == 0 ? ERROR_DISK_FULL : Win32ErrorFromErrno(errno));
-      return FALSE;
-    }
-    done += static_cast<DWORD>(n);
+  size_t done = 0;
+  const bool written = WriteFully(fd, buffer, bytesToWrite, &done);
+  if (bytesWritten) *bytesWritten = static_cast<DWORD>(done);
+  if (!written) {
+    SetLastError(Win32ErrorFromErrno(errno));  // ENOSPC, ERROR_DISK_FULL, when the system took nothing
+    return FALSE;
   }
-  if (bytesWritten) *bytesWritten = done;
   return TRUE;
 }
 
@@ -201,21 +193,14 @@ BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD bytesToRead, LPDWORD bytesRead, 
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
-  char* data = static_cast<char*>(buffer);
-  DWORD done = 0;
   // A short count means the end of the file, as on Windows.
-  while (done < bytesToRead) {
-    const ssize_t n = read(fd, data + done, bytesToRead - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      if (bytesRead) *bytesRead = done;
-      SetLastError(Win32ErrorFromErrno(errno));
-      return FALSE;
-    }
-    if (n == 0) break;
-    done += static_cast<DWORD>(n);
+  size_t done = 0;
+  const bool read = ReadFully(fd, buffer, bytesToRead, &done);
+  if (bytesRead) *bytesRead = static_cast<DWORD>(done);
+  if (!read) {
+    SetLastError(Win32ErrorFromErrno(errno));
+    return FALSE;
   }
-  if (bytesRead) *bytesRead = done;
   return TRUE;
 }
 

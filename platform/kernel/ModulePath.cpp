@@ -1,5 +1,6 @@
 #include <platform/Kernel.h>
 #include <platform/Strings.h>
+#include <platform/Log.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -42,7 +43,7 @@ static const int s_startError = s_startPath.empty() ? errno : 0;
 
 DWORD GetModuleFileNameW(HMODULE module, LPWSTR fileName, DWORD size) {
   if (module) {
-    qWarning("GetModuleFileNameW: only the null module is supported");
+    PlatformLog("GetModuleFileNameW: only the null module is supported");
     SetLastError(ERROR_INVALID_PARAMETER);
     return 0;
   }
@@ -53,7 +54,7 @@ DWORD GetModuleFileNameW(HMODULE module, LPWSTR fileName, DWORD size) {
   const std::string path = s_startPath.empty() ? ExecutablePath() : s_startPath;
   if (path.empty()) {
     const int err = s_startError ? s_startError : errno;
-    qWarning("GetModuleFileNameW: readlink(/proc/self/exe) failed, errno %d", err);
+    PlatformLog("GetModuleFileNameW: readlink(/proc/self/exe) failed, errno %d", err);
     SetLastError(Win32ErrorFromErrno(err));
     return 0;
   }

@@ -9,18 +9,15 @@
 
 #include <cerrno>
 
+#include "PosixIo.h"
+
 int ShareLockFor(bool writeAccess, DWORD shareMode) {
   if ((shareMode & (FILE_SHARE_READ | FILE_SHARE_WRITE)) == 0) return LOCK_EX;
   if (writeAccess && (shareMode & FILE_SHARE_WRITE) == 0) return LOCK_EX;
   return LOCK_SH;
 }
 
-bool TakeShareLock(int fd, int operation) {
-  for (;;) {
-    if (flock(fd, operation | LOCK_NB) == 0) return true;
-    if (errno != EINTR) return false;
-  }
-}
+bool TakeShareLock(int fd, int operation) { return RetryFlock(fd, operation | LOCK_NB) == 0; }
 
 bool HeldByAHandle(const char* path) {
   const int fd = open(path, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);

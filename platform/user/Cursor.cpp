@@ -7,6 +7,8 @@
 #include "GdiObject.h"
 #include "IconObject.h"
 #include "XConnection.h"
+#include "XErrorTrap.h"
+#include "XOwners.h"
 
 #include <X11/Xlib.h>
 #include <X11/extensions/Xfixes.h>
@@ -99,16 +101,14 @@ BOOL GetCursorInfo(PCURSORINFO info) {
     return FALSE;
   }
   XErrorTrap trap(display);
-  XFixesCursorImage* image = XFixesGetCursorImage(display);
-  if (image == nullptr || trap.Failed() || image->width == 0 || image->height == 0) {
-    if (image != nullptr) XFree(image);
+  const XFreePtr<XFixesCursorImage> image(XFixesGetCursorImage(display));
+  if (!image || trap.Failed() || image->width == 0 || image->height == 0) {
     SetLastError(ERROR_GEN_FAILURE);
     return FALSE;
   }
   info->flags = CURSOR_SHOWING;
-  info->hCursor = SharedCursorFor(image);
+  info->hCursor = SharedCursorFor(image.get());
   info->ptScreenPos = POINT{image->x, image->y};
-  XFree(image);
   return TRUE;
 }
 

@@ -11,12 +11,6 @@ class RegionObject : public GdiObject {
   QRegion region;
 };
 
-class BrushObject : public GdiObject {
- public:
-  explicit BrushObject(COLORREF c) : color(c) {}
-  COLORREF color;
-};
-
 // NULLREGION, SIMPLEREGION or COMPLEXREGION.
 int RegionType(const QRegion& region);
 QRect QRectFromRect(const RECT& rect);  // an inverted rectangle is empty

@@ -1,7 +1,6 @@
-#include "XConnection.h"
+#include "XErrorTrap.h"
 
-#include <QString>
-#include <QtGlobal>
+#include <platform/Log.h>
 
 #include <X11/Xlib.h>
 
@@ -28,8 +27,8 @@ int RecordError(Display* display, XErrorEvent* event) {
   RecordedError& record = Errors()[display];
   if (record.trapDepth == 0) {
     // Outside a trap nobody waits for the result, but Xlib's default would end the process.
-    qWarning("x11: unexpected X error %d, request %d.%d", event->error_code, event->request_code,
-             event->minor_code);
+    PlatformLog("x11: unexpected X error %d, request %d.%d", event->error_code, event->request_code,
+                event->minor_code);
     return 0;
   }
   if (record.errorCode == 0) {
@@ -39,42 +38,16 @@ int RecordError(Display* display, XErrorEvent* event) {
   return 0;
 }
 
-void InstallErrorHandler() {
+}  // namespace
+
+void InstallXErrorHandler() {
   static std::once_flag once;
   std::call_once(once, [] { XSetErrorHandler(RecordError); });
 }
 
-struct ThreadConnection {
-  DisplayPtr display;
-  bool tried = false;
-};
-
-}  // namespace
-
-void DisplayCloser::operator()(_XDisplay* display) const {
-  // Closing flushes requests whose errors are still recorded under this display.
-  XCloseDisplay(display);
+void ForgetXErrors(_XDisplay* display) {
   std::lock_guard<std::mutex> guard(g_errorsLock);
   Errors().erase(display);
-}
-
-DisplayPtr OpenDisplay() {
-  InstallErrorHandler();
-  Display* display = XOpenDisplay(nullptr);
-  if (display == nullptr) {
-    qWarning("x11: XOpenDisplay(%s) failed", qPrintable(qEnvironmentVariable("DISPLAY")));
-    return nullptr;
-  }
-  return DisplayPtr(display);
-}
-
-_XDisplay* ThreadDisplay() {
-  thread_local ThreadConnection connection;
-  if (!connection.tried) {
-    connection.tried = true;
-    connection.display = OpenDisplay();
-  }
-  return connection.display.get();
 }
 
 // Our connections are private and every trap ends synced, so no earlier error

@@ -1,23 +1,9 @@
-// X connections of the platform layer and the trap that keeps X errors from
-// ending the process.
+// The trap that keeps X errors from ending the process.
 #pragma once
 
-#include <memory>
 #include <string>
 
 struct _XDisplay;
-
-struct DisplayCloser {
-  void operator()(_XDisplay* display) const;
-};
-using DisplayPtr = std::unique_ptr<_XDisplay, DisplayCloser>;
-
-// Opens $DISPLAY with our error handler in place; null (logged) without a server.
-DisplayPtr OpenDisplay();
-
-// The calling thread's connection for window, monitor and cursor queries,
-// opened on first use and closed when the thread ends. Null without a server.
-_XDisplay* ThreadDisplay();
 
 // Records X errors on one display while alive. Xlib reports errors
 // asynchronously, so Failed() syncs before it answers.
@@ -38,3 +24,8 @@ class XErrorTrap {
   int requestCode_ = 0;
   bool checked_ = false;
 };
+
+// Xlib's handler is process-wide: installed once, before the first connection.
+void InstallXErrorHandler();
+// A closed display's recorded errors go with it: the next connection may get its address.
+void ForgetXErrors(_XDisplay* display);

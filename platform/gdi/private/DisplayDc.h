@@ -1,5 +1,4 @@
-// Device contexts: the display (the X root on a connection of its own) and
-// memory DCs that draw into a selected bitmap.
+// The display DC: the X root, read on a connection of its own.
 #pragma once
 
 #include <QRegion>
@@ -8,6 +7,7 @@
 
 #include "BitmapObject.h"
 #include "GdiObject.h"
+#include "ShmAttachment.h"
 #include "XConnection.h"
 
 class DisplayDc : public GdiObject {
@@ -25,9 +25,7 @@ class DisplayDc : public GdiObject {
  private:
   struct Attachment {
     std::weak_ptr<BitmapObject> bitmap;
-    unsigned long segment = 0;
-    int shmId = -1;
-    void* address = nullptr;
+    ShmAttachment shm;
   };
 
   DisplayDc() = default;
@@ -36,21 +34,10 @@ class DisplayDc : public GdiObject {
   bool ReadRowsInto(BitmapObject& bitmap, const Attachment& attachment, const QRect& rows, const QPoint& offset);
   bool ReadThroughScratch(BitmapObject& bitmap, const QRegion& target, const QPoint& offset);
 
-  DisplayPtr display_;  // declared first: it dies last
+  DisplayPtr display_;  // declared first: it dies last, after the attachments
   unsigned long root_ = 0;
   void* visual_ = nullptr;
   int depth_ = 0;
   bool hasShm_ = false;
   std::unordered_map<uint64_t, Attachment> attachments_;
 };
-
-class MemoryDc : public GdiObject {
- public:
-  std::shared_ptr<BitmapObject> bitmap;  // the stock bitmap when nothing else is selected
-  HGDIOBJ selectedHandle = nullptr;
-  bool hasClip = false;
-  QRegion clip;  // bitmap coordinates
-};
-
-// The 1x1 bitmap a new memory DC holds; deleting it does nothing.
-HBITMAP StockBitmapHandle();
