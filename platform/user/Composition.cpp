@@ -4,6 +4,7 @@
 #include <string>
 
 #include "XConnection.h"
+#include "XErrorTrap.h"
 
 #include <X11/Xlib.h>
 
