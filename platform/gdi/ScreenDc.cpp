@@ -1,4 +1,5 @@
 #include <platform/DeviceCaps.h>
+#include <platform/Log.h>
 #include <platform/Gdi.h>
 #include <platform/Kernel.h>
 
@@ -46,7 +47,7 @@ int XftDpi(Display* display) {
     bool ok = false;
     const double value = line.mid(colon + 1).trimmed().toDouble(&ok);
     if (ok && value > 0 && value < 10000) dpi = static_cast<int>(std::lround(value));
-    else qWarning("gdi: ignoring Xft.dpi resource \"%s\"", line.mid(colon + 1).trimmed().constData());
+    else PlatformLog("gdi: ignoring Xft.dpi resource \"%s\"", line.mid(colon + 1).trimmed().constData());
   }
   return dpi;
 }
@@ -64,7 +65,7 @@ int ScreenDpi(Display* display) {
 
 HDC GetDC(HWND window) {
   if (window != nullptr) {
-    qWarning("gdi: GetDC of a window is not supported");
+    PlatformLog("gdi: GetDC of a window is not supported");
     SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
   }

@@ -1,4 +1,5 @@
 #include <platform/Threads.h>
+#include <platform/Log.h>
 
 #include <platform/Kernel.h>
 
@@ -57,7 +58,7 @@ uintptr_t _beginthreadex(void*, unsigned stackSize, unsigned (*start)(void*), vo
                          unsigned* threadId) {
   // Nothing here starts a thread suspended: a flag would be silently ignored.
   if (!start || initFlag != 0) {
-    qWarning("_beginthreadex: unsupported start (function %p, flags 0x%x)", reinterpret_cast<void*>(start), initFlag);
+    PlatformLog("_beginthreadex: unsupported start (function %p, flags 0x%x)", reinterpret_cast<void*>(start), initFlag);
     return FailThread(EINVAL);
   }
   ThreadAttributes attributes;
@@ -73,7 +74,7 @@ uintptr_t _beginthreadex(void*, unsigned stackSize, unsigned (*start)(void*), vo
   const int err = pthread_create(&thread, attributes.get(), ThreadMain, record);
   if (err != 0) {
     delete record;
-    qWarning("_beginthreadex: pthread_create failed, error %d", err);
+    PlatformLog("_beginthreadex: pthread_create failed, error %d", err);
     return FailThread(err);
   }
   if (threadId) *threadId = object->WaitForThreadId();
@@ -101,7 +102,7 @@ DWORD ResumeThread(HANDLE handle) {
 BOOL TerminateThread(HANDLE handle, DWORD exitCode) {
   // Killing one thread of a process would leave its locks held and its heap
   // blocks lost; the owner has to ask the thread to end instead.
-  qWarning("TerminateThread(%p, %u) refused: a thread cannot be ended from outside here",
+  PlatformLog("TerminateThread(%p, %u) refused: a thread cannot be ended from outside here",
            handle, static_cast<unsigned>(exitCode));
   SetLastError(ERROR_NOT_SUPPORTED);
   return FALSE;

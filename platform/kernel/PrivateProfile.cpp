@@ -174,7 +174,7 @@ DWORD GetPrivateProfileSectionW(LPCWSTR appName, LPWSTR returnedString, DWORD si
     std::string bytes;
     int err = 0;
     const ReadResult result = ReadWholeFile(path, &bytes, &err);
-    if (result == ReadResult::Failed) qWarning("ini: reading %s failed, errno %d", path.c_str(), err);
+    if (result == ReadResult::Failed) PlatformLog("ini: reading %s failed, errno %d", path.c_str(), err);
     if (result == ReadResult::Ok) file = IniFile::Parse(bytes);
   }
   if (!appName) return CopyList(file.SectionNames(), returnedString, size);

@@ -1,4 +1,5 @@
 #include <platform/Threads.h>
+#include <platform/Log.h>
 
 #include <sys/random.h>
 
@@ -15,7 +16,7 @@ RPC_STATUS UuidCreate(UUID* uuid) {
     const ssize_t n = getrandom(bytes + got, sizeof bytes - got, 0);
     if (n < 0) {
       if (errno == EINTR) continue;
-      qWarning("UuidCreate: getrandom failed, errno %d", errno);
+      PlatformLog("UuidCreate: getrandom failed, errno %d", errno);
       return RPC_S_UUID_NO_ADDRESS;
     }
     got += static_cast<size_t>(n);

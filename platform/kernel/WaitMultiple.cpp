@@ -1,4 +1,5 @@
 #include <platform/Threads.h>
+#include <platform/Log.h>
 
 #include <platform/Kernel.h>
 
@@ -40,7 +41,7 @@ DWORD WaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll, D
     return WAIT_FAILED;
   }
   if (waitAll) {
-    qWarning("WaitForMultipleObjects: waiting for all of %u objects is not supported", static_cast<unsigned>(count));
+    PlatformLog("WaitForMultipleObjects: waiting for all of %u objects is not supported", static_cast<unsigned>(count));
     SetLastError(ERROR_NOT_SUPPORTED);
     return WAIT_FAILED;
   }

@@ -1,4 +1,5 @@
 #include <platform/Kernel.h>
+#include <platform/Log.h>
 #include <platform/Shell.h>
 #include <platform/Strings.h>
 
@@ -29,12 +30,12 @@ BOOL ShellExecuteExW(LPSHELLEXECUTEINFOW info) {
   info->hProcess = nullptr;
   const bool runas = IsVerb(info->lpVerb, L"runas");
   if (!runas && info->lpVerb && info->lpVerb[0] && !IsVerb(info->lpVerb, L"open")) {
-    qWarning("ShellExecuteExW: verb \"%s\" is not supported", WideToUtf8(info->lpVerb).c_str());
+    PlatformLog("ShellExecuteExW: verb \"%s\" is not supported", WideToUtf8(info->lpVerb).c_str());
     SetLastError(ERROR_NOT_SUPPORTED);
     return FALSE;
   }
   if (runas) {
-    qWarning("ShellExecuteExW: no elevation on this system; starting %s unelevated",
+    PlatformLog("ShellExecuteExW: no elevation on this system; starting %s unelevated",
              WideToUtf8(info->lpFile).c_str());
   }
   std::wstring line = CommandLineFor(*info);

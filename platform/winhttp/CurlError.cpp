@@ -1,4 +1,5 @@
 #include "CurlError.h"
+#include <platform/Log.h>
 
 #include <QtGlobal>
 
@@ -42,7 +43,7 @@ DWORD WinHttpErrorFromCurl(CURLcode code) {
   for (const CurlToWinHttp& entry : kCurlToWinHttp) {
     if (entry.code == code) return entry.error;
   }
-  qWarning("winhttp: libcurl result %d (%s) has no WinHTTP error; reporting INTERNAL_ERROR",
+  PlatformLog("winhttp: libcurl result %d (%s) has no WinHTTP error; reporting INTERNAL_ERROR",
            static_cast<int>(code), curl_easy_strerror(code));
   return ERROR_WINHTTP_INTERNAL_ERROR;
 }

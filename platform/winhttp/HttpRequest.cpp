@@ -1,4 +1,5 @@
 #include "HttpRequest.h"
+#include <platform/Log.h>
 
 #include <strings.h>
 
@@ -89,7 +90,7 @@ DWORD HttpRequest::SetProxy(const WINHTTP_PROXY_INFO& info) {
     }
   }
   if (chosen.empty()) {
-    qWarning("winhttp: proxy list \"%s\" names no http proxy", list.c_str());
+    PlatformLog("winhttp: proxy list \"%s\" names no http proxy", list.c_str());
     return ERROR_INVALID_PARAMETER;
   }
   namedProxy_ = true;
@@ -203,7 +204,7 @@ void HttpRequest::Close() {
     std::lock_guard<std::mutex> guard(lock_);
     closed_ = true;
   }
-  if (!Post(&HttpRequest::DoClose)) qWarning("winhttp: a request closed after its session's worker ended");
+  if (!Post(&HttpRequest::DoClose)) PlatformLog("winhttp: a request closed after its session's worker ended");
 }
 
 bool HttpRequest::ListenerFor(DWORD status, Listener* listener) {
@@ -261,7 +262,7 @@ void HttpRequest::DoStart() {
   }
   const CURLMcode added = curl_multi_add_handle(worker().multi(), easy_.get());
   if (added != CURLM_OK) {
-    qWarning("winhttp: curl_multi_add_handle failed: %s", curl_multi_strerror(added));
+    PlatformLog("winhttp: curl_multi_add_handle failed: %s", curl_multi_strerror(added));
     Fail(ERROR_WINHTTP_INTERNAL_ERROR);
     return;
   }
@@ -286,7 +287,7 @@ bool HttpRequest::Configure() {
   }
   easy_.reset(curl_easy_init());
   if (!easy_) {
-    qWarning("winhttp: curl_easy_init failed");
+    PlatformLog("winhttp: curl_easy_init failed");
     return false;
   }
   CURL* easy = easy_.get();

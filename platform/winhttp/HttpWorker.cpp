@@ -1,4 +1,5 @@
 #include "HttpWorker.h"
+#include <platform/Log.h>
 
 #include <QtGlobal>
 
@@ -18,7 +19,7 @@ std::shared_ptr<HttpWorker> HttpWorker::Start() {
   std::shared_ptr<HttpWorker> worker(new HttpWorker);
   worker->multi_.reset(curl_multi_init());
   if (!worker->multi_) {
-    qWarning("winhttp: curl_multi_init failed");
+    PlatformLog("winhttp: curl_multi_init failed");
     return nullptr;
   }
   // Enough idle connections for every connection the engine keeps open.

@@ -1,6 +1,7 @@
 // The WinHTTP calls: look the handle up, check the arguments, and leave the
 // rest to the session, connection or request object.
 #include <QtGlobal>
+#include <platform/Log.h>
 
 #include "HttpRequest.h"
 #include "HttpSession.h"
@@ -29,12 +30,12 @@ static std::shared_ptr<T> Lookup(HINTERNET handle) {
 
 HINTERNET WinHttpOpen(LPCWSTR agent, DWORD accessType, LPCWSTR, LPCWSTR, DWORD flags) {
   if (!(flags & WINHTTP_FLAG_ASYNC)) {
-    qWarning("winhttp: only asynchronous sessions are supported");
+    PlatformLog("winhttp: only asynchronous sessions are supported");
     SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
   }
   if (accessType != WINHTTP_ACCESS_TYPE_NO_PROXY && accessType != WINHTTP_ACCESS_TYPE_DEFAULT_PROXY) {
-    qWarning("winhttp: a session takes its proxy per request; access type %u refused", accessType);
+    PlatformLog("winhttp: a session takes its proxy per request; access type %u refused", accessType);
     SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
   }
@@ -66,7 +67,7 @@ HINTERNET WinHttpOpenRequest(HINTERNET connection, LPCWSTR verb, LPCWSTR objectN
   std::shared_ptr<HttpConnection> owner = Lookup<HttpConnection>(connection);
   if (!owner) return nullptr;
   if (flags != 0) {
-    qWarning("winhttp: request flags 0x%x are not supported", flags);
+    PlatformLog("winhttp: request flags 0x%x are not supported", flags);
     SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
   }
@@ -123,7 +124,7 @@ BOOL WinHttpSetOption(HINTERNET handle, DWORD option, LPVOID buffer, DWORD buffe
       if (!buffer && bufferLength) return Result(ERROR_INVALID_PARAMETER);
       return Result(request->SetProxyPassword(OptionText(buffer, bufferLength)));
     default:
-      qWarning("winhttp: option %u is not supported", option);
+      PlatformLog("winhttp: option %u is not supported", option);
       return Result(ERROR_WINHTTP_INVALID_OPTION);
   }
 }
@@ -150,7 +151,7 @@ BOOL WinHttpSendRequest(HINTERNET request, LPCWSTR headers, DWORD headersLength,
   std::shared_ptr<HttpRequest> owner = Lookup<HttpRequest>(request);
   if (!owner) return FALSE;
   if (optional || optionalLength) {
-    qWarning("winhttp: a body goes out through WinHttpWriteData only");
+    PlatformLog("winhttp: a body goes out through WinHttpWriteData only");
     return Result(ERROR_INVALID_PARAMETER);
   }
   if (headers) {
