@@ -317,10 +317,11 @@ void CatchThread::setLatestFrame(const CatchFrame& frame) {
   CatchFrame f = frame;
   const QSize fitted = fittedSize(f.pic.size(), m_aspectRatio.load());
   if (fitted != f.pic.size()) {
-    if (targetSize(fitted, m_cfg.encSize) == fitted)
+    const QSize fittedTarget = targetSize(fitted, m_cfg.encSize);
+    if (fittedTarget == fitted)
       padToFitted(f, fitted);
     else
-      scaleIntoTarget(f, fitted, targetSize(fitted, m_cfg.encSize));
+      scaleIntoTarget(f, fitted, fittedTarget);
   }
   const QSize target = targetSize(f.pic.size(), m_cfg.encSize);
   const float factor = static_cast<float>(target.width()) / static_cast<float>(f.pic.width());
