@@ -4,6 +4,12 @@
 set(CORVANE_VERSION_RECORD_TEMPLATE ${CMAKE_CURRENT_LIST_DIR}/VersionRecord.c.in)
 
 function(corvane_add_version_record target)
+  # Two notes in one file would leave GetFileVersionInfoW reading whichever comes first.
+  get_target_property(done ${target} CORVANE_VERSION_RECORD)
+  if(done)
+    message(FATAL_ERROR "corvane_add_version_record: ${target} already has a version record")
+  endif()
+  set_target_properties(${target} PROPERTIES CORVANE_VERSION_RECORD ON)
   get_target_property(type ${target} TYPE)
   if(type STREQUAL "EXECUTABLE")
     set(CORVANE_RECORD_FILE_TYPE 1)

@@ -1,14 +1,13 @@
 #include "CatchAreaCfg.h"
 
+#include <utility>
+
 #include "SystemHelpers.h"
 #include "TopWindows.h"
 
 CatchAreaCfg::CatchAreaCfg() : m_mode(IsVistaOrLater() ? 2 : 0) {}
 
-CatchAreaCfg::~CatchAreaCfg() {
-  if (m_fillBrush != nullptr) DeleteObject(m_fillBrush);
-  ResetRgn();
-}
+CatchAreaCfg::~CatchAreaCfg() = default;
 
 void CatchAreaCfg::AddAreas(const std::list<RECT>& areas) { m_areas.insert(m_areas.end(), areas.begin(), areas.end()); }
 
@@ -19,17 +18,15 @@ void CatchAreaCfg::AddProcessIds(const std::set<DWORD>& processIds) {
 void CatchAreaCfg::AddWindows(const std::set<HWND>& windows) { m_windows.insert(windows.begin(), windows.end()); }
 
 void CatchAreaCfg::SetFillColor(COLORREF color) {
-  if (m_fillBrush != nullptr) DeleteObject(m_fillBrush);
   m_fillBitmap = nullptr;
-  m_fillBrush = CreateSolidBrush(color);
+  m_fillBrush.reset(CreateSolidBrush(color));
 }
 
 bool CatchAreaCfg::IsEmpty() const { return m_areas.empty() && m_processIds.empty() && m_windows.empty(); }
 
 void CatchAreaCfg::ResetRgn() {
   m_boundRect = RECT{0, 0, 0, 0};
-  if (m_catchRgn != nullptr) DeleteObject(m_catchRgn);
-  m_catchRgn = nullptr;
+  m_catchRgn.reset();
 }
 
 void CatchAreaCfg::BuildCatchRgn(const RECT& monitorRect) {
@@ -38,8 +35,10 @@ void CatchAreaCfg::BuildCatchRgn(const RECT& monitorRect) {
     m_boundRect = monitorRect;
     return;
   }
-  HRGN bounds = CreateRectRgn(0, 0, 0, 0);
-  HRGN capture = CreateRectRgn(0, 0, 0, 0);
+  const UniqueGdiObject boundsOwner(CreateRectRgn(0, 0, 0, 0));
+  UniqueGdiObject captureOwner(CreateRectRgn(0, 0, 0, 0));
+  HRGN bounds = boundsOwner.get();
+  HRGN capture = captureOwner.get();
   if (!m_processIds.empty()) {
     CatchWndFilter filter;
     filter.mode = m_mode;
@@ -47,10 +46,9 @@ void CatchAreaCfg::BuildCatchRgn(const RECT& monitorRect) {
     BuildWndRgn(filter, {bounds, capture});
   }
   for (const RECT& area : m_areas) {
-    HRGN rect = CreateRectRgnIndirect(&area);
-    CombineRgn(capture, capture, rect, RGN_OR);
-    CombineRgn(bounds, bounds, rect, RGN_OR);
-    DeleteObject(rect);
+    const UniqueGdiObject rect(CreateRectRgnIndirect(&area));
+    CombineRgn(capture, capture, rect.get(), RGN_OR);
+    CombineRgn(bounds, bounds, rect.get(), RGN_OR);
   }
   if (!m_windows.empty()) {
     CatchWndFilter filter;
@@ -58,11 +56,9 @@ void CatchAreaCfg::BuildCatchRgn(const RECT& monitorRect) {
     filter.windows = m_windows;
     BuildWndRgn(filter, {bounds, capture});
   }
-  HRGN monitor = CreateRectRgnIndirect(&monitorRect);
-  CombineRgn(capture, capture, monitor, RGN_AND);
-  CombineRgn(bounds, bounds, monitor, RGN_AND);
-  DeleteObject(monitor);
-  m_catchRgn = capture;
+  const UniqueGdiObject monitor(CreateRectRgnIndirect(&monitorRect));
+  CombineRgn(capture, capture, monitor.get(), RGN_AND);
+  CombineRgn(bounds, bounds, monitor.get(), RGN_AND);
   GetRgnBox(bounds, &m_boundRect);
-  DeleteObject(bounds);
+  m_catchRgn = std::move(captureOwner);
 }

@@ -6,6 +6,7 @@
 #include <set>
 
 #include <platform/Gdi.h>
+#include <platform/GdiOwners.h>
 
 class CatchAreaCfg {
  public:
@@ -25,9 +26,9 @@ class CatchAreaCfg {
   RECT GetBoundRect() const { return m_boundRect; }
 
   int GetMode() const { return m_mode; }
-  HBRUSH GetFillBrush() const { return m_fillBrush; }
+  HBRUSH GetFillBrush() const { return m_fillBrush.get(); }
   // Null when the whole bounding rectangle is captured.
-  HRGN GetCatchRgn() const { return m_catchRgn; }
+  HRGN GetCatchRgn() const { return m_catchRgn.get(); }
 
  private:
   std::list<RECT> m_areas;
@@ -35,7 +36,7 @@ class CatchAreaCfg {
   std::set<HWND> m_windows;
   int m_mode;
   HBITMAP m_fillBitmap = nullptr;  // not owned
-  HBRUSH m_fillBrush = nullptr;
+  UniqueGdiObject m_fillBrush;
   RECT m_boundRect{0, 0, 0, 0};
-  HRGN m_catchRgn = nullptr;
+  UniqueGdiObject m_catchRgn;
 };

@@ -2,6 +2,8 @@
 
 #include <QtGlobal>
 
+#include <platform/Log.h>
+
 #include "Base64.h"
 
 static bool Representable(const QString& key, const QString& value) {
@@ -15,8 +17,8 @@ QString PRXCmdLineAnalyse::ToCmdLine() const {
     if (!Representable(it.key(), it.value())) {
       QString shown = it.key().left(64);
       shown.replace(QLatin1Char('\n'), QLatin1String("\\n"));
-      qWarning("PRXCmdLineAnalyse: dropped item \"%s\": a line feed or '=' would change the updater's items",
-               qUtf8Printable(shown));
+      PlatformLog("PRXCmdLineAnalyse: dropped item \"%s\": a line feed or '=' would change the updater's items",
+                  qUtf8Printable(shown));
       continue;
     }
     safe.SetValue(it.key(), it.value());

@@ -14,49 +14,19 @@ constexpr COLORREF kDefaultFill = 0xE2B48D;
 int Width(const RECT& rect) { return rect.right - rect.left; }
 int Height(const RECT& rect) { return rect.bottom - rect.top; }
 
-// Frees a copied cursor on every way out of DrawCursor.
-class IconOwner {
- public:
-  explicit IconOwner(HICON icon) : m_icon(icon) {}
-  ~IconOwner() {
-    if (m_icon != nullptr) DestroyIcon(m_icon);
-  }
-  IconOwner(const IconOwner&) = delete;
-  IconOwner& operator=(const IconOwner&) = delete;
-
- private:
-  HICON m_icon;
-};
-
-class BitmapOwner {
- public:
-  explicit BitmapOwner(HBITMAP bitmap) : m_bitmap(bitmap) {}
-  ~BitmapOwner() {
-    if (m_bitmap != nullptr) DeleteObject(m_bitmap);
-  }
-  BitmapOwner(const BitmapOwner&) = delete;
-  BitmapOwner& operator=(const BitmapOwner&) = delete;
-
- private:
-  HBITMAP m_bitmap;
-};
-
 }  // namespace
 
 CScreenInfo::CScreenInfo(int monitorIndex) { SetCurMonitor(monitorIndex); }
 
-CScreenInfo::~CScreenInfo() {
-  ReleaseDIB();
-  ReleaseDCs();
-}
+CScreenInfo::~CScreenInfo() = default;
 
 int CScreenInfo::SetCurMonitor(int monitorIndex) {
   m_monitorIndex = monitorIndex;
   if (!CMonitors().GetMonitor(monitorIndex).IsValid()) return 0;
   ReleaseDIB();
   ReleaseDCs();
-  m_screenDC = CreateDCW(L"DISPLAY", nullptr, nullptr, nullptr);
-  m_memDC = m_screenDC != nullptr ? CreateCompatibleDC(m_screenDC) : nullptr;
+  m_screenDC.reset(CreateDCW(L"DISPLAY", nullptr, nullptr, nullptr));
+  if (m_screenDC) m_memDC.reset(CreateCompatibleDC(m_screenDC.get()));
   return m_screenDC != nullptr && m_memDC != nullptr ? 1 : 0;
 }
 
@@ -65,8 +35,7 @@ bool CScreenInfo::IsMonitorValid() const { return CMonitors().GetMonitor(m_monit
 QSize CScreenInfo::GetDIBSize() const { return QSize(Width(m_dibRect), Height(m_dibRect)); }
 
 void CScreenInfo::ReleaseDIB() {
-  if (m_dib != nullptr) DeleteObject(m_dib);
-  m_dib = nullptr;
+  m_dib.reset();
   m_dibBits = nullptr;
   m_dibBytes = 0;
   // Without a DIB there is no size either, so the next capture makes a new one.
@@ -74,10 +43,8 @@ void CScreenInfo::ReleaseDIB() {
 }
 
 void CScreenInfo::ReleaseDCs() {
-  if (m_memDC != nullptr) DeleteDC(m_memDC);
-  if (m_screenDC != nullptr) DeleteDC(m_screenDC);
-  m_memDC = nullptr;
-  m_screenDC = nullptr;
+  m_memDC.reset();
+  m_screenDC.reset();
 }
 
 int CScreenInfo::CreateDIB(const RECT& rect) {
@@ -91,8 +58,8 @@ int CScreenInfo::CreateDIB(const RECT& rect) {
   info.bmiHeader.biCompression = BI_RGB;
   void* bits = nullptr;
   SetLastError(ERROR_SUCCESS);
-  m_dib = CreateDIBSection(m_screenDC, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  if (m_dib == nullptr) {
+  m_dib.reset(CreateDIBSection(m_screenDC.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+  if (!m_dib) {
     const DWORD error = GetLastError();
     // 0 would read as "captured" with no picture behind it.
     return error != ERROR_SUCCESS ? static_cast<int>(error) : static_cast<int>(ERROR_NOT_ENOUGH_MEMORY);
@@ -103,7 +70,7 @@ int CScreenInfo::CreateDIB(const RECT& rect) {
 }
 
 int CScreenInfo::CatchScreenDIB() {
-  if (m_screenDC == nullptr || m_memDC == nullptr) return kNoDC;
+  if (!m_screenDC || !m_memDC) return kNoDC;
   const CMonitor monitor = CMonitors().GetMonitor(m_monitorIndex);
   RECT monitorRect{};
   if (!monitor.IsValid() || !monitor.GetMonitorRect(monitorRect)) return kNoArea;
@@ -111,26 +78,26 @@ int CScreenInfo::CatchScreenDIB() {
   m_area.BuildCatchRgn(monitorRect);
   const RECT bound = m_area.GetBoundRect();
   if (Width(bound) <= 0 || Height(bound) <= 0) return kNoArea;
-  if (m_dib == nullptr || Width(bound) != Width(m_dibRect) || Height(bound) != Height(m_dibRect)) {
+  if (!m_dib || Width(bound) != Width(m_dibRect) || Height(bound) != Height(m_dibRect)) {
     const int result = CreateDIB(bound);
     if (result != kCaptured) return result;
   }
   m_dibRect = bound;
   const DWORD rop = m_area.GetMode() == 2 ? SRCCOPY | CAPTUREBLT : SRCCOPY;
-  HGDIOBJ previous = SelectObject(m_memDC, m_dib);
+  HGDIOBJ previous = SelectObject(m_memDC.get(), m_dib.get());
   HRGN clip = m_area.GetCatchRgn();
   if (clip != nullptr) {
     if (m_area.GetFillBrush() == nullptr) m_area.SetFillColor(kDefaultFill);
     const RECT whole{0, 0, Width(bound), Height(bound)};
-    FillRect(m_memDC, &whole, m_area.GetFillBrush());
+    FillRect(m_memDC.get(), &whole, m_area.GetFillBrush());
     OffsetRgn(clip, -bound.left, -bound.top);
-    SelectClipRgn(m_memDC, clip);
+    SelectClipRgn(m_memDC.get(), clip);
   }
-  BitBlt(m_memDC, 0, 0, Width(bound), Height(bound), m_screenDC, bound.left, bound.top, rop);
+  BitBlt(m_memDC.get(), 0, 0, Width(bound), Height(bound), m_screenDC.get(), bound.left, bound.top, rop);
   POINT cursor{};
   if (m_drawCursor && GetCursorPos(&cursor)) DrawCursor(cursor.x - bound.left, cursor.y - bound.top);
-  SelectObject(m_memDC, previous);
-  if (clip != nullptr) SelectClipRgn(m_memDC, nullptr);
+  SelectObject(m_memDC.get(), previous);
+  if (clip != nullptr) SelectClipRgn(m_memDC.get(), nullptr);
   return kCaptured;
 }
 
@@ -139,13 +106,12 @@ bool CScreenInfo::DrawCursor(int x, int y) {
   CURSORINFO cursorInfo{};
   cursorInfo.cbSize = sizeof(cursorInfo);
   if (!GetCursorInfo(&cursorInfo)) return false;
-  HICON icon = CopyIcon(cursorInfo.hCursor);
-  if (icon == nullptr) return false;
-  IconOwner iconOwner(icon);
+  const UniqueIcon icon(CopyIcon(cursorInfo.hCursor));
+  if (!icon) return false;
   ICONINFO iconInfo{};
-  if (!GetIconInfo(icon, &iconInfo)) return false;
-  BitmapOwner maskOwner(iconInfo.hbmMask);
-  BitmapOwner colorOwner(iconInfo.hbmColor);
+  if (!GetIconInfo(icon.get(), &iconInfo)) return false;
+  const UniqueGdiObject maskOwner(iconInfo.hbmMask);
+  const UniqueGdiObject colorOwner(iconInfo.hbmColor);
   BitmapBytes mask, color;
   if (!ReadBitmapBytes(iconInfo.hbmMask, mask)) return false;
   const bool hasColor = iconInfo.hbmColor != nullptr;

@@ -5,6 +5,7 @@
 #include <QSize>
 
 #include <platform/Gdi.h>
+#include <platform/GdiOwners.h>
 
 #include "CatchAreaCfg.h"
 
@@ -36,9 +37,10 @@ class CScreenInfo {
   void ReleaseDCs();
   int CreateDIB(const RECT& rect);
 
-  HDC m_screenDC = nullptr;
-  HDC m_memDC = nullptr;
-  HBITMAP m_dib = nullptr;
+  // Declared in the order they are made: the DIB goes first, the display DC last.
+  UniqueDc m_screenDC;
+  UniqueDc m_memDC;
+  UniqueGdiObject m_dib;
   unsigned char* m_dibBits = nullptr;  // owned by the DIB
   int m_dibBytes = 0;
   RECT m_dibRect{0, 0, 0, 0};

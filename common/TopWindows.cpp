@@ -1,5 +1,7 @@
 #include "TopWindows.h"
 
+#include <platform/GdiOwners.h>
+
 namespace {
 
 // Another program can make its windows own each other in a ring; a longer
@@ -20,15 +22,14 @@ bool IsSelected(const CatchWndFilter& filter, HWND window) {
 }
 
 // The window's outline in screen coordinates; its rectangle unless it has a shape.
-HRGN WindowShape(HWND window) {
+UniqueGdiObject WindowShape(HWND window) {
   RECT rect{};
   GetWindowRect(window, &rect);
-  HRGN shape = CreateRectRgn(0, 0, 0, 0);
-  int type = GetWindowRgn(window, shape);
-  if (type != RGN_ERROR && type != NULLREGION) type = OffsetRgn(shape, rect.left, rect.top);
+  UniqueGdiObject shape(CreateRectRgn(0, 0, 0, 0));
+  int type = GetWindowRgn(window, shape.get());
+  if (type != RGN_ERROR && type != NULLREGION) type = OffsetRgn(shape.get(), rect.left, rect.top);
   if (type != RGN_ERROR && type != NULLREGION) return shape;
-  DeleteObject(shape);
-  return CreateRectRgnIndirect(&rect);
+  return UniqueGdiObject(CreateRectRgnIndirect(&rect));
 }
 
 }  // namespace
@@ -62,13 +63,12 @@ void BuildWndRgn(const CatchWndFilter& filter, std::pair<HRGN, HRGN> regions) {
   // above it is whole again.
   for (const auto& entry : classes) {
     if (entry.second == kWndIgnored) continue;
-    HRGN shape = WindowShape(entry.first);
+    const UniqueGdiObject shape = WindowShape(entry.first);
     if (entry.second == kWndShared) {
-      CombineRgn(capture, capture, shape, RGN_OR);
-      CombineRgn(bounds, bounds, shape, RGN_OR);
+      CombineRgn(capture, capture, shape.get(), RGN_OR);
+      CombineRgn(bounds, bounds, shape.get(), RGN_OR);
     } else {
-      CombineRgn(capture, capture, shape, RGN_DIFF);
+      CombineRgn(capture, capture, shape.get(), RGN_DIFF);
     }
-    DeleteObject(shape);
   }
 }

@@ -1,5 +1,7 @@
 #include "SdkLog.h"
 
+#include <platform/Log.h>
+
 #include <atomic>
 #include <cstdarg>
 
@@ -15,9 +17,16 @@ void Write(int level, const char* module, const char* fmt, va_list args) {
   if (log) log->writeLog(level, module, fmt, args);
 }
 
+void PlatformLine(const char* line) { sdkLogWarn("%s", line); }
+
 }  // namespace
 
-void SetSdkLogger(FWlogger* log) { g_log.store(log, std::memory_order_release); }
+void SetSdkLogger(FWlogger* log) {
+  g_log.store(log, std::memory_order_release);
+  // What the platform layer saw (a capture falling back, a settings file
+  // refused) belongs in the host's log; without one it goes to stderr again.
+  SetPlatformLogSink(log != nullptr ? PlatformLine : nullptr);
+}
 void SetSdkCfgger(FWCfgger* cfg) { g_cfg.store(cfg, std::memory_order_release); }
 
 #define CORVANE_LOG_HELPER(name, level, module) \

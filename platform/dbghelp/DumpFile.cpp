@@ -4,6 +4,7 @@
 
 #include <cerrno>
 
+#include "PosixIo.h"
 #include "SelfProcess.h"
 
 namespace {
@@ -11,19 +12,6 @@ namespace {
 // Copy and conversion buffers: one dump is written at a time.
 char g_chunk[64 * 1024];
 uint16_t g_utf16[4096];
-
-bool PwriteAll(int fd, const void* data, size_t size, int64_t offset) {
-  const char* bytes = static_cast<const char*>(data);
-  while (size > 0) {
-    const ssize_t n = pwrite(fd, bytes, size, offset);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    bytes += n;
-    size -= static_cast<size_t>(n);
-    offset += n;
-  }
-  return true;
-}
 
 // Decodes one UTF-8 sequence; malformed input gives U+FFFD and skips a byte.
 uint32_t NextCodePoint(const unsigned char* s, size_t length, size_t* i) {
@@ -71,7 +59,7 @@ uint32_t DumpFile::Reserve(size_t size) {
 uint32_t DumpFile::Append(const void* data, size_t size) {
   if (!Ensure(size)) return 0;
   const uint32_t rva = Position();
-  if (!PwriteAll(fd_, data, size, base_ + static_cast<int64_t>(position_))) {
+  if (!PwriteFully(fd_, data, size, base_ + static_cast<off_t>(position_))) {
     ok_ = false;
     return 0;
   }
@@ -115,7 +103,7 @@ uint32_t DumpFile::AppendString(const char* utf8, size_t length) {
 
 bool DumpFile::WriteAt(uint32_t rva, const void* data, size_t size) {
   if (!ok_) return false;
-  if (!PwriteAll(fd_, data, size, base_ + rva)) ok_ = false;
+  if (!PwriteFully(fd_, data, size, base_ + rva)) ok_ = false;
   return ok_;
 }
 

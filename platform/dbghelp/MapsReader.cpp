@@ -6,28 +6,22 @@
 #include <cerrno>
 #include <cstring>
 
+#include "PosixIo.h"
 #include "TextScan.h"
 
-MapsReader::MapsReader() : fd_(open("/proc/self/maps", O_RDONLY | O_CLOEXEC)) {}
-
-MapsReader::~MapsReader() {
-  if (fd_ >= 0) close(fd_);
-}
+MapsReader::MapsReader() : fd_(RetryOnEintr([] { return open("/proc/self/maps", O_RDONLY | O_CLOEXEC); })) {}
 
 bool MapsReader::Fill() {
-  if (fd_ < 0) return false;
+  if (!fd_.valid()) return false;
   if (begin_ > 0) {
     memmove(buffer_, buffer_ + begin_, end_ - begin_);
     end_ -= begin_;
     begin_ = 0;
   }
-  for (;;) {
-    const ssize_t n = read(fd_, buffer_ + end_, sizeof(buffer_) - end_);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    end_ += static_cast<size_t>(n);
-    return true;
-  }
+  const ssize_t n = RetryOnEintr([this] { return read(fd_.get(), buffer_ + end_, sizeof(buffer_) - end_); });
+  if (n <= 0) return false;
+  end_ += static_cast<size_t>(n);
+  return true;
 }
 
 bool MapsReader::Next(MapsLine* line) {

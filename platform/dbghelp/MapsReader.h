@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include <platform/Unique.h>
+
 struct MapsLine {
   uint64_t start = 0;
   uint64_t end = 0;
@@ -19,7 +21,6 @@ struct MapsLine {
 class MapsReader {
  public:
   MapsReader();
-  ~MapsReader();
   MapsReader(const MapsReader&) = delete;
   MapsReader& operator=(const MapsReader&) = delete;
 
@@ -32,7 +33,7 @@ class MapsReader {
  private:
   bool Fill();
 
-  int fd_;
+  UniqueFd fd_;
   char buffer_[8192];
   size_t begin_ = 0;
   size_t end_ = 0;

@@ -4,7 +4,7 @@
 
 #include <atomic>
 
-#include "../kernel/KernelObject.h"
+#include "KernelObject.h"
 #include "DumpFile.h"
 #include "MiniDumpStreams.h"
 

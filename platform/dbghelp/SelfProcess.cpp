@@ -9,6 +9,9 @@
 #include <cerrno>
 #include <cstring>
 
+#include <platform/Unique.h>
+
+#include "PosixIo.h"
 #include "TextScan.h"
 
 namespace {
@@ -34,39 +37,27 @@ size_t ReadSelfMemory(uint64_t address, void* buffer, size_t size) {
   // short count here where a plain read would fault inside the handler.
   iovec local{buffer, size};
   iovec remote{reinterpret_cast<void*>(address), size};
-  for (;;) {
-    const ssize_t n = process_vm_readv(getpid(), &local, 1, &remote, 1, 0);
-    if (n < 0 && errno == EINTR) continue;
-    return n < 0 ? 0 : static_cast<size_t>(n);
-  }
+  const ssize_t n = RetryOnEintr([&] { return process_vm_readv(getpid(), &local, 1, &remote, 1, 0); });
+  return n < 0 ? 0 : static_cast<size_t>(n);
 }
 
 ssize_t ReadSmallFile(const char* path, char* buffer, size_t size) {
-  const int fd = open(path, O_RDONLY | O_CLOEXEC);
-  if (fd < 0 || size == 0) {
-    if (fd >= 0) close(fd);
-    return -1;
-  }
+  if (size == 0) return -1;
+  const UniqueFd fd(RetryOnEintr([path] { return open(path, O_RDONLY | O_CLOEXEC); }));
+  if (!fd.valid()) return -1;
   size_t done = 0;
-  while (done + 1 < size) {
-    const ssize_t n = read(fd, buffer + done, size - 1 - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    done += static_cast<size_t>(n);
-  }
-  close(fd);
+  ReadFully(fd.get(), buffer, size - 1, &done);  // what arrived before an error still counts
   buffer[done] = '\0';
   return static_cast<ssize_t>(done);
 }
 
 size_t ListThreads(pid_t* tids, size_t max) {
-  const int fd = open("/proc/self/task", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return 0;
+  const UniqueFd fd(RetryOnEintr([] { return open("/proc/self/task", O_RDONLY | O_DIRECTORY | O_CLOEXEC); }));
+  if (!fd.valid()) return 0;
   alignas(8) char buffer[4096];
   size_t count = 0;
   for (;;) {
-    const long n = syscall(SYS_getdents64, fd, buffer, sizeof(buffer));
-    if (n < 0 && errno == EINTR) continue;
+    const long n = RetryOnEintr([&] { return syscall(SYS_getdents64, fd.get(), buffer, sizeof(buffer)); });
     if (n <= 0) break;
     for (long at = 0; at < n;) {
       const auto* entry = reinterpret_cast<const LinuxDirent64*>(buffer + at);
@@ -77,7 +68,6 @@ size_t ListThreads(pid_t* tids, size_t max) {
       if (count < max) tids[count++] = static_cast<pid_t>(tid);
     }
   }
-  close(fd);
   return count;
 }
 

@@ -8,7 +8,10 @@
 #include <cstddef>
 #include <cstring>
 
+#include <platform/Unique.h>
+
 #include "MiniDumpStreams.h"
+#include "PosixIo.h"
 #include "TextScan.h"
 
 namespace {
@@ -113,17 +116,15 @@ void WriteExceptionStream(DumpFile& file, pid_t thread, const EXCEPTION_RECORD& 
 
 void WriteProcFile(DumpFile& file, const char* path, uint32_t type, minidump::Directory* entry) {
   *entry = {type, {0, 0}};
-  const int fd = open(path, O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return;
+  const UniqueFd fd(RetryOnEintr([path] { return open(path, O_RDONLY | O_CLOEXEC); }));
+  if (!fd.valid()) return;
   const uint32_t rva = file.Position();
   uint32_t size = 0;
   for (;;) {
-    const ssize_t n = read(fd, g_copyBuffer, sizeof(g_copyBuffer));
-    if (n < 0 && errno == EINTR) continue;
+    const ssize_t n = RetryOnEintr([&] { return read(fd.get(), g_copyBuffer, sizeof(g_copyBuffer)); });
     if (n <= 0) break;
     file.Append(g_copyBuffer, static_cast<size_t>(n));
     size += static_cast<uint32_t>(n);
   }
-  close(fd);
   *entry = {type, {size, rva}};
 }

@@ -1,5 +1,7 @@
 #include "BitmapObject.h"
 
+#include <platform/Log.h>
+
 #include <QtGlobal>
 
 #include <atomic>
@@ -30,7 +32,7 @@ std::shared_ptr<BitmapObject> BitmapObject::CreateDib(int width, int height) {
   try {
     bitmap->heap_.assign(bitmap->byteSize(), 0);
   } catch (const std::bad_alloc&) {
-    qWarning("gdi: no memory for a %dx%d DIB section", width, height);
+    PlatformLog("gdi: no memory for a %dx%d DIB section", width, height);
     return nullptr;
   }
   bitmap->bits_ = bitmap->heap_.data();

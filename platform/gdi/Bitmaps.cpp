@@ -1,5 +1,6 @@
 #include <platform/Gdi.h>
 #include <platform/Kernel.h>
+#include <platform/Log.h>
 
 #include <QtGlobal>
 
@@ -7,7 +8,8 @@
 #include <cstring>
 
 #include "BitmapObject.h"
-#include "DeviceContexts.h"
+#include "BrushObject.h"
+#include "MemoryDc.h"
 #include "RegionObject.h"
 
 HBITMAP CreateDIBSection(HDC, const BITMAPINFO* info, UINT usage, void** bits, HANDLE section, DWORD) {
@@ -20,7 +22,7 @@ HBITMAP CreateDIBSection(HDC, const BITMAPINFO* info, UINT usage, void** bits, H
   // Only what capture asks for: top-down 32-bit BGRX.
   if (header.biSize < sizeof(BITMAPINFOHEADER) || header.biBitCount != 32 || header.biCompression != BI_RGB ||
       header.biPlanes != 1 || header.biWidth <= 0 || header.biHeight >= 0 || header.biHeight < -INT32_MAX) {
-    qWarning("gdi: CreateDIBSection(%dx%d, %u bits) is not a top-down 32-bit DIB", header.biWidth,
+    PlatformLog("gdi: CreateDIBSection(%dx%d, %u bits) is not a top-down 32-bit DIB", header.biWidth,
              header.biHeight, header.biBitCount);
     SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;

@@ -1,12 +1,15 @@
 #include <platform/Gdi.h>
 #include <platform/Kernel.h>
 #include <platform/Strings.h>
+#include <platform/Log.h>
 
 #include <QtGlobal>
 
 #include <cstring>
 
-#include "DeviceContexts.h"
+#include "BrushObject.h"
+#include "DisplayDc.h"
+#include "MemoryDc.h"
 #include "RegionObject.h"
 
 namespace {
@@ -31,7 +34,7 @@ HBITMAP StockBitmapHandle() {
 
 HDC CreateDCW(LPCWSTR driver, LPCWSTR, LPCWSTR, const void*) {
   if (driver == nullptr || std::wcscmp(driver, L"DISPLAY") != 0) {
-    qWarning("gdi: CreateDCW(%s): only DISPLAY is a device here", WideToUtf8(driver).c_str());
+    PlatformLog("gdi: CreateDCW(%s): only DISPLAY is a device here", WideToUtf8(driver).c_str());
     SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
   }
@@ -140,7 +143,7 @@ BOOL BitBlt(HDC destination, int x, int y, int width, int height, HDC source, in
             DWORD rop) {
   // CAPTUREBLT asks for layered windows too; the X root already shows every window.
   if ((rop & ~CAPTUREBLT) != SRCCOPY) {
-    qWarning("gdi: BitBlt raster operation 0x%08x is not supported", rop);
+    PlatformLog("gdi: BitBlt raster operation 0x%08x is not supported", rop);
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }

@@ -1,23 +1,21 @@
-#include "DeviceContexts.h"
+#include "DisplayDc.h"
 
-#include <QtGlobal>
+#include <platform/Log.h>
+
+#include <platform/Log.h>
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XShm.h>
 
 #include <cstring>
+#include <string>
 #include <vector>
 
-namespace {
+#include "XErrorTrap.h"
+#include "XOwners.h"
 
-// XDestroyImage would free the pixels and the segment record, which are not
-// the image's: only the structure is let go.
-void FreeImageHeader(XImage* image) {
-  image->data = nullptr;
-  image->obdata = nullptr;
-  XDestroyImage(image);
-}
+namespace {
 
 bool IsBgrx(const Visual* visual, int depth) {
   return (depth == 24 || depth == 32) && visual->red_mask == 0xff0000 && visual->green_mask == 0xff00 &&
@@ -64,7 +62,7 @@ std::shared_ptr<DisplayDc> DisplayDc::Open() {
   Visual* visual = DefaultVisual(dpy, screen);
   const int depth = DefaultDepth(dpy, screen);
   if (!IsBgrx(visual, depth)) {
-    qWarning("gdi: screen depth %d with red mask 0x%lx is not a format we capture", depth, visual->red_mask);
+    PlatformLog("gdi: screen depth %d with red mask 0x%lx is not a format we capture", depth, visual->red_mask);
     return nullptr;
   }
   std::shared_ptr<DisplayDc> dc(new DisplayDc);
@@ -72,7 +70,7 @@ std::shared_ptr<DisplayDc> DisplayDc::Open() {
   dc->visual_ = visual;
   dc->depth_ = depth;
   dc->hasShm_ = XShmQueryExtension(dpy) == True;
-  if (!dc->hasShm_) qWarning("gdi: no MIT-SHM on this display, capturing with XGetImage");
+  if (!dc->hasShm_) PlatformLog("gdi: no MIT-SHM on this display, capturing with XGetImage");
   dc->display_ = std::move(display);
   return dc;
 }
@@ -87,10 +85,8 @@ QRect DisplayDc::rootRect() const {
 
 DisplayDc::~DisplayDc() {
   if (!display_) return;
-  for (auto& entry : attachments_) {
-    XShmSegmentInfo info{entry.second.segment, entry.second.shmId, static_cast<char*>(entry.second.address), False};
-    XShmDetach(display_.get(), &info);
-  }
+  attachments_.clear();
+  // The server lets go of the segments before the connection closes.
   XSync(display_.get(), False);
 }
 
@@ -100,8 +96,6 @@ void DisplayDc::DetachGone() {
       ++it;
       continue;
     }
-    XShmSegmentInfo info{it->second.segment, it->second.shmId, static_cast<char*>(it->second.address), False};
-    XShmDetach(display_.get(), &info);
     it = attachments_.erase(it);
   }
 }
@@ -111,43 +105,39 @@ const DisplayDc::Attachment* DisplayDc::AttachedFor(const std::shared_ptr<Bitmap
   if (found != attachments_.end()) return &found->second;
   ShmSegment* shm = bitmap->shm();
   if (shm == nullptr) return nullptr;
-  Display* dpy = display_.get();
-  XShmSegmentInfo info{0, shm->id(), static_cast<char*>(shm->address()), False};
-  info.shmseg = XAllocID(dpy);
-  XErrorTrap trap(dpy);
-  XShmAttach(dpy, &info);
-  if (trap.Failed()) {
-    // A server on another host shares no memory with us.
-    qWarning("gdi: XShmAttach(%d) failed: %s; capturing with XGetImage from now on", shm->id(),
-             trap.Text().c_str());
+  std::string error;
+  ShmAttachment attached = ShmAttachment::Attach(display_.get(), shm->id(), shm->address(), &error);
+  if (!attached.valid()) {
+    PlatformLog("gdi: XShmAttach(%d) failed: %s; capturing with XGetImage from now on", shm->id(), error.c_str());
     hasShm_ = false;
     return nullptr;
   }
   shm->MarkRemoved();
-  Attachment attachment{bitmap, info.shmseg, info.shmid, info.shmaddr};
-  return &attachments_.emplace(bitmap->serial(), attachment).first->second;
+  Attachment attachment{bitmap, std::move(attached)};
+  return &attachments_.emplace(bitmap->serial(), std::move(attachment)).first->second;
 }
 
 bool DisplayDc::ReadRowsInto(BitmapObject& bitmap, const Attachment& attachment, const QRect& rows,
                              const QPoint& offset) {
   Display* dpy = display_.get();
-  XShmSegmentInfo info{attachment.segment, attachment.shmId, static_cast<char*>(attachment.address), False};
-  XImage* image = XShmCreateImage(dpy, static_cast<Visual*>(visual_), depth_, ZPixmap, nullptr, &info,
-                                  bitmap.width(), rows.height());
-  if (image == nullptr) {
-    qWarning("gdi: XShmCreateImage(%dx%d) failed", bitmap.width(), rows.height());
+  XShmSegmentInfo info{attachment.shm.segment(), attachment.shm.shmId(), static_cast<char*>(attachment.shm.address()),
+                       False};
+  // The pixels are the bitmap's and the segment record is ours: only the image structure is freed.
+  const XImageHeaderPtr image(XShmCreateImage(dpy, static_cast<Visual*>(visual_), depth_, ZPixmap, nullptr, &info,
+                                              bitmap.width(), rows.height()));
+  if (!image) {
+    PlatformLog("gdi: XShmCreateImage(%dx%d) failed", bitmap.width(), rows.height());
     return false;
   }
   image->data = reinterpret_cast<char*>(bitmap.bits() + static_cast<size_t>(rows.y()) * bitmap.stride());
   bool read = false;
   if (image->bytes_per_line == bitmap.stride() && image->bits_per_pixel == 32) {
     XErrorTrap trap(dpy);
-    read = XShmGetImage(dpy, root_, image, rows.x() + offset.x(), rows.y() + offset.y(), AllPlanes) == True &&
+    read = XShmGetImage(dpy, root_, image.get(), rows.x() + offset.x(), rows.y() + offset.y(), AllPlanes) == True &&
            !trap.Failed();
-    if (!read) qWarning("gdi: XShmGetImage at (%d,%d) failed: %s", rows.x() + offset.x(), rows.y() + offset.y(),
+    if (!read) PlatformLog("gdi: XShmGetImage at (%d,%d) failed: %s", rows.x() + offset.x(), rows.y() + offset.y(),
                         trap.Text().c_str());
   }
-  FreeImageHeader(image);
   return read;
 }
 
@@ -155,12 +145,11 @@ bool DisplayDc::ReadThroughScratch(BitmapObject& bitmap, const QRegion& target, 
   Display* dpy = display_.get();
   const QRect bound = target.boundingRect();
   XErrorTrap trap(dpy);
-  XImage* image = XGetImage(dpy, root_, bound.x() + offset.x(), bound.y() + offset.y(), bound.width(),
-                            bound.height(), AllPlanes, ZPixmap);
-  if (image == nullptr || trap.Failed()) {
-    qWarning("gdi: XGetImage(%d,%d %dx%d) failed: %s", bound.x() + offset.x(), bound.y() + offset.y(),
+  const XImagePtr image(XGetImage(dpy, root_, bound.x() + offset.x(), bound.y() + offset.y(), bound.width(),
+                                  bound.height(), AllPlanes, ZPixmap));
+  if (!image || trap.Failed()) {
+    PlatformLog("gdi: XGetImage(%d,%d %dx%d) failed: %s", bound.x() + offset.x(), bound.y() + offset.y(),
              bound.width(), bound.height(), trap.Text().c_str());
-    if (image != nullptr) XDestroyImage(image);
     return false;
   }
   const bool usable = image->bits_per_pixel == 32 && image->byte_order == LSBFirst &&
@@ -174,9 +163,8 @@ bool DisplayDc::ReadThroughScratch(BitmapObject& bitmap, const QRegion& target, 
       }
     }
   } else {
-    qWarning("gdi: XGetImage gave %d bits per pixel, byte order %d", image->bits_per_pixel, image->byte_order);
+    PlatformLog("gdi: XGetImage gave %d bits per pixel, byte order %d", image->bits_per_pixel, image->byte_order);
   }
-  XDestroyImage(image);
   return usable;
 }
 

@@ -1,5 +1,7 @@
 #include "ShmSegment.h"
 
+#include <platform/Log.h>
+
 #include <QtGlobal>
 
 #include <sys/ipc.h>
@@ -16,12 +18,12 @@ ShmSegment::~ShmSegment() {
 bool ShmSegment::Create(size_t bytes) {
   id_ = shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600);
   if (id_ < 0) {
-    qWarning("gdi: shmget(%zu) failed, errno %d", bytes, errno);
+    PlatformLog("gdi: shmget(%zu) failed, errno %d", bytes, errno);
     return false;
   }
   void* address = shmat(id_, nullptr, 0);
   if (address == reinterpret_cast<void*>(-1)) {
-    qWarning("gdi: shmat(%d) failed, errno %d", id_, errno);
+    PlatformLog("gdi: shmat(%d) failed, errno %d", id_, errno);
     MarkRemoved();
     id_ = -1;
     return false;

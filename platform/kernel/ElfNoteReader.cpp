@@ -8,7 +8,9 @@
 #include <cerrno>
 #include <cstring>
 
-#include "UniqueFd.h"
+#include <platform/Unique.h>
+
+#include "PosixIo.h"
 
 namespace {
 
@@ -38,16 +40,8 @@ static constexpr uint64_t kMaxNoteArea = 1u << 20;
 
 static bool ReadAt(int fd, uint64_t fileSize, uint64_t offset, void* out, uint64_t size) {
   if (offset > fileSize || size > fileSize - offset) return false;
-  auto* bytes = static_cast<uint8_t*>(out);
-  while (size > 0) {
-    const ssize_t got = pread(fd, bytes, size, static_cast<off_t>(offset));
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) return false;
-    bytes += got;
-    offset += static_cast<uint64_t>(got);
-    size -= static_cast<uint64_t>(got);
-  }
-  return true;
+  size_t got = 0;
+  return PreadFully(fd, out, size, static_cast<off_t>(offset), &got) && got == size;
 }
 
 // Table of `count` entries of `entrySize` bytes at `offset`, each read into T.

@@ -3,6 +3,7 @@
 #include <QtGlobal>
 
 #include <platform/Kernel.h>
+#include <platform/Log.h>
 
 #include <linux/futex.h>
 #include <sys/mman.h>
@@ -93,14 +94,14 @@ static HANDLE OpenNamedEvent(LPCWSTR name, bool create, BOOL manualReset, BOOL i
   }
   struct stat info;
   if (fstat(presence->fd(), &info) != 0 || static_cast<size_t>(info.st_size) < sizeof(EventObject::State)) {
-    qWarning("kernel: event file %s is too short, not used", path.c_str());
+    PlatformLog("kernel: event file %s is too short, not used", path.c_str());
     SetLastError(ERROR_INVALID_HANDLE);
     return nullptr;
   }
   void* page = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_SHARED, presence->fd(), 0);
   if (page == MAP_FAILED) {
     const int err = errno;
-    qWarning("kernel: mmap of event %s failed, errno %d", path.c_str(), err);
+    PlatformLog("kernel: mmap of event %s failed, errno %d", path.c_str(), err);
     SetLastError(Win32ErrorFromErrno(err));
     return nullptr;
   }

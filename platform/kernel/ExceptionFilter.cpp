@@ -12,6 +12,8 @@
 #include <cstring>
 #include <mutex>
 
+#include "CrashState.h"
+
 namespace {
 
 constexpr int kCrashSignals[] = {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT};
@@ -222,6 +224,8 @@ void InstallHandlers() {
 }
 
 }  // namespace
+
+bool CrashInProgress() { return g_handlingThread.load() != 0; }
 
 LPTOP_LEVEL_EXCEPTION_FILTER SetUnhandledExceptionFilter(LPTOP_LEVEL_EXCEPTION_FILTER filter) {
   std::call_once(g_installOnce, InstallHandlers);

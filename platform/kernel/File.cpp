@@ -9,8 +9,12 @@
 #include <cerrno>
 #include <cstring>
 
+#include <platform/KernelFiles.h>
+
 #include "KernelObject.h"
 #include "KernelPaths.h"
+#include "ShareLock.h"
+#include "PosixIo.h"
 
 namespace {
 
@@ -55,10 +59,7 @@ DWORD WideToUtf8Path(LPCWSTR name, char* out, size_t size) {
 }
 
 int OpenNoIntr(const char* path, int flags) {
-  for (;;) {
-    const int fd = open(path, flags | O_CLOEXEC, 0666);
-    if (fd >= 0 || errno != EINTR) return fd;
-  }
+  return RetryOnEintr([&] { return open(path, flags | O_CLOEXEC, 0666); });
 }
 
 // Opens for a disposition. "existed" is learnt without a race: exclusive
@@ -95,21 +96,21 @@ int OpenForDisposition(const char* path, int access, DWORD disposition, bool* ex
 
 }  // namespace
 
-HANDLE CreateFileW(LPCWSTR fileName, DWORD desiredAccess, DWORD, LPSECURITY_ATTRIBUTES, DWORD creationDisposition,
-                   DWORD flagsAndAttributes, HANDLE) {
+HANDLE CreateFileW(LPCWSTR fileName, DWORD desiredAccess, DWORD shareMode, LPSECURITY_ATTRIBUTES,
+                   DWORD creationDisposition, DWORD flagsAndAttributes, HANDLE) {
   if (!fileName) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return INVALID_HANDLE_VALUE;
   }
-  const DWORD knownAccess = GENERIC_READ | GENERIC_WRITE;
+  const DWORD knownAccess = GENERIC_READ | GENERIC_WRITE | FILE_GENERIC_READ | FILE_GENERIC_WRITE;
   if ((desiredAccess & ~knownAccess) != 0 || (flagsAndAttributes & ~FILE_ATTRIBUTE_NORMAL) != 0 ||
       creationDisposition < CREATE_NEW || creationDisposition > TRUNCATE_EXISTING) {
     LogMisuse("CreateFileW: unsupported access, disposition or attribute\n");
     SetLastError(ERROR_INVALID_PARAMETER);
     return INVALID_HANDLE_VALUE;
   }
-  const bool read = (desiredAccess & GENERIC_READ) != 0;
-  const bool write = (desiredAccess & GENERIC_WRITE) != 0;
+  const bool read = (desiredAccess & (GENERIC_READ | FILE_READ_DATA)) != 0;
+  const bool write = (desiredAccess & (GENERIC_WRITE | FILE_WRITE_DATA | FILE_APPEND_DATA)) != 0;
   if (creationDisposition == TRUNCATE_EXISTING && !write) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return INVALID_HANDLE_VALUE;
@@ -121,8 +122,14 @@ HANDLE CreateFileW(LPCWSTR fileName, DWORD desiredAccess, DWORD, LPSECURITY_ATTR
     return INVALID_HANDLE_VALUE;
   }
   const int access = read && write ? O_RDWR : write ? O_WRONLY : O_RDONLY;
+  // A sharing violation must leave the file as it was: truncate only once
+  // the lock is ours.
+  const DWORD openDisposition = creationDisposition == CREATE_ALWAYS       ? OPEN_ALWAYS
+                                : creationDisposition == TRUNCATE_EXISTING ? OPEN_EXISTING
+                                                                           : creationDisposition;
+  const bool truncate = openDisposition != creationDisposition;
   bool existed = false;
-  const int fd = OpenForDisposition(path, access, creationDisposition, &existed);
+  const int fd = OpenForDisposition(path, access, openDisposition, &existed);
   if (fd < 0) {
     const int err = errno;
     if (err == EEXIST) {
@@ -135,6 +142,18 @@ HANDLE CreateFileW(LPCWSTR fileName, DWORD desiredAccess, DWORD, LPSECURITY_ATTR
     } else {
       SetLastError(Win32ErrorFromErrno(err));
     }
+    return INVALID_HANDLE_VALUE;
+  }
+  if (!TakeShareLock(fd, ShareLockFor(write, shareMode))) {
+    const int err = errno;
+    close(fd);
+    SetLastError(err == EWOULDBLOCK ? ERROR_SHARING_VIOLATION : Win32ErrorFromErrno(err));
+    return INVALID_HANDLE_VALUE;
+  }
+  if (truncate && (existed || creationDisposition == TRUNCATE_EXISTING) && ftruncate(fd, 0) != 0) {
+    const int err = errno;
+    close(fd);
+    SetLastError(Win32ErrorFromErrno(err));
     return INVALID_HANDLE_VALUE;
   }
   const bool reportsExisting = creationDisposition == CREATE_ALWAYS || creationDisposition == OPEN_ALWAYS;
@@ -153,19 +172,13 @@ BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD bytesToWrite, LPDWORD bytesWri
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
-  const char* data = static_cast<const char*>(buffer);
-  DWORD done = 0;
-  while (done < bytesToWrite) {
-    const ssize_t n = write(fd, data + done, bytesToWrite - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      if (bytesWritten) *bytesWritten = done;
-      SetLastError(n == 0 ? ERROR_DISK_FULL : Win32ErrorFromErrno(errno));
-      return FALSE;
-    }
-    done += static_cast<DWORD>(n);
+  size_t done = 0;
+  const bool written = WriteFully(fd, buffer, bytesToWrite, &done);
+  if (bytesWritten) *bytesWritten = static_cast<DWORD>(done);
+  if (!written) {
+    SetLastError(Win32ErrorFromErrno(errno));  // ENOSPC, ERROR_DISK_FULL, when the system took nothing
+    return FALSE;
   }
-  if (bytesWritten) *bytesWritten = done;
   return TRUE;
 }
 
@@ -180,21 +193,14 @@ BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD bytesToRead, LPDWORD bytesRead, 
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
-  char* data = static_cast<char*>(buffer);
-  DWORD done = 0;
   // A short count means the end of the file, as on Windows.
-  while (done < bytesToRead) {
-    const ssize_t n = read(fd, data + done, bytesToRead - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      if (bytesRead) *bytesRead = done;
-      SetLastError(Win32ErrorFromErrno(errno));
-      return FALSE;
-    }
-    if (n == 0) break;
-    done += static_cast<DWORD>(n);
+  size_t done = 0;
+  const bool read = ReadFully(fd, buffer, bytesToRead, &done);
+  if (bytesRead) *bytesRead = static_cast<DWORD>(done);
+  if (!read) {
+    SetLastError(Win32ErrorFromErrno(errno));
+    return FALSE;
   }
-  if (bytesRead) *bytesRead = done;
   return TRUE;
 }
 

@@ -4,6 +4,7 @@
 
 #include <platform/Kernel.h>
 #include <platform/Strings.h>
+#include <platform/Log.h>
 
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -54,7 +55,7 @@ static std::shared_ptr<FileMappingObject::Section> OpenNamedSection(LPCWSTR name
   if (!section->presence) return nullptr;
   struct stat info;
   if (fstat(section->fd(), &info) != 0 || info.st_size <= 0) {
-    qWarning("kernel: mapping file %s has no size, not used", path.c_str());
+    PlatformLog("kernel: mapping file %s has no size, not used", path.c_str());
     *error = ERROR_INVALID_HANDLE;
     return nullptr;
   }
@@ -81,7 +82,7 @@ HANDLE CreateFileMappingW(HANDLE file, LPSECURITY_ATTRIBUTES, DWORD protect, DWO
   // Only memory sections are used by the system; mapping a file is not built.
   if (file != INVALID_HANDLE_VALUE || (access != PAGE_READWRITE && access != PAGE_READONLY) || size == 0 ||
       size > static_cast<uint64_t>(SIZE_MAX / 2)) {
-    qWarning("kernel: CreateFileMapping(file %p, protect 0x%x, size %llu) not supported", file, protect,
+    PlatformLog("kernel: CreateFileMapping(file %p, protect 0x%x, size %llu) not supported", file, protect,
              static_cast<unsigned long long>(size));
     SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
@@ -128,7 +129,7 @@ LPVOID MapViewOfFile(HANDLE mapping, DWORD desiredAccess, DWORD fileOffsetHigh, 
   const uint64_t page = static_cast<uint64_t>(sysconf(_SC_PAGESIZE));
   const size_t length = numberOfBytesToMap ? numberOfBytesToMap : section->size - std::min<uint64_t>(offset, section->size);
   if (offset % page != 0 || offset >= section->size || length > section->size - offset) {
-    qWarning("kernel: view of %zu bytes at %llu outside a section of %zu bytes", length,
+    PlatformLog("kernel: view of %zu bytes at %llu outside a section of %zu bytes", length,
              static_cast<unsigned long long>(offset), section->size);
     SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
@@ -137,7 +138,7 @@ LPVOID MapViewOfFile(HANDLE mapping, DWORD desiredAccess, DWORD fileOffsetHigh, 
                     static_cast<off_t>(offset));
   if (view == MAP_FAILED) {
     const int err = errno;
-    qWarning("kernel: mmap of %zu bytes failed, errno %d", length, err);
+    PlatformLog("kernel: mmap of %zu bytes failed, errno %d", length, err);
     SetLastError(Win32ErrorFromErrno(err));
     return nullptr;
   }

@@ -7,7 +7,7 @@
 
 #include "KernelObject.h"
 #include "NamedPresence.h"
-#include "UniqueFd.h"
+#include <platform/Unique.h>
 
 class FileMappingObject : public KernelObject {
  public:

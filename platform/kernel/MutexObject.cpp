@@ -4,6 +4,7 @@
 
 #include <platform/Kernel.h>
 #include <platform/Strings.h>
+#include <platform/Log.h>
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -92,7 +93,7 @@ DWORD MutexObject::Acquire(DWORD milliseconds) {
   }
   char mark = 0;
   const bool abandoned = pread(fd, &mark, 1, 0) == 1 && mark == 1;
-  if (pwrite(fd, "\1", 1, 0) != 1) qWarning("kernel: mutex mark write failed, errno %d", errno);
+  if (pwrite(fd, "\1", 1, 0) != 1) PlatformLog("kernel: mutex mark write failed, errno %d", errno);
   count_ = 1;
   return abandoned ? WAIT_ABANDONED : WAIT_OBJECT_0;
 }
@@ -106,7 +107,7 @@ BOOL MutexObject::Release() {
   if (--count_ > 0) return TRUE;
   if (owner_.valid()) {
     // Cleared before unlocking, so only a holder that dies leaves the mark.
-    if (pwrite(owner_.get(), "\0", 1, 0) != 1) qWarning("kernel: mutex mark clear failed, errno %d", errno);
+    if (pwrite(owner_.get(), "\0", 1, 0) != 1) PlatformLog("kernel: mutex mark clear failed, errno %d", errno);
     flock(owner_.get(), LOCK_UN);
   }
   ownerThread_ = 0;
@@ -130,7 +131,7 @@ static std::shared_ptr<MutexObject> OpenNamedMutex(const std::wstring& name, boo
   UniqueFd owner(open(ownerPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
   if (!owner.valid()) {
     const int err = errno;
-    qWarning("kernel: open(%s) failed, errno %d", ownerPath.c_str(), err);
+    PlatformLog("kernel: open(%s) failed, errno %d", ownerPath.c_str(), err);
     *error = Win32ErrorFromErrno(err);
     return nullptr;
   }

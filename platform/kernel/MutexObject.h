@@ -9,7 +9,7 @@
 #include <mutex>
 
 #include "NamedPresence.h"
-#include "UniqueFd.h"
+#include <platform/Unique.h>
 
 class MutexObject {
  public:

@@ -3,6 +3,7 @@
 #include <QtGlobal>
 
 #include <platform/Kernel.h>
+#include <platform/Log.h>
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -10,6 +11,7 @@
 #include <cerrno>
 
 #include "KernelPaths.h"
+#include "PosixIo.h"
 
 // Held only while a process decides whether it is first or last, never while
 // it waits on the object itself.
@@ -18,7 +20,7 @@ static UniqueFd LockGate(const std::string& folder, DWORD* error) {
   UniqueFd gate(open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
   if (!gate.valid() || RetryFlock(gate.get(), LOCK_EX) != 0) {
     const int err = errno;
-    qWarning("kernel: gate %s failed, errno %d", path.c_str(), err);
+    PlatformLog("kernel: gate %s failed, errno %d", path.c_str(), err);
     *error = Win32ErrorFromErrno(err);
     return UniqueFd();
   }
@@ -37,7 +39,7 @@ std::unique_ptr<NamedPresence> NamedPresence::Join(const std::string& path, bool
   UniqueFd fd(open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW | (create ? O_CREAT : 0), 0600));
   if (!fd.valid()) {
     const int err = errno;
-    if (err != ENOENT) qWarning("kernel: open(%s) failed, errno %d", path.c_str(), err);
+    if (err != ENOENT) PlatformLog("kernel: open(%s) failed, errno %d", path.c_str(), err);
     *error = err == ENOENT ? ERROR_FILE_NOT_FOUND : Win32ErrorFromErrno(err);
     return nullptr;
   }
@@ -49,14 +51,14 @@ std::unique_ptr<NamedPresence> NamedPresence::Join(const std::string& path, bool
     }
     if (onCreate && !onCreate(fd.get())) {
       const int err = errno;
-      qWarning("kernel: starting %s failed, errno %d", path.c_str(), err);
+      PlatformLog("kernel: starting %s failed, errno %d", path.c_str(), err);
       *error = Win32ErrorFromErrno(err);
       return nullptr;
     }
     *created = true;
   } else if (errno != EWOULDBLOCK) {
     const int err = errno;
-    qWarning("kernel: flock(%s) failed, errno %d", path.c_str(), err);
+    PlatformLog("kernel: flock(%s) failed, errno %d", path.c_str(), err);
     *error = Win32ErrorFromErrno(err);
     return nullptr;
   }
@@ -64,7 +66,7 @@ std::unique_ptr<NamedPresence> NamedPresence::Join(const std::string& path, bool
   // joiner out meanwhile; other holders only ever hold shared locks.
   if (RetryFlock(fd.get(), LOCK_SH | LOCK_NB) != 0) {
     const int err = errno;
-    qWarning("kernel: shared flock(%s) failed, errno %d", path.c_str(), err);
+    PlatformLog("kernel: shared flock(%s) failed, errno %d", path.c_str(), err);
     *error = Win32ErrorFromErrno(err);
     return nullptr;
   }

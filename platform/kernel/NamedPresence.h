@@ -14,7 +14,7 @@
 #include <memory>
 #include <string>
 
-#include "UniqueFd.h"
+#include <platform/Unique.h>
 
 class NamedPresence {
  public:

@@ -1,4 +1,4 @@
-// GetPrivateProfileStringW and WritePrivateProfileStringW over IniFile.
+// GetPrivateProfileStringW, GetPrivateProfileSectionW and WritePrivateProfileStringW over IniFile.
 #include <QtGlobal>
 
 #include <platform/Kernel.h>
@@ -14,7 +14,9 @@
 
 #include "IniFile.h"
 #include "KernelPaths.h"
-#include "UniqueFd.h"
+#include "PosixIo.h"
+#include <platform/Unique.h>
+#include <platform/Log.h>
 
 // Larger files are not profiles the system wrote; refusing them keeps a
 // stray path from pulling a huge file into memory.
@@ -46,7 +48,7 @@ static ReadResult ReadWholeFile(const std::string& path, std::string* bytes, int
     return ReadResult::Failed;
   }
   if (!S_ISREG(info.st_mode) || info.st_size > kMaxIniBytes) {
-    qWarning("ini: %s is not a regular file of at most %lld bytes, ignored", path.c_str(),
+    PlatformLog("ini: %s is not a regular file of at most %lld bytes, ignored", path.c_str(),
              static_cast<long long>(kMaxIniBytes));
     *error = EINVAL;
     return ReadResult::Failed;
@@ -54,15 +56,14 @@ static ReadResult ReadWholeFile(const std::string& path, std::string* bytes, int
   bytes->clear();
   char buffer[16384];
   for (;;) {
-    const ssize_t n = read(fd.get(), buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) continue;
+    const ssize_t n = RetryOnEintr([&] { return read(fd.get(), buffer, sizeof buffer); });
     if (n < 0) {
       *error = errno;
       return ReadResult::Failed;
     }
     if (n == 0) break;
     if (bytes->size() + static_cast<size_t>(n) > static_cast<size_t>(kMaxIniBytes)) {
-      qWarning("ini: %s grew past %lld bytes while being read, ignored", path.c_str(),
+      PlatformLog("ini: %s grew past %lld bytes while being read, ignored", path.c_str(),
                static_cast<long long>(kMaxIniBytes));
       *error = EINVAL;
       return ReadResult::Failed;
@@ -70,17 +71,6 @@ static ReadResult ReadWholeFile(const std::string& path, std::string* bytes, int
     bytes->append(buffer, static_cast<size_t>(n));
   }
   return ReadResult::Ok;
-}
-
-static bool WriteAll(int fd, const std::string& bytes) {
-  size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<size_t>(n);
-  }
-  return true;
 }
 
 // Readers see the old file or the new one, never a part: the text goes to a
@@ -92,13 +82,13 @@ static bool ReplaceAtomically(const std::string& path, const std::string& bytes,
   UniqueFd fd(open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666));
   if (!fd.valid()) {
     *error = OpenError(errno);
-    qWarning("ini: open(%s) failed, errno %d", temp.c_str(), errno);
+    PlatformLog("ini: open(%s) failed, errno %d", temp.c_str(), errno);
     return false;
   }
-  if ((mode != 0 && fchmod(fd.get(), mode) != 0) || !WriteAll(fd.get(), bytes) || fsync(fd.get()) != 0 ||
+  if ((mode != 0 && fchmod(fd.get(), mode) != 0) || !WriteFully(fd.get(), bytes.data(), bytes.size()) || fsync(fd.get()) != 0 ||
       close(fd.release()) != 0 || rename(temp.c_str(), path.c_str()) != 0) {
     const int err = errno;
-    qWarning("ini: writing %s failed, errno %d", path.c_str(), err);
+    PlatformLog("ini: writing %s failed, errno %d", path.c_str(), err);
     unlink(temp.c_str());
     *error = Win32ErrorFromErrno(err);
     return false;
@@ -165,7 +155,7 @@ DWORD GetPrivateProfileStringW(LPCWSTR appName, LPCWSTR keyName, LPCWSTR default
     std::string bytes;
     int err = 0;
     const ReadResult result = ReadWholeFile(path, &bytes, &err);
-    if (result == ReadResult::Failed) qWarning("ini: reading %s failed, errno %d", path.c_str(), err);
+    if (result == ReadResult::Failed) PlatformLog("ini: reading %s failed, errno %d", path.c_str(), err);
     if (result == ReadResult::Ok) file = IniFile::Parse(bytes);
   }
   if (!appName) return CopyList(file.SectionNames(), returnedString, size);
@@ -176,9 +166,24 @@ DWORD GetPrivateProfileStringW(LPCWSTR appName, LPCWSTR keyName, LPCWSTR default
   return CopyText(defaultValue ? std::wstring(defaultValue) : std::wstring(), returnedString, size);
 }
 
+DWORD GetPrivateProfileSectionW(LPCWSTR appName, LPWSTR returnedString, DWORD size, LPCWSTR fileName) {
+  if (!returnedString || size == 0) return 0;
+  IniFile file;
+  if (fileName) {
+    const std::string path = WideToUtf8(fileName);
+    std::string bytes;
+    int err = 0;
+    const ReadResult result = ReadWholeFile(path, &bytes, &err);
+    if (result == ReadResult::Failed) PlatformLog("ini: reading %s failed, errno %d", path.c_str(), err);
+    if (result == ReadResult::Ok) file = IniFile::Parse(bytes);
+  }
+  if (!appName) return CopyList(file.SectionNames(), returnedString, size);
+  return CopyList(file.SectionEntries(WideToUtf8(appName)), returnedString, size);
+}
+
 BOOL WritePrivateProfileStringW(LPCWSTR appName, LPCWSTR keyName, LPCWSTR value, LPCWSTR fileName) {
   if (!appName || !fileName) {
-    qWarning("ini: write without a section or file name");
+    PlatformLog("ini: write without a section or file name");
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
@@ -187,7 +192,7 @@ BOOL WritePrivateProfileStringW(LPCWSTR appName, LPCWSTR keyName, LPCWSTR value,
   const std::string key = WideToUtf8(keyName);
   const std::string text = WideToUtf8(value);
   if (!ValidEntry(section, keyName ? &key : nullptr, value ? &text : nullptr)) {
-    qWarning("ini: refused to write [%s] %s into %s: bad character in a name or value", section.c_str(),
+    PlatformLog("ini: refused to write [%s] %s into %s: bad character in a name or value", section.c_str(),
              key.c_str(), path.c_str());
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
@@ -199,13 +204,13 @@ BOOL WritePrivateProfileStringW(LPCWSTR appName, LPCWSTR keyName, LPCWSTR value,
   UniqueFd lock(open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666));
   if (!lock.valid()) {
     const int err = errno;
-    qWarning("ini: open(%s) failed, errno %d", lockPath.c_str(), err);
+    PlatformLog("ini: open(%s) failed, errno %d", lockPath.c_str(), err);
     SetLastError(OpenError(err));
     return FALSE;
   }
   if (RetryFlock(lock.get(), LOCK_EX) != 0) {
     const int err = errno;
-    qWarning("ini: flock(%s) failed, errno %d", lockPath.c_str(), err);
+    PlatformLog("ini: flock(%s) failed, errno %d", lockPath.c_str(), err);
     SetLastError(Win32ErrorFromErrno(err));
     return FALSE;
   }
@@ -214,7 +219,7 @@ BOOL WritePrivateProfileStringW(LPCWSTR appName, LPCWSTR keyName, LPCWSTR value,
   int err = 0;
   const ReadResult result = ReadWholeFile(path, &bytes, &err);
   if (result == ReadResult::Failed) {
-    qWarning("ini: reading %s before a write failed, errno %d", path.c_str(), err);
+    PlatformLog("ini: reading %s before a write failed, errno %d", path.c_str(), err);
     SetLastError(Win32ErrorFromErrno(err));
     return FALSE;
   }

@@ -1,5 +1,6 @@
 #include <platform/Kernel.h>
 #include <platform/Strings.h>
+#include <platform/Log.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -84,7 +85,7 @@ static DWORD StartChild(const std::string& program, bool searchPath, const std::
   const int rc = searchPath ? posix_spawnp(pid, program.c_str(), actions.get(), attributes.get(), argv.data(), environ)
                             : posix_spawn(pid, program.c_str(), actions.get(), attributes.get(), argv.data(), environ);
   if (rc != 0) {
-    qWarning("CreateProcess: starting \"%s\" failed, errno %d", program.c_str(), rc);
+    PlatformLog("CreateProcess: starting \"%s\" failed, errno %d", program.c_str(), rc);
     return Win32ErrorFromErrno(rc);
   }
   return ERROR_SUCCESS;
@@ -95,11 +96,11 @@ BOOL CreateProcessW(LPCWSTR applicationName, LPWSTR commandLine, LPSECURITY_ATTR
                     LPVOID environment, LPCWSTR currentDirectory, LPSTARTUPINFOW startupInfo,
                     LPPROCESS_INFORMATION processInformation) {
   if (!startupInfo || !processInformation || (!applicationName && !commandLine)) {
-    qWarning("CreateProcess: no command, start-up record or process record");
+    PlatformLog("CreateProcess: no command, start-up record or process record");
     return Fail(ERROR_INVALID_PARAMETER);
   }
   if ((creationFlags & ~CREATE_NO_WINDOW) != 0 || environment) {
-    qWarning("CreateProcess: creation flags 0x%x or an own environment are not supported", creationFlags);
+    PlatformLog("CreateProcess: creation flags 0x%x or an own environment are not supported", creationFlags);
     return Fail(ERROR_INVALID_PARAMETER);
   }
   ReapClosedChildren();
@@ -108,7 +109,7 @@ BOOL CreateProcessW(LPCWSTR applicationName, LPWSTR commandLine, LPSECURITY_ATTR
   for (const std::wstring& arg : SplitCommandLine(commandLine ? commandLine : L"")) args.push_back(WideToUtf8(arg));
   std::string program = applicationName ? WideToUtf8(applicationName) : (args.empty() ? std::string() : args[0]);
   if (program.empty()) {
-    qWarning("CreateProcess: the command names no program");
+    PlatformLog("CreateProcess: the command names no program");
     return Fail(ERROR_FILE_NOT_FOUND);
   }
   if (args.empty()) args.push_back(program);
@@ -127,7 +128,7 @@ BOOL CreateProcessW(LPCWSTR applicationName, LPWSTR commandLine, LPSECURITY_ATTR
     folder = WideToUtf8(currentDirectory);
     struct stat info;
     if (stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
-      qWarning("CreateProcess: current folder \"%s\" is not a folder", folder.c_str());
+      PlatformLog("CreateProcess: current folder \"%s\" is not a folder", folder.c_str());
       return Fail(ERROR_DIRECTORY);
     }
   }
@@ -140,7 +141,7 @@ BOOL CreateProcessW(LPCWSTR applicationName, LPWSTR commandLine, LPSECURITY_ATTR
   UniqueFd pidfd(PidfdOpen(pid));
   if (!pidfd.valid()) {
     const int err = errno;
-    qWarning("CreateProcess: pidfd_open(%d) failed, errno %d; child ended", pid, err);
+    PlatformLog("CreateProcess: pidfd_open(%d) failed, errno %d; child ended", pid, err);
     // A child nobody could wait for or end must not outlive a failed start.
     kill(pid, SIGKILL);
     waitpid(pid, nullptr, 0);

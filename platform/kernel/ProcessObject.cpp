@@ -1,5 +1,7 @@
 #include "ProcessObject.h"
 
+#include <platform/Log.h>
+
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -12,6 +14,7 @@
 #include <vector>
 
 #include "Pidfd.h"
+#include "PosixIo.h"
 
 namespace {
 
@@ -32,15 +35,12 @@ ClosedChildren& TheClosedChildren() {
 // SIGCHLD is ignored and the kernel reaped it).
 static bool TryWaitChild(int pidfd, int flags, siginfo_t* info, bool* gone) {
   *gone = false;
-  for (;;) {
-    info->si_pid = 0;
-    if (waitid(static_cast<idtype_t>(P_PIDFD), static_cast<id_t>(pidfd), info, WEXITED | flags) == 0) {
-      return info->si_pid != 0;
-    }
-    if (errno == EINTR) continue;
-    *gone = true;
-    return false;
-  }
+  info->si_pid = 0;
+  const int rc = RetryOnEintr(
+      [&] { return waitid(static_cast<idtype_t>(P_PIDFD), static_cast<id_t>(pidfd), info, WEXITED | flags); });
+  if (rc == 0) return info->si_pid != 0;
+  *gone = true;
+  return false;
 }
 
 void ReapClosedChildren() {
@@ -92,7 +92,7 @@ DWORD ProcessObject::Wait(DWORD milliseconds) {
     if (ready > 0) return WAIT_OBJECT_0;
     if (ready < 0 && errno != EINTR) {
       const int err = errno;
-      qWarning("WaitForSingleObject: poll on process %d failed, errno %d", pid_, err);
+      PlatformLog("WaitForSingleObject: poll on process %d failed, errno %d", pid_, err);
       SetLastError(Win32ErrorFromErrno(err));
       return WAIT_FAILED;
     }
@@ -129,13 +129,13 @@ BOOL ProcessObject::Terminate(UINT exitCode) {
     return FALSE;
   }
   if (!SameProcessIdentity(identity_, ReadProcessIdentity(pid_))) {
-    qWarning("TerminateProcess: pid %d no longer runs the program it ran when opened; not ended", pid_);
+    PlatformLog("TerminateProcess: pid %d no longer runs the program it ran when opened; not ended", pid_);
     SetLastError(ERROR_ACCESS_DENIED);
     return FALSE;
   }
   if (PidfdSendSignal(pidfd_.get(), SIGKILL) != 0) {
     const int err = errno;
-    qWarning("TerminateProcess: pidfd_send_signal(%d) failed, errno %d", pid_, err);
+    PlatformLog("TerminateProcess: pidfd_send_signal(%d) failed, errno %d", pid_, err);
     SetLastError(err == ESRCH ? ERROR_ACCESS_DENIED : Win32ErrorFromErrno(err));
     return FALSE;
   }
@@ -174,7 +174,7 @@ BOOL ProcessObject::GetExitCode(DWORD* exitCode) {
         WIFEXITED(status) ? static_cast<DWORD>(WEXITSTATUS(status)) : 128u + static_cast<DWORD>(WTERMSIG(status));
     return TRUE;
   }
-  qWarning("GetExitCodeProcess: pid %d has ended and was reaped by its parent; its exit code is unknown", pid_);
+  PlatformLog("GetExitCodeProcess: pid %d has ended and was reaped by its parent; its exit code is unknown", pid_);
   SetLastError(ERROR_NOT_SUPPORTED);
   return FALSE;
 }

@@ -9,7 +9,7 @@
 
 #include "KernelObject.h"
 #include "ProcessIdentity.h"
-#include "UniqueFd.h"
+#include <platform/Unique.h>
 
 class ProcessObject : public KernelObject {
  public:

@@ -4,6 +4,7 @@
 
 #include <platform/Kernel.h>
 #include <platform/Strings.h>
+#include <platform/Log.h>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -23,12 +24,12 @@ static bool IsPrivateFolder(const std::string& path) {
 static bool MakePrivateFolder(const std::string& path, DWORD* error) {
   if (mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) {
     const int err = errno;
-    qWarning("kernel: mkdir(%s) failed, errno %d", path.c_str(), err);
+    PlatformLog("kernel: mkdir(%s) failed, errno %d", path.c_str(), err);
     *error = Win32ErrorFromErrno(err);
     return false;
   }
   if (!IsPrivateFolder(path)) {
-    qWarning("kernel: %s is not a private folder of uid %u, not used", path.c_str(), static_cast<unsigned>(getuid()));
+    PlatformLog("kernel: %s is not a private folder of uid %u, not used", path.c_str(), static_cast<unsigned>(getuid()));
     *error = ERROR_ACCESS_DENIED;
     return false;
   }

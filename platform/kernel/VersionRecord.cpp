@@ -1,5 +1,6 @@
 #include <platform/Kernel.h>
 #include <platform/Strings.h>
+#include <platform/Log.h>
 
 #include <QtGlobal>
 #include <cerrno>
@@ -34,19 +35,19 @@ static DWORD ReadFixedInfo(LPCWSTR fileName, VS_FIXEDFILEINFO* fixed) {
     case ElfNoteResult::NotFound:
       return ERROR_RESOURCE_TYPE_NOT_FOUND;
     case ElfNoteResult::Malformed:
-      qWarning("GetFileVersionInfo: \"%s\" is a malformed ELF file", path.c_str());
+      PlatformLog("GetFileVersionInfo: \"%s\" is a malformed ELF file", path.c_str());
       return ERROR_RESOURCE_TYPE_NOT_FOUND;
     case ElfNoteResult::Found:
       break;
   }
   // A longer record from a later build keeps these fields first.
   if (descriptor.size() < sizeof(VS_FIXEDFILEINFO)) {
-    qWarning("GetFileVersionInfo: version note of \"%s\" has %zu bytes", path.c_str(), descriptor.size());
+    PlatformLog("GetFileVersionInfo: version note of \"%s\" has %zu bytes", path.c_str(), descriptor.size());
     return ERROR_RESOURCE_TYPE_NOT_FOUND;
   }
   std::memcpy(fixed, descriptor.data(), sizeof(*fixed));
   if (fixed->dwSignature != VS_FFI_SIGNATURE) {
-    qWarning("GetFileVersionInfo: version note of \"%s\" has signature 0x%08x", path.c_str(), fixed->dwSignature);
+    PlatformLog("GetFileVersionInfo: version note of \"%s\" has signature 0x%08x", path.c_str(), fixed->dwSignature);
     return ERROR_RESOURCE_TYPE_NOT_FOUND;
   }
   return ERROR_SUCCESS;

@@ -1,6 +1,12 @@
 #include <platform/Kernel.h>
 
+#include <platform/Log.h>
+
+#include <atomic>
 #include <cerrno>
+#include <cstdint>
+
+#include "CrashState.h"
 
 namespace {
 
@@ -49,6 +55,17 @@ constexpr ErrnoToWin32 kErrnoToWin32[] = {
     {ETIMEDOUT, ERROR_TIMEOUT},
 };
 
+// Unknown errno values already logged, one bit each (Linux's stay below 256).
+std::atomic<uint64_t> g_unknownLogged[4];
+
+void NoteUnknown(int err) {
+  // The crash path maps errno too; it must neither log nor allocate.
+  if (err < 0 || err >= 256 || CrashInProgress()) return;
+  const uint64_t bit = uint64_t{1} << (err % 64);
+  if ((g_unknownLogged[err / 64].fetch_or(bit) & bit) != 0) return;
+  PlatformLog("kernel: errno %d has no Windows error here; callers see ERROR_GEN_FAILURE", err);
+}
+
 }  // namespace
 
 DWORD GetLastError() { return t_lastError; }
@@ -59,5 +76,6 @@ DWORD Win32ErrorFromErrno(int err) {
   for (const ErrnoToWin32& entry : kErrnoToWin32) {
     if (entry.err == err) return entry.win32;
   }
+  NoteUnknown(err);
   return ERROR_GEN_FAILURE;
 }

@@ -2,21 +2,18 @@
 #include <QtGlobal>
 
 #include <platform/Shell.h>
+#include <platform/Log.h>
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
 #include <algorithm>
-#include <memory>
 
 #include "XConnection.h"
+#include "XErrorTrap.h"
+#include "XOwners.h"
 
 namespace {
-
-struct XFreer {
-  void operator()(unsigned char* data) const { XFree(data); }
-};
-using XDataPtr = std::unique_ptr<unsigned char, XFreer>;
 
 struct Taskbar {
   bool found = false;
@@ -38,7 +35,7 @@ static bool ReadCardinals(Display* display, Window root, const char* name, long*
   unsigned char* raw = nullptr;
   const int status = XGetWindowProperty(display, root, atom, 0, static_cast<long>(wanted), False, XA_CARDINAL, &type,
                                         &format, &items, &after, &raw);
-  XDataPtr data(raw);
+  const XFreePtr<unsigned char> data(raw);
   if (status != Success || type != XA_CARDINAL || format != 32 || !data) return false;
   const long* longs = reinterpret_cast<const long*>(data.get());
   *count = std::min(items, wanted);
@@ -65,7 +62,7 @@ static Taskbar FindTaskbar() {
   const Window root = DefaultRootWindow(display.get());
   XWindowAttributes attributes;
   if (!XGetWindowAttributes(display.get(), root, &attributes) || trap.Failed()) {
-    qWarning("shell: the root window's size could not be read");
+    PlatformLog("shell: the root window's size could not be read");
     return taskbar;
   }
   const long width = attributes.width;
@@ -83,7 +80,7 @@ static Taskbar FindTaskbar() {
   const long* area = static_cast<unsigned long>(4 * desktop + 4) <= count ? areas + 4 * desktop : areas;
   const long x = area[0], y = area[1], w = area[2], h = area[3];
   if (w <= 0 || h <= 0 || x < 0 || y < 0 || x + w > width || y + h > height) {
-    qWarning("shell: work area %ld,%ld %ldx%ld does not lie on the %ldx%ld screen, ignored", x, y, w, h, width,
+    PlatformLog("shell: work area %ld,%ld %ldx%ld does not lie on the %ldx%ld screen, ignored", x, y, w, h, width,
              height);
     return taskbar;
   }

@@ -4,8 +4,11 @@
 #include <QtGlobal>
 
 #include "BitmapObject.h"
-#include "GdiRegistry.h"
+#include "GdiObject.h"
+#include "IconObject.h"
 #include "XConnection.h"
+#include "XErrorTrap.h"
+#include "XOwners.h"
 
 #include <X11/Xlib.h>
 #include <X11/extensions/Xfixes.h>
@@ -14,19 +17,6 @@
 #include <vector>
 
 namespace {
-
-// A cursor image with straight (not premultiplied) alpha, 0xAARRGGBB per pixel.
-class IconObject : public GdiObject {
- public:
-  int width = 0;
-  int height = 0;
-  int hotX = 0;
-  int hotY = 0;
-  std::vector<uint32_t> pixels;
-  // The handle GetCursorInfo hands out belongs to the system, as Windows'
-  // shared cursors do: DestroyIcon leaves it alone.
-  bool shared = false;
-};
 
 // XFixes gives premultiplied ARGB; the cursor blend multiplies by alpha itself.
 uint32_t Unpremultiply(unsigned long premultiplied) {
@@ -111,16 +101,14 @@ BOOL GetCursorInfo(PCURSORINFO info) {
     return FALSE;
   }
   XErrorTrap trap(display);
-  XFixesCursorImage* image = XFixesGetCursorImage(display);
-  if (image == nullptr || trap.Failed() || image->width == 0 || image->height == 0) {
-    if (image != nullptr) XFree(image);
+  const XFreePtr<XFixesCursorImage> image(XFixesGetCursorImage(display));
+  if (!image || trap.Failed() || image->width == 0 || image->height == 0) {
     SetLastError(ERROR_GEN_FAILURE);
     return FALSE;
   }
   info->flags = CURSOR_SHOWING;
-  info->hCursor = SharedCursorFor(image);
+  info->hCursor = SharedCursorFor(image.get());
   info->ptScreenPos = POINT{image->x, image->y};
-  XFree(image);
   return TRUE;
 }
 

@@ -1,9 +1,12 @@
 #include <platform/Kernel.h>
+#include <platform/Unique.h>
 #include <platform/User.h>
+#include <platform/Log.h>
 
 #include <QtGlobal>
 
 #include "XConnection.h"
+#include "XErrorTrap.h"
 
 #include <X11/Xlib.h>
 #include <X11/extensions/Xrandr.h>
@@ -12,6 +15,9 @@
 #include <vector>
 
 namespace {
+
+void FreeMonitors(XRRMonitorInfo* monitors) { XRRFreeMonitors(monitors); }
+using MonitorsPtr = UniquePtr<XRRMonitorInfo, FreeMonitors>;
 
 struct MonitorRecord {
   uintptr_t id;  // the RandR monitor's name atom: stable while the monitor exists
@@ -36,15 +42,14 @@ std::vector<MonitorRecord> QueryMonitors(Display* display) {
   if (HasMonitorQuery(display)) {
     int count = 0;
     XErrorTrap trap(display);
-    XRRMonitorInfo* infos = XRRGetMonitors(display, root, True, &count);
-    if (trap.Failed()) qWarning("user: XRRGetMonitors failed: %s", trap.Text().c_str());
-    for (int i = 0; infos != nullptr && i < count; ++i) {
-      const XRRMonitorInfo& info = infos[i];
+    const MonitorsPtr infos(XRRGetMonitors(display, root, True, &count));
+    if (trap.Failed()) PlatformLog("user: XRRGetMonitors failed: %s", trap.Text().c_str());
+    for (int i = 0; infos && i < count; ++i) {
+      const XRRMonitorInfo& info = infos.get()[i];
       if (info.width <= 0 || info.height <= 0) continue;
       monitors.push_back({static_cast<uintptr_t>(info.name),
                           RECT{info.x, info.y, info.x + info.width, info.y + info.height}, info.primary != 0});
     }
-    if (infos != nullptr) XRRFreeMonitors(infos);
   }
   if (monitors.empty()) {
     const int screen = DefaultScreen(display);

@@ -5,7 +5,10 @@
 #include <QtGlobal>
 
 #include "RegionObject.h"
+#include "XAtoms.h"
 #include "XConnection.h"
+#include "XErrorTrap.h"
+#include "XOwners.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -13,8 +16,6 @@
 #include <X11/extensions/shape.h>
 
 #include <algorithm>
-#include <string>
-#include <unordered_map>
 #include <vector>
 
 namespace {
@@ -27,33 +28,24 @@ constexpr long kMaxPropertyItems = 1024;
 Window ToWindow(HWND window) { return static_cast<Window>(reinterpret_cast<uintptr_t>(window)); }
 HWND ToHwnd(Window window) { return reinterpret_cast<HWND>(static_cast<uintptr_t>(window)); }
 
-Atom AtomNamed(Display* display, const char* name) {
-  thread_local std::unordered_map<std::string, Atom> atoms;
-  auto found = atoms.find(name);
-  if (found != atoms.end()) return found->second;
-  const Atom atom = XInternAtom(display, name, False);
-  atoms.emplace(name, atom);
-  return atom;
-}
-
 // Values of a 32-bit property of the given type; false when the window is
 // gone or the property is missing or malformed.
 bool ReadLongs(Display* display, Window window, Atom property, Atom type, std::vector<unsigned long>* values) {
   Atom actualType = None;
   int actualFormat = 0;
   unsigned long count = 0, after = 0;
-  unsigned char* data = nullptr;
+  unsigned char* raw = nullptr;
   XErrorTrap trap(display);
   const int status = XGetWindowProperty(display, window, property, 0, kMaxPropertyItems, False, type, &actualType,
-                                        &actualFormat, &count, &after, &data);
+                                        &actualFormat, &count, &after, &raw);
+  const XFreePtr<unsigned char> data(raw);
   const bool failed = trap.Failed();
-  const bool usable = !failed && status == Success && data != nullptr && actualType == type && actualFormat == 32;
+  const bool usable = !failed && status == Success && data && actualType == type && actualFormat == 32;
   if (usable) {
     // Xlib hands 32-bit items over as longs.
-    const unsigned long* items = reinterpret_cast<const unsigned long*>(data);
+    const unsigned long* items = reinterpret_cast<const unsigned long*>(data.get());
     values->assign(items, items + count);
   }
-  if (data != nullptr) XFree(data);
   return usable;
 }
 
@@ -65,13 +57,13 @@ bool HasWmState(Display* display, Window window) {
 
 bool Children(Display* display, Window window, std::vector<Window>* children, Window* parent = nullptr) {
   Window root = None, parentWindow = None;
-  Window* list = nullptr;
+  Window* raw = nullptr;
   unsigned int count = 0;
   XErrorTrap trap(display);
-  const Status status = XQueryTree(display, window, &root, &parentWindow, &list, &count);
+  const Status status = XQueryTree(display, window, &root, &parentWindow, &raw, &count);
+  const XFreePtr<Window> list(raw);
   const bool ok = status != 0 && !trap.Failed();
-  if (ok) children->assign(list, list + count);  // bottom of the stacking order first
-  if (list != nullptr) XFree(list);
+  if (ok && list) children->assign(list.get(), list.get() + count);  // bottom of the stacking order first
   if (parent != nullptr) *parent = parentWindow;
   return ok;
 }
@@ -115,12 +107,6 @@ int FindInStack(Window window) {
   return -1;
 }
 
-Display* DisplayOrFail() {
-  Display* display = ThreadDisplay();
-  if (display == nullptr) SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-  return display;
-}
-
 bool Attributes(Display* display, HWND window, XWindowAttributes* attributes) {
   if (window == nullptr) return false;
   XErrorTrap trap(display);
@@ -130,7 +116,7 @@ bool Attributes(Display* display, HWND window, XWindowAttributes* attributes) {
 }  // namespace
 
 HWND GetTopWindow(HWND parent) {
-  Display* display = DisplayOrFail();
+  Display* display = DisplayOrFail(ERROR_INVALID_WINDOW_HANDLE);
   if (display == nullptr) return nullptr;
   SetLastError(ERROR_SUCCESS);
   if (parent == nullptr) {
@@ -150,7 +136,7 @@ HWND GetWindow(HWND window, UINT command) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
   }
-  Display* display = DisplayOrFail();
+  Display* display = DisplayOrFail(ERROR_INVALID_WINDOW_HANDLE);
   if (display == nullptr) return nullptr;
   int index = FindInStack(ToWindow(window));
   if (index < 0) {
@@ -167,7 +153,7 @@ HWND GetWindow(HWND window, UINT command) {
 }
 
 BOOL IsWindowVisible(HWND window) {
-  Display* display = DisplayOrFail();
+  Display* display = DisplayOrFail(ERROR_INVALID_WINDOW_HANDLE);
   XWindowAttributes attributes;
   if (display == nullptr || !Attributes(display, window, &attributes)) return FALSE;
   return attributes.map_state == IsViewable ? TRUE : FALSE;
@@ -178,7 +164,7 @@ LONG GetWindowLongW(HWND window, int index) {
     SetLastError(ERROR_INVALID_INDEX);
     return 0;
   }
-  Display* display = DisplayOrFail();
+  Display* display = DisplayOrFail(ERROR_INVALID_WINDOW_HANDLE);
   XWindowAttributes attributes;
   if (display == nullptr || !Attributes(display, window, &attributes)) {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
@@ -204,7 +190,7 @@ LONG GetWindowLongW(HWND window, int index) {
 
 DWORD GetWindowThreadProcessId(HWND window, LPDWORD processId) {
   if (processId != nullptr) *processId = 0;
-  Display* display = DisplayOrFail();
+  Display* display = DisplayOrFail(ERROR_INVALID_WINDOW_HANDLE);
   XWindowAttributes attributes;
   if (display == nullptr || !Attributes(display, window, &attributes)) {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
@@ -220,7 +206,7 @@ DWORD GetWindowThreadProcessId(HWND window, LPDWORD processId) {
 }
 
 HWND GetParent(HWND window) {
-  Display* display = DisplayOrFail();
+  Display* display = DisplayOrFail(ERROR_INVALID_WINDOW_HANDLE);
   if (display == nullptr || window == nullptr) return nullptr;
   const Window root = DefaultRootWindow(display);
   Window owner = None;
@@ -242,7 +228,7 @@ HWND GetParent(HWND window) {
 }
 
 BOOL GetWindowRect(HWND window, LPRECT rect) {
-  Display* display = DisplayOrFail();
+  Display* display = DisplayOrFail(ERROR_INVALID_WINDOW_HANDLE);
   XWindowAttributes attributes;
   if (display == nullptr || rect == nullptr || !Attributes(display, window, &attributes)) {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
@@ -263,7 +249,7 @@ BOOL GetWindowRect(HWND window, LPRECT rect) {
 
 int GetWindowRgn(HWND window, HRGN region) {
   auto target = LookupGdiAs<RegionObject>(region);
-  Display* display = DisplayOrFail();
+  Display* display = DisplayOrFail(ERROR_INVALID_WINDOW_HANDLE);
   XWindowAttributes attributes;
   if (!target || display == nullptr || !Attributes(display, window, &attributes)) return RGN_ERROR;
   int eventBase = 0, errorBase = 0;
@@ -278,17 +264,15 @@ int GetWindowRgn(HWND window, HRGN region) {
     return RGN_ERROR;  // like a window without a region
   }
   int count = 0, ordering = 0;
-  XRectangle* rects = XShapeGetRectangles(display, ToWindow(window), ShapeBounding, &count, &ordering);
-  if (trap.Failed()) {
-    if (rects != nullptr) XFree(rects);
-    return RGN_ERROR;
-  }
+  const XFreePtr<XRectangle> rects(XShapeGetRectangles(display, ToWindow(window), ShapeBounding, &count, &ordering));
+  if (trap.Failed()) return RGN_ERROR;
   // X measures the shape from inside the border, Windows from the window's corner.
   const int border = attributes.border_width;
   QVector<QRect> bands;
+  if (!rects) count = 0;
   bands.reserve(std::max(count, 0));
-  for (int i = 0; i < count; ++i) {
-    bands.append(QRect(rects[i].x + border, rects[i].y + border, rects[i].width, rects[i].height));
+  for (const XRectangle* rect = rects.get(); rect != rects.get() + std::max(count, 0); ++rect) {
+    bands.append(QRect(rect->x + border, rect->y + border, rect->width, rect->height));
   }
   // A region built rectangle by rectangle costs quadratic time, and another
   // program's shape may hold thousands; banded rectangles go in at once.
@@ -298,7 +282,6 @@ int GetWindowRgn(HWND window, HRGN region) {
   } else {
     for (const QRect& rect : bands) shape |= rect;
   }
-  if (rects != nullptr) XFree(rects);
   target->region = shape;
   return RegionType(shape);
 }

@@ -119,6 +119,9 @@ enum TRANS_STATE {
   CVSTATE_SHARE_STOPPING = 8,
 };
 
+// The interfaces below are never deleted through: each object stays its
+// maker's. Their destructors are protected and not virtual, so the table of
+// functions the other side calls is what it always was.
 class ICorvaneSDK {
  public:
   // Result bits: 1 when log is null, 2 when cfg is null.
@@ -126,6 +129,9 @@ class ICorvaneSDK {
   virtual void uninit() = 0;
   // "a.b.c.d" of the running executable; "" when it carries no version.
   virtual const char* getVersion() = 0;
+
+ protected:
+  ~ICorvaneSDK() = default;
 };
 
 class IBoxSearchCallBack {
@@ -133,18 +139,27 @@ class IBoxSearchCallBack {
   // Once per answer, on the thread that owns the search engine; box is valid
   // only during the call.
   virtual void onBoxJoin(const BOX_INFO& box) = 0;
+
+ protected:
+  ~IBoxSearchCallBack() = default;
 };
 
 class IBoxSearch {
  public:
   virtual void setCallBack(IBoxSearchCallBack* cb) = 0;
   virtual void search() = 0;
+
+ protected:
+  ~IBoxSearch() = default;
 };
 
 class ITransCtrlCallBack {
  public:
   // Called on the SDK's protocol thread; params is valid only during the call.
   virtual void onNetNfy(NET_NOTIFY nty, const std::map<std::string, std::string>& params) = 0;
+
+ protected:
+  ~ITransCtrlCallBack() = default;
 };
 
 class ITransCtrl {
@@ -160,6 +175,9 @@ class ITransCtrl {
   virtual BOX_INFO getCurBox() = 0;
   virtual void checkConnect(const char* code) = 0;
   virtual int getIFrameMSecond() = 0;
+
+ protected:
+  ~ITransCtrl() = default;
 };
 
 // Each returns the one object of its kind, created on the first call.

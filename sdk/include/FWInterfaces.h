@@ -5,11 +5,17 @@
 
 #include <QString>
 
+// The interfaces below are never deleted through: each object stays its
+// maker's. Their destructors are protected and not virtual, so the table of
+// functions the other side calls is what it always was.
 class FWlogger {
  public:
   // level: 0 routine, 1 notable step, 2 warning, 3 error. Called from any
   // thread at once: an implementation must accept concurrent calls.
   virtual void writeLog(int level, const char* module, const char* fmt, va_list args) = 0;
+
+ protected:
+  ~FWlogger() = default;
 };
 
 class FWCfgger {
@@ -20,4 +26,7 @@ class FWCfgger {
   virtual int getInt(const QString& key, int defaultValue, const QString& section) = 0;
   virtual bool removeKey(const QString& key, const QString& section) = 0;
   virtual bool removeSection(const QString& section) = 0;
+
+ protected:
+  ~FWCfgger() = default;
 };

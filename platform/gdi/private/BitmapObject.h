@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "GdiRegistry.h"
+#include "GdiObject.h"
 #include "ShmSegment.h"
 
 class BitmapObject : public GdiObject {

@@ -4,17 +4,11 @@
 
 #include <QRegion>
 
-#include "GdiRegistry.h"
+#include "GdiObject.h"
 
 class RegionObject : public GdiObject {
  public:
   QRegion region;
-};
-
-class BrushObject : public GdiObject {
- public:
-  explicit BrushObject(COLORREF c) : color(c) {}
-  COLORREF color;
 };
 
 // NULLREGION, SIMPLEREGION or COMPLEXREGION.

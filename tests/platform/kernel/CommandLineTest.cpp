@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "../../../platform/kernel/CommandLine.h"
+#include "CommandLine.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <platform/Kernel.h>
 
-#include "../../../platform/kernel/KernelObject.h"
+#include "KernelObject.h"
 
 TEST(Handle, ClosingAnUnknownHandleFails) {
   int dummy = 0;

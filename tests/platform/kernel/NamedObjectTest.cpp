@@ -20,7 +20,7 @@
 #include <thread>
 #include <vector>
 
-#include "../../../platform/kernel/RuntimeDir.h"
+#include "RuntimeDir.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "../../../platform/kernel/ElfNoteReader.h"
+#include "ElfNoteReader.h"
 
 namespace {
 

@@ -3,7 +3,18 @@
 
 #include <gtest/gtest.h>
 
+#include <type_traits>
+
 using namespace CORVANESDK;
+
+// A host cannot delete the SDK's objects through the interfaces, nor the SDK
+// the host's logger, and no interface grew a virtual destructor (which would
+// shift every later function in the table the other side calls).
+template <typename T>
+constexpr bool kSealed = !std::is_destructible<T>::value && !std::has_virtual_destructor<T>::value;
+static_assert(kSealed<ICorvaneSDK> && kSealed<IBoxSearch> && kSealed<IBoxSearchCallBack> && kSealed<ITransCtrl> &&
+                  kSealed<ITransCtrlCallBack> && kSealed<FWlogger> && kSealed<FWCfgger>,
+              "interfaces keep protected non-virtual destructors");
 
 namespace {
 

@@ -1,0 +1,13 @@
+// Where the platform layer's log lines go: stderr until the program names its
+// own log, so that a host's log shows what the platform saw.
+#pragma once
+
+// Receives one line without its newline. Called from any thread, possibly
+// from several at once; never from the crash path, which writes on its own.
+using PlatformLogSink = void (*)(const char* line);
+
+// Null sends lines to stderr again. Returns the sink it replaces.
+PlatformLogSink SetPlatformLogSink(PlatformLogSink sink);
+
+// printf-style; one line per call.
+void PlatformLog(const char* format, ...) __attribute__((format(printf, 1, 2)));

@@ -1,0 +1,5 @@
+#include <platform/Unique.h>
+
+#include <unistd.h>
+
+void CloseFd(int fd) { close(fd); }

@@ -1,0 +1,43 @@
+#include <gtest/gtest.h>
+
+#include <platform/Kernel.h>
+#include <platform/Log.h>
+
+#include <cerrno>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+std::vector<std::string> g_lines;
+void Record(const char* line) { g_lines.emplace_back(line); }
+
+}  // namespace
+
+TEST(PlatformLog, GoesToTheSinkSetAndBackToStderr) {
+  g_lines.clear();
+  const PlatformLogSink previous = SetPlatformLogSink(Record);
+  PlatformLog("kernel: %s %d", "short", 1);
+  // Longer than the formatting buffer on the stack: nothing may be cut.
+  const std::string longText(2000, 'x');
+  PlatformLog("ini: %s|", longText.c_str());
+  EXPECT_EQ(SetPlatformLogSink(nullptr), Record);
+  PlatformLog("kernel: this one goes to stderr");
+  SetPlatformLogSink(previous);
+  ASSERT_EQ(g_lines.size(), 2u);
+  EXPECT_EQ(g_lines[0], "kernel: short 1");
+  EXPECT_EQ(g_lines[1], "ini: " + longText + "|");
+}
+
+TEST(PlatformLog, AnUnknownErrnoIsLoggedOnce) {
+  g_lines.clear();
+  const PlatformLogSink previous = SetPlatformLogSink(Record);
+  // ENOTRECOVERABLE means nothing to a Windows caller.
+  EXPECT_EQ(Win32ErrorFromErrno(ENOTRECOVERABLE), ERROR_GEN_FAILURE);
+  EXPECT_EQ(Win32ErrorFromErrno(ENOTRECOVERABLE), ERROR_GEN_FAILURE);
+  EXPECT_EQ(Win32ErrorFromErrno(ENOENT), ERROR_FILE_NOT_FOUND);
+  SetPlatformLogSink(previous);
+  ASSERT_EQ(g_lines.size(), 1u);
+  EXPECT_NE(g_lines[0].find(std::to_string(ENOTRECOVERABLE)), std::string::npos) << g_lines[0];
+}

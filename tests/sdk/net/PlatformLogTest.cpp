@@ -1,0 +1,20 @@
+// Platform log lines land in the host's log once the SDK has one.
+#include <gtest/gtest.h>
+
+#include <platform/Log.h>
+
+#include "RecordingLogger.h"
+#include "SdkLog.h"
+
+TEST(PlatformLog, ReachesTheHostLogWhileOneIsSet) {
+  RecordingLogger log;
+  SetSdkLogger(&log);
+  PlatformLog("gdi: XShmAttach(%d) failed: %s; capturing with XGetImage from now on", 7, "BadAccess");
+  SetSdkLogger(nullptr);
+  PlatformLog("gdi: after the host log went away");
+  const std::vector<LoggedLine> lines = log.lines();
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(lines[0].text, "gdi: XShmAttach(7) failed: BadAccess; capturing with XGetImage from now on");
+  EXPECT_EQ(lines[0].level, 2);
+  EXPECT_EQ(lines[0].module, "Corvane");
+}
