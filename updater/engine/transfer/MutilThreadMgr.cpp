@@ -367,6 +367,13 @@ void CMutilThreadMgr::OnData(CHttpUpDownConnection* connection, int position, co
   }
   m_dwLastRecv = TransferTick();
   ReportProgress();
+  // The last missing bytes may come with a stream that goes on (the main
+  // connection past blocks the others fetched, or a body without end): the
+  // file is done when its map is empty, not when that stream ends.
+  if (m_pFile->IsComplete() && !m_bStopping) {
+    TraceInf("file download finished! (%d:%s)", m_pFile->FileId(), WideToUtf8(m_pFile->Item()->name).c_str());
+    OnStop(0);
+  }
 }
 
 void CMutilThreadMgr::ReportProgress() {

@@ -36,7 +36,7 @@ const int kWinHttpMs = 800;
 // The one fault that nothing ends (a server that cuts every answer at the
 // same offset, or trickles): the dialog's watchdog ends it in the program,
 // this deadline here.
-const int kDeadlineMs = 5000;
+const int kDeadlineMs = 4000;
 
 struct SourceFile {
   std::string name;    // in the staging folder
