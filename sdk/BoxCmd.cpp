@@ -3,6 +3,7 @@
 #include <QJsonDocument>
 #include <QVariantMap>
 
+#include "FramePacket.h"
 #include "JsonHelpers.h"
 
 static QByteArray Compact(const QVariantMap& body) {
@@ -51,9 +52,8 @@ int BoxCmd::number(const StrMap& body, const QString& key, int absentValue) {
 }
 
 bool BoxCmd::packetSn(const QByteArray& packet, int* sn) {
-  if (packet.size() < 6) return false;
-  quint32 value = 0;
-  for (int i = 3; i >= 0; --i) value = (value << 8) | static_cast<quint8>(packet.at(2 + i));
-  *sn = static_cast<int>(value);
+  if (packet.size() < FramePacket::kSnOffset + 4) return false;
+  const auto* bytes = reinterpret_cast<const uint8_t*>(packet.constData());
+  *sn = static_cast<int>(FramePacket::GetU32(bytes + FramePacket::kSnOffset));
   return true;
 }

@@ -6,6 +6,7 @@
 #include <QNetworkInterface>
 
 #include "JsonHelpers.h"
+#include "JsonKeyScan.h"
 #include "SdkLog.h"
 #include "TransHeader.h"
 
@@ -91,8 +92,15 @@ bool BoxMgr::parseAnswer(const QByteArray& datagram, const QHostAddress& sender,
   // Only the response bit tells an answer from a request such as our own
   // broadcast; the rest of the header is not checked.
   if (!TransHeader::parse(datagram.constData()).response()) return false;
-  const QMap<QString, QString> attrs = JsonToStrMap(datagram.mid(TransHeader::kSize));
+  const QByteArray body = datagram.mid(TransHeader::kSize);
   box->ip = DottedText(sender);
+  QMap<QString, QString> attrs;
+  // Read like a body that is no JSON: the box is still reported.
+  if (JsonRepeatsKey(body))
+    sdkLogWarn("answer of %s (%d bytes) repeats a key, read as empty", box->ip.toUtf8().constData(),
+               static_cast<int>(body.size()));
+  else
+    attrs = JsonToStrMap(body);
   box->port = kCommandPort;
   box->dispName = attrs.value(QStringLiteral("DispName"));
   box->boxID = attrs.value(QStringLiteral("BoxID"));

@@ -25,8 +25,8 @@ class BoxMgr : public QObject, public CORVANESDK::IBoxSearch {
   void search() override;
 
   // False for a datagram that is no answer (shorter than a header, response
-  // bit clear). Any body is accepted: one that is not a JSON object gives a
-  // box with empty fields.
+  // bit clear). Any body is accepted: one that is not a JSON object, or
+  // whose objects repeat a key, gives a box with empty fields.
   static bool parseAnswer(const QByteArray& datagram, const QHostAddress& sender,
                           CORVANESDK::MEETING_BOX_INFO* box);
   // The first IPv4 address of the first interface that can broadcast; "" when

@@ -367,7 +367,7 @@ int CatchThread::packFrame(const CatchFrame& frame, int sn, QByteArray& packet) 
     shareLogWarn("encode video failed, rslt:%d", rslt);
     return -1;
   }
-  PutU32(out + 10, PictureWord(picType == 1, w, h));
+  PutU32(out + kPictureWordOffset, PictureWord(picType == 1, w, h));
   PutU32(out + kHeaderSize, VideoRecordHead(rslt));
   int end = kVideoDataOffset + rslt;
 
@@ -380,7 +380,7 @@ int CatchThread::packFrame(const CatchFrame& frame, int sn, QByteArray& packet) 
     PutU32(out + end, CursorRecord(frame.cursorPos));
     end += kCursorRecordSize;
   }
-  PutU32(out + 14, static_cast<uint32_t>(end - kHeaderSize));
+  PutU32(out + kPayloadLengthOffset, static_cast<uint32_t>(end - kHeaderSize));
   packet.resize(end);
   return end;
 }

@@ -26,12 +26,18 @@ void PutU32(uint8_t* at, uint32_t value) {
   for (int i = 0; i < 4; ++i) at[i] = static_cast<uint8_t>(value >> (8 * i));
 }
 
+uint32_t GetU32(const uint8_t* at) {
+  uint32_t value = 0;
+  for (int i = 3; i >= 0; --i) value = (value << 8) | at[i];
+  return value;
+}
+
 void WriteHeader(uint8_t* at, int sn, short sharer, uint32_t pictureWord, uint32_t payloadLength) {
-  PutU16(at, kMagic);
-  PutU32(at + 2, static_cast<uint32_t>(sn));
-  PutU32(at + 6, static_cast<uint32_t>(static_cast<int32_t>(sharer)));
-  PutU32(at + 10, pictureWord);
-  PutU32(at + 14, payloadLength);
+  PutU16(at + kMagicOffset, kMagic);
+  PutU32(at + kSnOffset, static_cast<uint32_t>(sn));
+  PutU32(at + kSharerOffset, static_cast<uint32_t>(static_cast<int32_t>(sharer)));
+  PutU32(at + kPictureWordOffset, pictureWord);
+  PutU32(at + kPayloadLengthOffset, payloadLength);
 }
 
 }  // namespace FramePacket

@@ -9,6 +9,12 @@
 namespace FramePacket {
 
 constexpr int kHeaderSize = 18;
+// Where each header field sits.
+constexpr int kMagicOffset = 0;
+constexpr int kSnOffset = 2;
+constexpr int kSharerOffset = 6;
+constexpr int kPictureWordOffset = 10;
+constexpr int kPayloadLengthOffset = 14;
 constexpr int kRecordHeadSize = 4;
 constexpr int kCursorRecordSize = 4;
 // Where the H.264 bytes start: behind the header and the video record head.
@@ -28,6 +34,7 @@ uint32_t CursorRecord(QPoint pos);
 
 void PutU16(uint8_t* at, uint16_t value);
 void PutU32(uint8_t* at, uint32_t value);
+uint32_t GetU32(const uint8_t* at);
 
 // sharer is sign-extended to 32 bits.
 void WriteHeader(uint8_t* at, int sn, short sharer, uint32_t pictureWord, uint32_t payloadLength);

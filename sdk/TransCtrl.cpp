@@ -11,6 +11,7 @@
 #include "BoxCmd.h"
 #include "CodecSetup.h"
 #include "JsonHelpers.h"
+#include "JsonKeyScan.h"
 #include "SdkLog.h"
 
 using namespace CORVANESDK;
@@ -33,14 +34,35 @@ static std::map<std::string, std::string> StrMapToStdMap(const QMap<QString, QSt
   return to;
 }
 
-// Every value of the body as its text; a body that is no JSON object is
-// logged and read as an empty one.
+// Every value of the body as its text; a body that is no JSON object, or
+// whose objects repeat a key, is logged and read as an empty one.
 static QMap<QString, QString> ReadBody(CORVANESVR_ACT_DEF act, const QByteArray& data) {
+  if (JsonRepeatsKey(data)) {
+    sdkLogWarn("act %d: body of %d bytes repeats a key, read as empty", static_cast<int>(act),
+               static_cast<int>(data.size()));
+    return {};
+  }
   const QVariant body = JsonToVariant(data);
   if (!data.isEmpty() && body.type() != QVariant::Map)
     sdkLogWarn("act %d: body of %d bytes is no JSON object, read as empty", static_cast<int>(act),
                static_cast<int>(data.size()));
   return VariantToStrMap(body);
+}
+
+// The acts whose handler reads the body; no other body is parsed at all.
+static bool HandlerReadsBody(CORVANESVR_ACT_DEF act) {
+  switch (act) {
+    case CVACT_CONNECT:
+    case CVACT_CHECK_CODE:
+    case CVACT_START_SHARE:
+    case CVACT_HEARTBEAT:
+    case CVACT_BOX_DISCONNECT:
+    case CVACT_FRAME_REQUEST:
+    case CVACT_ENC_PARAM:
+      return true;
+    default:
+      return false;
+  }
 }
 
 CTransCtrl::CTransCtrl() : QNamedThread(nullptr), m_callBack(&g_ignoreNotifications) {
@@ -262,7 +284,7 @@ void CTransCtrl::slot_command(short actSN, CORVANESVR_ACT_DEF act, bool, QByteAr
   stopTimers();
   // The box answered on the new connection: the reconnect worked.
   if (m_reconnecting && !m_reconnectQueued) m_reconnecting = false;
-  const StrMap body = ReadBody(act, data);
+  const StrMap body = HandlerReadsBody(act) ? ReadBody(act, data) : StrMap();
   switch (act) {
     case CVACT_CONNECT:
       OnConnectResponse(body, data);

@@ -29,9 +29,10 @@ Q_DECLARE_METATYPE(CORVANESVR_ACT_DEF)
 struct TransHeader {
   static constexpr quint32 kMagic = 0x56616E65;
   static constexpr int kSize = 12;
-  // Bodies from a box are small JSON texts; a longer length is a broken or
-  // hostile peer, never a message worth buffering.
-  static constexpr qint32 kMaxBody = 16 * 1024 * 1024;
+  // Bodies from a box are JSON texts of a few hundred bytes; a longer length
+  // is a broken or hostile peer, never a message worth buffering or parsing
+  // (a body of megabytes costs the JSON parser hundreds of them).
+  static constexpr qint32 kMaxBody = 64 * 1024;
   static constexpr quint16 kResponseBit = 0x8000;
   static constexpr quint16 kActMask = 0x7FFF;
 

@@ -9,9 +9,12 @@
 #include <cerrno>
 #include <cstring>
 
+#include <platform/KernelFiles.h>
+
 #include "KernelObject.h"
 #include "KernelPaths.h"
 #include "PosixIo.h"
+#include "ShareLock.h"
 
 namespace {
 
@@ -93,21 +96,21 @@ int OpenForDisposition(const char* path, int access, DWORD disposition, bool* ex
 
 }  // namespace
 
-HANDLE CreateFileW(LPCWSTR fileName, DWORD desiredAccess, DWORD, LPSECURITY_ATTRIBUTES, DWORD creationDisposition,
-                   DWORD flagsAndAttributes, HANDLE) {
+HANDLE CreateFileW(LPCWSTR fileName, DWORD desiredAccess, DWORD shareMode, LPSECURITY_ATTRIBUTES,
+                   DWORD creationDisposition, DWORD flagsAndAttributes, HANDLE) {
   if (!fileName) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return INVALID_HANDLE_VALUE;
   }
-  const DWORD knownAccess = GENERIC_READ | GENERIC_WRITE;
+  const DWORD knownAccess = GENERIC_READ | GENERIC_WRITE | FILE_GENERIC_READ | FILE_GENERIC_WRITE;
   if ((desiredAccess & ~knownAccess) != 0 || (flagsAndAttributes & ~FILE_ATTRIBUTE_NORMAL) != 0 ||
       creationDisposition < CREATE_NEW || creationDisposition > TRUNCATE_EXISTING) {
     LogMisuse("CreateFileW: unsupported access, disposition or attribute\n");
     SetLastError(ERROR_INVALID_PARAMETER);
     return INVALID_HANDLE_VALUE;
   }
-  const bool read = (desiredAccess & GENERIC_READ) != 0;
-  const bool write = (desiredAccess & GENERIC_WRITE) != 0;
+  const bool read = (desiredAccess & (GENERIC_READ | FILE_READ_DATA)) != 0;
+  const bool write = (desiredAccess & (GENERIC_WRITE | FILE_WRITE_DATA | FILE_APPEND_DATA)) != 0;
   if (creationDisposition == TRUNCATE_EXISTING && !write) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return INVALID_HANDLE_VALUE;
@@ -119,8 +122,14 @@ HANDLE CreateFileW(LPCWSTR fileName, DWORD desiredAccess, DWORD, LPSECURITY_ATTR
     return INVALID_HANDLE_VALUE;
   }
   const int access = read && write ? O_RDWR : write ? O_WRONLY : O_RDONLY;
+  // A sharing violation must leave the file as it was: truncate only once
+  // the lock is ours.
+  const DWORD openDisposition = creationDisposition == CREATE_ALWAYS       ? OPEN_ALWAYS
+                                : creationDisposition == TRUNCATE_EXISTING ? OPEN_EXISTING
+                                                                           : creationDisposition;
+  const bool truncate = openDisposition != creationDisposition;
   bool existed = false;
-  const int fd = OpenForDisposition(path, access, creationDisposition, &existed);
+  const int fd = OpenForDisposition(path, access, openDisposition, &existed);
   if (fd < 0) {
     const int err = errno;
     if (err == EEXIST) {
@@ -133,6 +142,18 @@ HANDLE CreateFileW(LPCWSTR fileName, DWORD desiredAccess, DWORD, LPSECURITY_ATTR
     } else {
       SetLastError(Win32ErrorFromErrno(err));
     }
+    return INVALID_HANDLE_VALUE;
+  }
+  if (!TakeShareLock(fd, ShareLockFor(write, shareMode))) {
+    const int err = errno;
+    close(fd);
+    SetLastError(err == EWOULDBLOCK ? ERROR_SHARING_VIOLATION : Win32ErrorFromErrno(err));
+    return INVALID_HANDLE_VALUE;
+  }
+  if (truncate && (existed || creationDisposition == TRUNCATE_EXISTING) && ftruncate(fd, 0) != 0) {
+    const int err = errno;
+    close(fd);
+    SetLastError(Win32ErrorFromErrno(err));
     return INVALID_HANDLE_VALUE;
   }
   const bool reportsExisting = creationDisposition == CREATE_ALWAYS || creationDisposition == OPEN_ALWAYS;

@@ -139,6 +139,22 @@ std::vector<std::string> IniFile::KeyNames(const std::string& section) const {
   return names;
 }
 
+std::vector<std::string> IniFile::SectionEntries(const std::string& section) const {
+  std::vector<std::string> entries;
+  const long header = FindSection(Fold(section));
+  if (header < 0) return entries;
+  for (size_t i = header + 1; i < SectionEnd(header); ++i) {
+    const Line& line = lines_[i];
+    if (line.kind == Kind::Key) {
+      entries.push_back(line.name + "=" + line.value);
+    } else if (line.kind == Kind::Other) {
+      std::string trimmed = Trim(line.text);
+      if (!trimmed.empty()) entries.push_back(std::move(trimmed));
+    }
+  }
+  return entries;
+}
+
 void IniFile::InsertLine(size_t at, std::string text) {
   // The line before gains an ending, or the new one would run into it.
   if (at > 0 && lines_[at - 1].eol.empty()) lines_[at - 1].eol = newline_;

@@ -19,6 +19,9 @@ class IniFile {
   bool Find(const std::string& section, const std::string& key, std::string* value) const;
   std::vector<std::string> SectionNames() const;
   std::vector<std::string> KeyNames(const std::string& section) const;
+  // The lines of the first section of that name as its reader sees them:
+  // key lines as key=value, other lines trimmed; blank and comment lines left out.
+  std::vector<std::string> SectionEntries(const std::string& section) const;
 
   void SetValue(const std::string& section, const std::string& key, const std::string& value);
   // Both return whether anything was removed.

@@ -1,4 +1,5 @@
 #include "KernelObject.h"
+#include "WorkerThreadObject.h"
 
 #include "HandleRegistry.h"
 
@@ -65,6 +66,7 @@ DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
     SetLastError(ERROR_INVALID_HANDLE);
     return WAIT_FAILED;
   }
+  PauseIfSuspended();
   return object->Wait(milliseconds);
 }
 

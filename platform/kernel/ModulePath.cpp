@@ -36,6 +36,11 @@ static std::string ExecutablePath() {
   return std::string();
 }
 
+// Read when the program loads: the install renames the running updater, and
+// /proc/self/exe would then name the new file instead of the one we started as.
+static const std::string s_startPath = ExecutablePath();
+static const int s_startError = s_startPath.empty() ? errno : 0;
+
 DWORD GetModuleFileNameW(HMODULE module, LPWSTR fileName, DWORD size) {
   if (module) {
     PlatformLog("GetModuleFileNameW: only the null module is supported");
@@ -46,9 +51,9 @@ DWORD GetModuleFileNameW(HMODULE module, LPWSTR fileName, DWORD size) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return 0;
   }
-  const std::string path = ExecutablePath();
+  const std::string path = s_startPath.empty() ? ExecutablePath() : s_startPath;
   if (path.empty()) {
-    const int err = errno;
+    const int err = s_startError ? s_startError : errno;
     PlatformLog("GetModuleFileNameW: readlink(/proc/self/exe) failed, errno %d", err);
     SetLastError(Win32ErrorFromErrno(err));
     return 0;

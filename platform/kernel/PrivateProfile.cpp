@@ -1,4 +1,4 @@
-// GetPrivateProfileStringW and WritePrivateProfileStringW over IniFile.
+// GetPrivateProfileStringW, GetPrivateProfileSectionW and WritePrivateProfileStringW over IniFile.
 #include <QtGlobal>
 
 #include <platform/Kernel.h>
@@ -164,6 +164,21 @@ DWORD GetPrivateProfileStringW(LPCWSTR appName, LPCWSTR keyName, LPCWSTR default
   std::string value;
   if (file.Find(section, WideToUtf8(keyName), &value)) return CopyText(Utf8ToWide(value), returnedString, size);
   return CopyText(defaultValue ? std::wstring(defaultValue) : std::wstring(), returnedString, size);
+}
+
+DWORD GetPrivateProfileSectionW(LPCWSTR appName, LPWSTR returnedString, DWORD size, LPCWSTR fileName) {
+  if (!returnedString || size == 0) return 0;
+  IniFile file;
+  if (fileName) {
+    const std::string path = WideToUtf8(fileName);
+    std::string bytes;
+    int err = 0;
+    const ReadResult result = ReadWholeFile(path, &bytes, &err);
+    if (result == ReadResult::Failed) PlatformLog("ini: reading %s failed, errno %d", path.c_str(), err);
+    if (result == ReadResult::Ok) file = IniFile::Parse(bytes);
+  }
+  if (!appName) return CopyList(file.SectionNames(), returnedString, size);
+  return CopyList(file.SectionEntries(WideToUtf8(appName)), returnedString, size);
 }
 
 BOOL WritePrivateProfileStringW(LPCWSTR appName, LPCWSTR keyName, LPCWSTR value, LPCWSTR fileName) {

@@ -4,7 +4,10 @@
 
 #include <cerrno>
 
+#include "WorkerThreadObject.h"
+
 void Sleep(DWORD milliseconds) {
+  PauseIfSuspended();
   if (milliseconds == INFINITE) {
     for (;;) pause();
   }

@@ -5,6 +5,7 @@
 
 #include "BitmapObject.h"
 #include "GdiObject.h"
+#include "IconObject.h"
 #include "XConnection.h"
 #include "XErrorTrap.h"
 #include "XOwners.h"
@@ -16,19 +17,6 @@
 #include <vector>
 
 namespace {
-
-// A cursor image with straight (not premultiplied) alpha, 0xAARRGGBB per pixel.
-class IconObject : public GdiObject {
- public:
-  int width = 0;
-  int height = 0;
-  int hotX = 0;
-  int hotY = 0;
-  std::vector<uint32_t> pixels;
-  // The handle GetCursorInfo hands out belongs to the system, as Windows'
-  // shared cursors do: DestroyIcon leaves it alone.
-  bool shared = false;
-};
 
 // XFixes gives premultiplied ARGB; the cursor blend multiplies by alpha itself.
 uint32_t Unpremultiply(unsigned long premultiplied) {

@@ -101,6 +101,12 @@ DWORD GetVersion();  // 6.2, as newer Windows reports to programs without a mani
 DWORD GetPrivateProfileStringW(LPCWSTR appName, LPCWSTR keyName, LPCWSTR defaultValue, LPWSTR returnedString,
                                DWORD size, LPCWSTR fileName);
 BOOL WritePrivateProfileStringW(LPCWSTR appName, LPCWSTR keyName, LPCWSTR value, LPCWSTR fileName);
+// Every entry of the first section of that name, in file order, each ended by
+// a null and the list by another (cut to the buffer as the name lists are).
+// A key line comes back as key=value, as GetPrivateProfileStringW reads it, and
+// duplicate keys all come back; any other line of the section comes back
+// trimmed, as it stands; blank lines and ';' comment lines are left out.
+DWORD GetPrivateProfileSectionW(LPCWSTR appName, LPWSTR returnedString, DWORD size, LPCWSTR fileName);
 
 // File version records, read from the ELF note that corvane_add_version_record
 // (cmake/VersionRecord.cmake) puts in each executable and shared library. A
@@ -180,3 +186,6 @@ HANDLE CreateFileW(LPCWSTR fileName, DWORD desiredAccess, DWORD shareMode, LPSEC
 BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD bytesToWrite, LPDWORD bytesWritten, LPVOID overlapped);
 BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD bytesToRead, LPDWORD bytesRead, LPVOID overlapped);
 DWORD SetFilePointer(HANDLE file, LONG distanceToMove, LONG* distanceToMoveHigh, DWORD moveMethod);
+
+// The file and folder calls.
+#include <platform/KernelFiles.h>

@@ -31,3 +31,30 @@ typedef APPBARDATA* PAPPBARDATA;
 // no X display, no work area or none smaller than the screen rc is empty and
 // it returns FALSE. Other messages return 0.
 UINT_PTR SHAppBarMessage(DWORD message, PAPPBARDATA data);
+
+// Starting a program with a verb. Only "open" (or none) and "runas" exist;
+// there is no elevation here, so "runas" starts the program unelevated and
+// logs a warning. The program and its parameters form a command line that is
+// split with the Windows quoting rules and started without a shell.
+#define SEE_MASK_NOCLOSEPROCESS 0x00000040u
+#define SEE_MASK_FLAG_NO_UI 0x00000400u
+struct SHELLEXECUTEINFOW {
+  DWORD cbSize;
+  ULONG fMask;
+  HWND hwnd;
+  LPCWSTR lpVerb;
+  LPCWSTR lpFile;
+  LPCWSTR lpParameters;
+  LPCWSTR lpDirectory;
+  int nShow;
+  HINSTANCE hInstApp;
+  void* lpIDList;
+  LPCWSTR lpClass;
+  void* hkeyClass;
+  DWORD dwHotKey;
+  HANDLE hIcon;
+  HANDLE hProcess;
+};
+typedef SHELLEXECUTEINFOW* LPSHELLEXECUTEINFOW;
+// hProcess is set only with SEE_MASK_NOCLOSEPROCESS (close it with CloseHandle).
+BOOL ShellExecuteExW(LPSHELLEXECUTEINFOW info);

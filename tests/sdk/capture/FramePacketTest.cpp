@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "BoxCmd.h"
 #include "FramePacket.h"
 
 namespace {
@@ -131,6 +132,11 @@ TEST_P(FrameHeaderTest, ByteExact) {
   std::vector<uint8_t> expected = c.bytes;
   expected.resize(24, 0xEE);
   EXPECT_EQ(out, expected) << "got      " << Hex(out) << "\nexpected " << Hex(expected);
+  // The protocol thread logs and matches a packet by the sn it carries.
+  int sn = c.sn ^ 1;
+  ASSERT_TRUE(BoxCmd::packetSn(QByteArray(reinterpret_cast<const char*>(out.data()), 18), &sn));
+  EXPECT_EQ(sn, c.sn);
+  EXPECT_FALSE(BoxCmd::packetSn(QByteArray(5, '\x01'), &sn));
 }
 
 INSTANTIATE_TEST_SUITE_P(Packet, FrameHeaderTest, ::testing::ValuesIn(kHeaderCases),

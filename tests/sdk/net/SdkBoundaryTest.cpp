@@ -146,6 +146,9 @@ std::vector<AnswerCase> AnswerCases() {
       {"JsonArray", answer("[1,2]"), box, true, "192.0.2.7", "", "", 0},
       {"HeaderOnly", answer({}), box, true, "192.0.2.7", "", "", 0},
       {"NoBoxId", answer(R"({"DispName":"Lobby"})"), box, true, "192.0.2.7", "Lobby", "", 1},
+      // Never handed to Qt's parser, which would leak the first value.
+      {"RepeatedKey", answer(R"({"BoxID":"B-4","DispName":{"x":[1]},"DispName":"Room"})"), box, true, "192.0.2.7",
+       "", "", 0},
       // Only the response bit counts: magic, length and act are not checked.
       {"WrongMagicStillAnswer", SimFrame::rawHeader(0, 999, 1, 0x8000) + R"({"BoxID":"B-2"})", box, true,
        "192.0.2.7", "", "B-2", 1},

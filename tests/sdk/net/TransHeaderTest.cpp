@@ -56,8 +56,10 @@ struct ValidityCase {
 
 const ValidityCase kValidityCases[] = {
     {"ZeroLength", Hex("656E615600000000" "0100" "0100"), true},
-    {"LengthAtBound", Hex("656E615600000001" "0100" "0100"), true},
-    {"LengthOneAboveBound", Hex("656E615601000001" "0100" "0100"), false},
+    {"LengthAtBound", Hex("656E615600000100" "0100" "0100"), true},
+    {"LengthOneAboveBound", Hex("656E615601000100" "0100" "0100"), false},
+    // What the bound was before: no box sends a body of megabytes.
+    {"SixteenMiB", Hex("656E615600000001" "0100" "0100"), false},
     {"LengthNegativeOne", Hex("656E6156FFFFFFFF" "0100" "0100"), false},
     {"LengthMostNegative", Hex("656E615600000080" "0100" "0100"), false},
     {"MagicBigEndian", Hex("56616E6500000000" "0100" "0100"), false},

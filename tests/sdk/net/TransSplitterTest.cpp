@@ -120,6 +120,17 @@ TEST_P(TransSplitterStream, CutAtEveryByteBoundary) {
   }
 }
 
+// Apart from the table: cutting 64 KiB at every byte would take a while.
+TEST(TransSplitter, BodyAtTheBoundIsOneMessage) {
+  const Event atBound = FrameEvent(4, 84, false, QByteArray(TransHeader::kMaxBody, 'b'));
+  TransSplitter splitter;
+  std::vector<Event> events;
+  int headers = 0;
+  splitter.append(Encoded(atBound));
+  Drain(&splitter, &events, &headers);
+  EXPECT_EQ(events, std::vector<Event>{atBound});
+}
+
 TEST_P(TransSplitterStream, OneByteAtATime) {
   const StreamCase& c = GetParam();
   TransSplitter splitter;

@@ -37,6 +37,8 @@ const ConnectCase kConnectCases[] = {
     {"OtherFailure", SimAnswer::Code(9), {CVNTY_CONNECT_FAILED}, CVSTATE_IDLE, {{"RspCode", "9"}}},
     {"NoRspCode", "{}", {CVNTY_CONNECT_FAILED}, CVSTATE_IDLE, {}},
     {"NotJson", "not json", {CVNTY_CONNECT_FAILED}, CVSTATE_IDLE, {}},
+    {"RepeatedKey", R"({"RspCode":0,"SessionID":5,"NeedCode":0,"NeedCode":[0]})", {CVNTY_CONNECT_FAILED},
+     CVSTATE_IDLE, {}},
 };
 
 class ConnectAnswer : public SessionFixture, public ::testing::WithParamInterface<ConnectCase> {};

@@ -1,0 +1,34 @@
+#include "Trace.h"
+
+#include "TraceManager.h"
+
+namespace {
+const char kModule[] = "DownLoad";
+}
+
+bool StartTrace(const STraceCfg* cfg) { return TheTraceManager().Start(cfg); }
+
+void StopTrace() { TheTraceManager().Stop(); }
+
+int GetLastLogData(char* buf, int len) { return TheTraceManager().ReadLastLog(buf, len); }
+
+int GetLastErrLogData(char* buf, int len, bool deleteAfter) {
+  return TheTraceManager().ReadLastErrLog(buf, len, deleteAfter);
+}
+
+void TraceMsgV(int level, const char* module, const char* fmt, va_list args) {
+  TheTraceManager().Trace(level, module, fmt, args);
+}
+
+#define CORVANE_TRACE_FRONT_END(name, level)          \
+  void name(const char* fmt, ...) {                   \
+    va_list args;                                     \
+    va_start(args, fmt);                              \
+    TheTraceManager().Trace(level, kModule, fmt, args); \
+    va_end(args);                                     \
+  }
+
+CORVANE_TRACE_FRONT_END(TraceErr, CTraceManager::kLevelErr)
+CORVANE_TRACE_FRONT_END(TraceWar, CTraceManager::kLevelWar)
+CORVANE_TRACE_FRONT_END(TraceInf, CTraceManager::kLevelInf)
+CORVANE_TRACE_FRONT_END(TraceDbg, CTraceManager::kLevelDbg)
