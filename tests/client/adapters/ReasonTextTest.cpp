@@ -3,6 +3,7 @@
 #include <string>
 
 #include "ReasonText.h"
+#include "RowName.h"
 
 namespace {
 
@@ -36,12 +37,10 @@ class ShareFailReasonTextTest : public ::testing::TestWithParam<TextCase> {};
 TEST_P(ShareFailReasonTextTest, English) {
   EXPECT_EQ(shareFailReasonText(GetParam().code).toStdString(), GetParam().english);
 }
-INSTANTIATE_TEST_SUITE_P(Codes, ShareFailReasonTextTest, ::testing::ValuesIn(kReasons),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Codes, ShareFailReasonTextTest, ::testing::ValuesIn(kReasons), RowName());
 
 class SdkErrorTextTest : public ::testing::TestWithParam<TextCase> {};
 TEST_P(SdkErrorTextTest, English) { EXPECT_EQ(sdkErrorText(GetParam().code).toStdString(), GetParam().english); }
-INSTANTIATE_TEST_SUITE_P(Codes, SdkErrorTextTest, ::testing::ValuesIn(kSdkErrors),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Codes, SdkErrorTextTest, ::testing::ValuesIn(kSdkErrors), RowName());
 
 }  // namespace

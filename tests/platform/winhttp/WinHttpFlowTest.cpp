@@ -7,6 +7,7 @@
 
 #include "RequestDriver.h"
 #include "UpdateServer.h"
+#include "RowName.h"
 
 namespace {
 
@@ -116,8 +117,7 @@ TEST_P(WinHttpFlowTest, NotificationsInOrder) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Answers, WinHttpFlowTest, ::testing::ValuesIn(kFlowCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Answers, WinHttpFlowTest, ::testing::ValuesIn(kFlowCases), RowName());
 
 class WinHttpServerTest : public ::testing::Test {
  protected:

@@ -14,7 +14,7 @@
 #include "CatchThread.h"
 #include "LumaDecoder.h"
 #include "PacketReader.h"
-#include "QtPrint.h"
+#include "QtPrinters.h"
 #include "RecordingLog.h"
 #include "RootPainter.h"
 #include "XScreen.h"

@@ -34,8 +34,8 @@ void NoteRecorder::clear() {
   notes_.clear();
 }
 
-RecordingLogger& SessionFixture::Log() {
-  static RecordingLogger log;
+RecordingLog& SessionFixture::Log() {
+  static RecordingLog log;
   return log;
 }
 
@@ -127,14 +127,14 @@ void SessionFixture::SetTimers(int heartbeatMs, int handshakeMs, int responseMs)
 }
 
 bool SessionFixture::LogHas(const std::string& prefix) {
-  for (const LoggedLine& line : Log().lines())
+  for (const RecordingLog::Line& line : Log().Lines())
     if (line.text.rfind(prefix, 0) == 0) return true;
   return false;
 }
 
 int SessionFixture::CaptureStops() {
   int count = 0;
-  for (const LoggedLine& line : Log().lines())
+  for (const RecordingLog::Line& line : Log().Lines())
     if (line.text == "capture stopped") ++count;
   return count;
 }

@@ -7,6 +7,7 @@
 #include "CodecSetup.h"
 #include "SessionFixture.h"
 #include "TransCtrl.h"
+#include "RowName.h"
 
 using namespace CORVANESDK;
 
@@ -70,8 +71,7 @@ TEST_P(ConnectAnswer, NotifiesAndSetsState) {
   EXPECT_EQ(ctrl().getCurBox().port, box_->tcpPort());
 }
 
-INSTANTIATE_TEST_SUITE_P(Box, ConnectAnswer, ::testing::ValuesIn(kConnectCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Box, ConnectAnswer, ::testing::ValuesIn(kConnectCases), RowName());
 
 TEST_F(SessionFixture, EncoderParametersReachTheOptionRecordAndTheHost) {
   ASSERT_TRUE(Connect());
@@ -139,8 +139,7 @@ TEST_P(CodeAnswer, NotifiesAndSetsState) {
   EXPECT_EQ(BodyOf(checks[0]).value("SessionID").toInt(), kSessionId);
 }
 
-INSTANTIATE_TEST_SUITE_P(Box, CodeAnswer, ::testing::ValuesIn(kCodeCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Box, CodeAnswer, ::testing::ValuesIn(kCodeCases), RowName());
 
 TEST_F(SessionFixture, NothingListeningGivesOneUnreachable) {
   quint16 port = 0;
@@ -241,8 +240,7 @@ TEST_P(BoxEndsSession, WithOneDisconnected) {
   EXPECT_TRUE(WaitFor([this] { return box_->openSessions() == 0; }));
 }
 
-INSTANTIATE_TEST_SUITE_P(Box, BoxEndsSession, ::testing::ValuesIn(kEndCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Box, BoxEndsSession, ::testing::ValuesIn(kEndCases), RowName());
 
 TEST_F(SessionFixture, StartShareWhileWaitingForTheCodeFailsTheCode) {
   Answer(2, SimAnswer::Connected(kSessionId, 1));
@@ -297,7 +295,6 @@ TEST_P(SilentAnswer, TimesOutWithConnectionLost) {
   EXPECT_EQ(recorder_.notes()[0].params, (Params{{"Reason", "67"}, {"AutoReconn", "1"}}));
 }
 
-INSTANTIATE_TEST_SUITE_P(Box, SilentAnswer, ::testing::ValuesIn(kSilenceCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Box, SilentAnswer, ::testing::ValuesIn(kSilenceCases), RowName());
 
 }  // namespace

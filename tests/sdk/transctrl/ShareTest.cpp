@@ -9,6 +9,7 @@
 #include "SimFramePuller.h"
 #include "TransCtrl.h"
 #include "XScreen.h"
+#include "RowName.h"
 
 using namespace CORVANESDK;
 
@@ -220,8 +221,7 @@ TEST_P(StartAnswer, NotifiesTheReducedMapAndKeepsTheSharer) {
   EXPECT_TRUE(LogHas("setCaptureCfg sharer:3, Backstage:1,"));
 }
 
-INSTANTIATE_TEST_SUITE_P(Box, StartAnswer, ::testing::ValuesIn(kStartAnswers),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Box, StartAnswer, ::testing::ValuesIn(kStartAnswers), RowName());
 
 TEST_F(Share, FailedCaptureSettingsStopTheShare) {
   ASSERT_TRUE(ConnectAndShare());
