@@ -56,10 +56,11 @@ class TransSocketTest : public ::testing::Test {
 
   QByteArray PeerRead(int count) {
     QByteArray got;
-    WaitFor([&] {
+    const bool arrived = WaitFor([&] {
       got += peer_->readAll();
       return got.size() >= count;
     });
+    EXPECT_TRUE(arrived) << "the peer got " << got.size() << " of " << count << " bytes";
     return got;
   }
 
@@ -74,7 +75,7 @@ class TransSocketTest : public ::testing::Test {
 };
 
 TEST_F(TransSocketTest, ReportsTheConnection) {
-  WaitFor([this] { return !notes_.empty(); });
+  ASSERT_TRUE(WaitFor([this] { return !notes_.empty(); }));
   EXPECT_EQ(Count(SNTY_CONNECTED), 1);
   EXPECT_TRUE(socket_->socketOption(QAbstractSocket::LowDelayOption).toBool());
 }
@@ -163,7 +164,7 @@ class TransSocketFramingError : public TransSocketTest,
                                 public ::testing::WithParamInterface<FramingErrorCase> {};
 
 TEST_P(TransSocketFramingError, ClosesAndReportsOnce) {
-  WaitFor([this] { return Count(SNTY_CONNECTED) == 1; });
+  ASSERT_TRUE(WaitFor([this] { return Count(SNTY_CONNECTED) == 1; }));
   notes_.clear();
   RecordingLog log;
   SetSdkLogger(&log);

@@ -203,7 +203,7 @@ TEST_F(SessionFixture, HostConnectOutsideIdleClosesTheOldSessionFirst) {
   EXPECT_EQ(ctrl().getCurBox().port, other.tcpPort());
   ctrl().disconnectBox();
   EXPECT_TRUE(WaitForState(CVSTATE_IDLE));
-  WaitFor([&] { return other.openSessions() == 0; }, 3000);
+  EXPECT_TRUE(WaitFor([&] { return other.openSessions() == 0; }, 3000)) << "the box still holds a session";
 }
 
 struct EndCase {
