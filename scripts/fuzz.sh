@@ -8,7 +8,7 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 build=${FUZZ_BUILD_DIR:-$top/build-fuzz}
 runs=${FUZZ_RUNS:-200000}
 seconds=${FUZZ_SECONDS:-10}
-targets=(splitter discovery_answer json_strmap json_keyscan)
+targets=(splitter discovery_answer json_strmap json_keyscan updater_cmdline zf7z update_ini)
 
 for tool in clang clang++; do
   command -v "$tool" >/dev/null || { echo "fuzz: $tool is missing (Debian package clang)" >&2; exit 1; }

@@ -72,7 +72,9 @@ CatchThread::CatchThread()
   connect(this, &CatchThread::s_StartCatch, this, &CatchThread::slot_startCatch);
   connect(this, &CatchThread::s_StopCatch, this, &CatchThread::slot_StopCatch);
   connect(this, &CatchThread::s_CatchCfg, this, &CatchThread::slot_CatchCfg);
-  connect(this, &CatchThread::s_DoEnc, this, qOverload<SCDoEnc>(&CatchThread::slot_DoEnc));
+  // Direct: the job is parked at once on the emitting thread, so that the
+  // capture thread's queue never holds more than one of them.
+  connect(this, &CatchThread::s_DoEnc, this, [this](SCDoEnc job) { postJob(job); }, Qt::DirectConnection);
 }
 
 CatchThread::~CatchThread() {
@@ -213,6 +215,40 @@ bool CatchThread::applyCatchCfg(const CORVANESDK::SSCFG& cfg) {
 
 int CatchThread::frameRate() const { return m_cfg.fps > 0 ? m_cfg.fps : kDefaultFps; }
 
+bool CatchThread::postJob(const SCDoEnc& job, int* replacedSn) {
+  bool replaced = false;
+  {
+    QMutexLocker hold(&m_jobMutex);
+    SCDoEnc next = job;
+    if (m_hasPendingJob) {
+      replaced = true;
+      if (replacedSn != nullptr) *replacedSn = m_pendingJob.sn;
+      if (m_pendingJob.iFrame > 0) next.iFrame = 1;
+    }
+    m_pendingJob = next;
+    m_hasPendingJob = true;
+  }
+  // One wake-up per waiting job: the one that replaced another rides on it.
+  if (!replaced) QMetaObject::invokeMethod(this, &CatchThread::slot_takeJob, Qt::QueuedConnection);
+  return replaced;
+}
+
+void CatchThread::dropPendingJob() {
+  QMutexLocker hold(&m_jobMutex);
+  m_hasPendingJob = false;
+}
+
+void CatchThread::slot_takeJob() {
+  SCDoEnc job;
+  {
+    QMutexLocker hold(&m_jobMutex);
+    if (!m_hasPendingJob) return;
+    job = m_pendingJob;
+    m_hasPendingJob = false;
+  }
+  slot_DoEnc(job);
+}
+
 void CatchThread::slot_startCatch() {
   {
     QMutexLocker hold(&m_frameMutex);
@@ -225,6 +261,7 @@ void CatchThread::slot_startCatch() {
 }
 
 void CatchThread::slot_StopCatch() {
+  dropPendingJob();
   m_catchTimer->stop();
   m_retryTimer->stop();
   m_jobWaitsForCfg = false;

@@ -66,6 +66,15 @@ class CatchThread : public QNamedThread {
   static QSize targetSize(const QSize& pic, const QSize& enc);
   static QString cfgToString(const CORVANESDK::SSCFG& cfg);
 
+  // Hands a frame request to the capture thread; any thread, and what
+  // s_DoEnc does. At most one job waits: a request that comes while one
+  // waits replaces it, keeping a key frame either asked for, so that a
+  // burst of requests costs one encode, not one each. Returns true and the
+  // sn of the job it replaced, if it did.
+  bool postJob(const SCDoEnc& job, int* replacedSn = nullptr);
+  // Drops the job that waits: a stop must not wait behind encoding it.
+  void dropPendingJob();
+
  signals:
   void s_StartCatch();
   void s_StopCatch();
@@ -79,6 +88,7 @@ class CatchThread : public QNamedThread {
   void slot_startCatch();
   void slot_StopCatch();
   void slot_CatchCfg(short sharer, CORVANESDK::SSCFG cfg);
+  void slot_takeJob();
   void slot_DoEnc(SCDoEnc job);
   void slot_DoEnc();
   void slot_CatchScrn();
@@ -102,6 +112,11 @@ class CatchThread : public QNamedThread {
   CORVANESDK::SSCFG m_cfg;
   std::unique_ptr<CScreenInfo> m_screen;
   SCDoEnc m_job;
+  // The frame request that waits for the capture thread; guarded by
+  // m_jobMutex, as it is written from the protocol thread.
+  QMutex m_jobMutex;
+  SCDoEnc m_pendingJob;
+  bool m_hasPendingJob = false;
   // A frame request that came before the capture settings: the box asks for
   // one frame at a time, so it is answered once the settings arrive.
   bool m_jobWaitsForCfg = false;

@@ -344,6 +344,13 @@ void CTransCtrl::slot_OnCatchRsp(const QByteArray& packet) {
     sdkLog("frame sn:%d not sent: no connection", sn);
     return;
   }
+  // A box that stopped reading would otherwise make every later frame wait
+  // in memory; once it reads again it gets the frames it then asks for.
+  const qint64 unsent = m_socket->bytesToWrite();
+  if (unsent + packet.size() > m_maxUnsentBytes.load()) {
+    sdkLogWarn("frame sn:%d dropped: %lld bytes wait to be sent", sn, static_cast<long long>(unsent));
+    return;
+  }
   m_socket->sendResponse(CVACT_FRAME_REQUEST, BoxCmd::frameResponseBody(m_sessionId.load(), packet),
                          headerSn);
   sdkLog("send a frame sn:%d!", sn);
@@ -504,6 +511,8 @@ void CTransCtrl::startCatch() {
 
 void CTransCtrl::stopCatch() {
   if (!m_catch.isRunning()) return;
+  // The stop then waits for one encode at most, never for a queue of them.
+  m_catch.dropPendingJob();
   // Queued behind quit() the stop could be left unrun, and would then stop
   // the next share when the thread runs again: it runs before we go on.
   QMetaObject::invokeMethod(&m_catch, "slot_StopCatch", Qt::BlockingQueuedConnection);

@@ -26,6 +26,9 @@ class CTransCtrl : public QNamedThread, public CORVANESDK::ITransCtrl {
   static constexpr int kHeartbeatMs = 3000;
   static constexpr int kHandshakeMs = 10000;
   static constexpr int kResponseMs = 10000;
+  // Bytes of frame responses that may wait for a box that reads slowly or
+  // not at all; past it a frame is dropped, not buffered.
+  static constexpr qint64 kMaxUnsentBytes = 32 * 1024 * 1024;
 
   CTransCtrl();
   ~CTransCtrl() override;
@@ -45,6 +48,8 @@ class CTransCtrl : public QNamedThread, public CORVANESDK::ITransCtrl {
   // For tests that cannot wait for the real lengths; takes effect at the
   // next start of each timer.
   void setTimerLengths(int heartbeatMs, int handshakeMs, int responseMs);
+  // For tests that cannot fill kMaxUnsentBytes quickly.
+  void setMaxUnsentBytes(qint64 bytes) { m_maxUnsentBytes.store(bytes); }
 
  signals:
   void s_connect(CORVANESDK::MEETING_BOX_INFO box);
@@ -130,4 +135,5 @@ class CTransCtrl : public QNamedThread, public CORVANESDK::ITransCtrl {
   std::atomic<int> m_heartbeatMs{kHeartbeatMs};
   std::atomic<int> m_handshakeMs{kHandshakeMs};
   std::atomic<int> m_responseMs{kResponseMs};
+  std::atomic<qint64> m_maxUnsentBytes{kMaxUnsentBytes};
 };

@@ -24,8 +24,8 @@ static bool UsableRatio(float ratio) {
   if (!std::isfinite(ratio) || ratio < 0.0f) return false;
   return ratio <= kNoAspectRatio || (ratio >= 1.0f / kMaxAspectRatio && ratio <= kMaxAspectRatio);
 }
-// Frame requests whose packet never came (a newer request replaced the job)
-// would otherwise pile up for as long as a share runs.
+// Frame requests whose packet never came (the capture failed, or the share
+// stopped under them) would otherwise pile up for as long as a share runs.
 static constexpr int kMaxPendingFrames = 256;
 // Log lines carry at most this much of a body.
 static constexpr int kMaxLoggedBody = 900;
@@ -159,7 +159,11 @@ void CTransCtrl::OnSvrReqSCreen(short actSN, const StrMap& body) {
   sdkLog("svr request a frame, isI:%d, sn:%d", job.iFrame, job.sn);
   if (m_frameRequestSN.size() >= kMaxPendingFrames) m_frameRequestSN.clear();
   m_frameRequestSN.insert(job.sn, static_cast<quint16>(actSN));
-  emit m_catch.s_DoEnc(job);
+  int replacedSn = 0;
+  if (!m_catch.postJob(job, &replacedSn) || replacedSn == job.sn) return;
+  // The replaced request is answered by this one's packet, never by its own.
+  m_frameRequestSN.remove(replacedSn);
+  sdkLog("frame request sn:%d replaced by sn:%d", replacedSn, job.sn);
 }
 
 void CTransCtrl::OnSvrSharePause() {

@@ -1,4 +1,5 @@
 #include <platform/DeviceCaps.h>
+#include <platform/Log.h>
 #include <platform/Gdi.h>
 #include <platform/Kernel.h>
 #include <platform/Log.h>

@@ -1,4 +1,5 @@
 #include <platform/Threads.h>
+#include <platform/Log.h>
 
 #include <platform/Kernel.h>
 #include <platform/Log.h>
@@ -43,6 +44,7 @@ static void* ThreadMain(void* context) {
   std::unique_ptr<StartRecord> record(static_cast<StartRecord*>(context));
   record->self->Started(GetCurrentThreadId());
   const unsigned code = record->start(record->arg);
+  RunThreadEndHook();
   record->self->Ended(code);
   return nullptr;
 }

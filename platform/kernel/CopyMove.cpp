@@ -13,10 +13,11 @@
 #include <cerrno>
 #include <string>
 
-#include "KernelPaths.h"
-#include "ShareLock.h"
-#include "PosixIo.h"
 #include <platform/Unique.h>
+
+#include "KernelPaths.h"
+#include "PosixIo.h"
+#include "ShareLock.h"
 
 namespace {
 

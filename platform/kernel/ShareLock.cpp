@@ -19,9 +19,7 @@ int ShareLockFor(bool writeAccess, DWORD shareMode) {
   return LOCK_SH;
 }
 
-bool TakeShareLock(int fd, int operation) {
-  return RetryFlock(fd, operation | LOCK_NB) == 0;
-}
+bool TakeShareLock(int fd, int operation) { return RetryFlock(fd, operation | LOCK_NB) == 0; }
 
 bool HeldByAHandle(const char* path) {
   const UniqueFd fd(RetryOnEintr([path] { return open(path, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC); }));

@@ -1,4 +1,5 @@
 #include <platform/Threads.h>
+#include <platform/Log.h>
 
 #include <sys/random.h>
 
@@ -7,8 +8,6 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
-
-#include <platform/Log.h>
 
 #include "PosixIo.h"
 

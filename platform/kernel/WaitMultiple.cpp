@@ -1,4 +1,5 @@
 #include <platform/Threads.h>
+#include <platform/Log.h>
 
 #include <platform/Kernel.h>
 #include <platform/Log.h>

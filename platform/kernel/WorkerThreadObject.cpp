@@ -1,5 +1,6 @@
 #include "WorkerThreadObject.h"
 
+#include <atomic>
 #include <chrono>
 
 namespace {
@@ -8,6 +9,7 @@ namespace {
 // record holds the reference, so the pointer stays valid until then.
 thread_local WorkerThreadObject* t_self = nullptr;
 thread_local int t_sectionsHeld = 0;
+std::atomic<void (*)()> g_threadEndHook{nullptr};
 
 }  // namespace
 
@@ -45,6 +47,11 @@ void WorkerThreadObject::PauseWhileSuspended() {
   changed_.wait(guard, [this] { return suspendCount_ == 0; });
 }
 
+bool WorkerThreadObject::IsSuspended() {
+  std::lock_guard<std::mutex> guard(lock_);
+  return suspendCount_ > 0;
+}
+
 DWORD WorkerThreadObject::WaitForThreadId() {
   std::unique_lock<std::mutex> guard(lock_);
   changed_.wait(guard, [this] { return threadId_ != 0; });
@@ -78,4 +85,12 @@ void PauseIfSuspended() {
   t_self->PauseWhileSuspended();
 }
 
+bool SuspendRequested() { return t_self && t_sectionsHeld == 0 && t_self->IsSuspended(); }
+
 void NoteCriticalSectionHeld(int change) { t_sectionsHeld += change; }
+
+void SetThreadEndHook(void (*hook)()) { g_threadEndHook = hook; }
+
+void RunThreadEndHook() {
+  if (void (*hook)() = g_threadEndHook.load()) hook();
+}

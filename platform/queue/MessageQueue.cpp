@@ -7,6 +7,7 @@
 #include <unordered_map>
 
 #include "ThreadQueue.h"
+#include "WorkerThreadObject.h"
 
 namespace {
 
@@ -22,17 +23,22 @@ QueueTable& TheQueueTable() {
 
 // The calling thread's queue; it leaves the table as the thread ends, so a
 // later post fails instead of filling a queue nobody reads.
+void DropOwnQueue();
+
 class OwnQueue {
  public:
-  ~OwnQueue() {
+  ~OwnQueue() { Drop(); }
+  void Drop() {
     if (!queue_) return;
     QueueTable& table = TheQueueTable();
     std::lock_guard<std::mutex> guard(table.lock);
     auto it = table.byThread.find(threadId_);
     if (it != table.byThread.end() && it->second == queue_) table.byThread.erase(it);
+    queue_.reset();
   }
   ThreadQueue* Get() {
     if (queue_) return queue_.get();
+    SetThreadEndHook(DropOwnQueue);
     queue_ = std::make_shared<ThreadQueue>();
     threadId_ = GetCurrentThreadId();
     QueueTable& table = TheQueueTable();
@@ -47,6 +53,8 @@ class OwnQueue {
 };
 
 thread_local OwnQueue t_queue;
+
+void DropOwnQueue() { t_queue.Drop(); }
 
 std::shared_ptr<ThreadQueue> QueueOf(DWORD threadId) {
   QueueTable& table = TheQueueTable();

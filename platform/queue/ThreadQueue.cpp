@@ -64,6 +64,7 @@ bool ThreadQueue::Take(MSG* msg, UINT filterMin, UINT filterMax, bool remove, bo
     // A suspended thread pauses here, holding no queue lock.
     if (wait) PauseIfSuspended();
     std::unique_lock<std::mutex> guard(lock_);
+    if (wait && SuspendRequested()) continue;  // suspended after the check above
     if (TakePosted(msg, filterMin, filterMax, remove)) return true;
     const Clock::time_point now = Clock::now();
     if (InFilter(WM_TIMER, filterMin, filterMax) && TakeTimer(msg, remove, now)) return true;

@@ -1,4 +1,5 @@
 #include <platform/Kernel.h>
+#include <platform/Log.h>
 #include <platform/Shell.h>
 #include <platform/Strings.h>
 #include <platform/Log.h>

@@ -1,4 +1,5 @@
 #include "CurlError.h"
+#include <platform/Log.h>
 
 #include <QtGlobal>
 

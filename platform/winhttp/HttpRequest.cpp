@@ -1,4 +1,5 @@
 #include "HttpRequest.h"
+#include <platform/Log.h>
 
 #include <strings.h>
 

@@ -1,4 +1,5 @@
 #include "HttpWorker.h"
+#include <platform/Log.h>
 
 #include <platform/Log.h>
 
@@ -38,7 +39,8 @@ bool HttpWorker::Post(std::function<void()> call) {
   std::lock_guard<std::mutex> guard(lock_);
   if (!alive_) return false;
   calls_.push_back(std::move(call));
-  curl_multi_wakeup(multi_.get());
+  // From a notification the worker itself runs the call before it polls again.
+  if (std::this_thread::get_id() != thread_.get_id()) curl_multi_wakeup(multi_.get());
   return true;
 }
 
@@ -70,6 +72,11 @@ void HttpWorker::Activate(const std::shared_ptr<HttpRequest>& request) { active_
 
 void HttpWorker::Deactivate(HttpRequest* request) { active_.erase(request); }
 
+bool HttpWorker::HasCalls() {
+  std::lock_guard<std::mutex> guard(lock_);
+  return !calls_.empty();
+}
+
 bool HttpWorker::ShouldEnd() {
   std::lock_guard<std::mutex> guard(lock_);
   if (!sessionClosed_ || liveRequests_ > 0 || !calls_.empty()) return false;
@@ -88,7 +95,7 @@ void HttpWorker::Run() {
     const int waitMs = CheckTimers();
     Deliver();
     if (ShouldEnd()) break;
-    curl_multi_poll(multi_.get(), nullptr, 0, waitMs, nullptr);
+    curl_multi_poll(multi_.get(), nullptr, 0, HasCalls() ? 0 : waitMs, nullptr);
   }
   // Every easy handle leaves the multi handle before it is cleaned up.
   for (auto& entry : active_) entry.second->Abandon();

@@ -52,6 +52,7 @@ class HttpWorker {
   void Deliver();
   void Deliver(const HttpNote& note);
   bool ShouldEnd();
+  bool HasCalls();
 
   CurlMultiPtr multi_;
   std::thread thread_;

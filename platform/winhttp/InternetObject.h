@@ -11,9 +11,9 @@ class InternetObject {
   virtual ~InternetObject() = default;
 };
 
-// WinHTTP handles live in their own registry: serial numbers, never reused, so
-// a stale handle or a kernel HANDLE fails with ERROR_INVALID_HANDLE instead of
-// reaching another object.
+// WinHTTP handles live in a table of their own, with values from the platform's
+// one serial: a stale handle, or a kernel or GDI one, fails with
+// ERROR_INVALID_HANDLE instead of reaching another object.
 HINTERNET RegisterInternetObject(std::shared_ptr<InternetObject> object);
 std::shared_ptr<InternetObject> LookupInternetObject(HINTERNET handle);
 // Removes the handle and hands back what it stood for (null when unknown).

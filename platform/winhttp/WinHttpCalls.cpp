@@ -1,6 +1,7 @@
 // The WinHTTP calls: look the handle up, check the arguments, and leave the
 // rest to the session, connection or request object.
 #include <QtGlobal>
+#include <platform/Log.h>
 
 #include "HttpRequest.h"
 #include "HttpSession.h"

@@ -2,6 +2,56 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="zh_CN" sourcelanguage="en_US">
 <context>
+    <name>BoxListItem</name>
+    <message>
+        <source>...</source>
+        <translation>...</translation>
+    </message>
+    <message>
+        <source>enter</source>
+        <translation>进入</translation>
+    </message>
+</context>
+<context>
+    <name>BoxListWnd</name>
+    <message>
+        <source>Searching network, please wait</source>
+        <translation>正在搜索网络，请稍候</translation>
+    </message>
+    <message>
+        <source>There is no cloud box meeting in your network.</source>
+        <translation>您的网络中没有找到云盒会议。</translation>
+    </message>
+    <message>
+        <source>re search</source>
+        <translation>重新搜索</translation>
+    </message>
+    <message>
+        <source>Not found? Input box IP manual connection</source>
+        <translation>找不到？输入盒子IP手动连接</translation>
+    </message>
+    <message>
+        <source>user add</source>
+        <translation>手动添加</translation>
+    </message>
+    <message>
+        <source>refresh</source>
+        <translation>刷新</translation>
+    </message>
+    <message>
+        <source>Tip</source>
+        <translation>提示</translation>
+    </message>
+    <message>
+        <source>Please input the box IP!</source>
+        <translation>请输入盒子IP！</translation>
+    </message>
+    <message>
+        <source>Please input the correct box IP!</source>
+        <translation>请输入正确的盒子IP！</translation>
+    </message>
+</context>
+<context>
     <name>FWMsgBox</name>
     <message>
         <source>Ok</source>
@@ -22,6 +72,65 @@
     <message>
         <source>Cancel</source>
         <translation>取消</translation>
+    </message>
+</context>
+<context>
+    <name>QObject</name>
+    <message>
+        <source>connect code error!</source>
+        <translation>连接码错误！</translation>
+    </message>
+    <message>
+        <source>the meeting is over!</source>
+        <translation>会议已结束！</translation>
+    </message>
+    <message>
+        <source>connection dropped!</source>
+        <translation>连接已断开！</translation>
+    </message>
+    <message>
+        <source>new user connected!</source>
+        <translation>有新用户连接！</translation>
+    </message>
+    <message>
+        <source>no sharing rights, please contact the host to open it!</source>
+        <translation>没有共享权限，请联系主持人开启！</translation>
+    </message>
+    <message>
+        <source>already sharing!</source>
+        <translation>已在共享中！</translation>
+    </message>
+    <message>
+        <source>someone else is connected!</source>
+        <translation>已有其他人连接！</translation>
+    </message>
+    <message>
+        <source>failed to establish connection!</source>
+        <translation>建立连接失败！</translation>
+    </message>
+    <message>
+        <source>unknow reason!</source>
+        <translation>未知原因！</translation>
+    </message>
+    <message>
+        <source>param error</source>
+        <translation>参数错误</translation>
+    </message>
+    <message>
+        <source>unable share</source>
+        <translation>无法共享</translation>
+    </message>
+    <message>
+        <source>unable to connect to box</source>
+        <translation>无法连接到盒子</translation>
+    </message>
+    <message>
+        <source>server disconnect</source>
+        <translation>服务器断开连接</translation>
+    </message>
+    <message>
+        <source>Unknow error</source>
+        <translation>未知错误</translation>
     </message>
 </context>
 <context>

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Runs a command under an X server of its own and stops the server afterwards.
-# XVFB_SCREEN sets the screen (default 1920x1080x24).
+# XVFB_SCREEN sets the screen (default 1920x1080x24); XVFB_ARGS adds options (-dpi 120).
 # --no-shm starts the server without MIT-SHM, so capture takes its XGetImage path.
 set -u
 shm=+extension
@@ -13,7 +13,7 @@ work=$(mktemp -d /tmp/xvfb.XXXXXX) || exit 1
 mkfifo "$work/display" || { rm -rf "$work"; exit 1; }
 # Xvfb writes the display number it picked into the fifo once it is ready.
 Xvfb -displayfd 3 -screen 0 "$screen" -nolisten tcp -noreset +extension RANDR $shm MIT-SHM \
-  +extension XFIXES +extension XTEST 3>"$work/display" >"$work/log" 2>&1 &
+  +extension XFIXES +extension XTEST ${XVFB_ARGS:-} 3>"$work/display" >"$work/log" 2>&1 &
 xvfb=$!
 cleanup() { kill "$xvfb" 2>/dev/null; wait "$xvfb" 2>/dev/null; rm -rf "$work"; }
 trap cleanup EXIT

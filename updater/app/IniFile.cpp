@@ -4,6 +4,10 @@
 #include <platform/ShlwApi.h>
 
 #include <algorithm>
+#include <cwchar>
+#include <cwctype>
+
+#include "WinFile.h"
 
 // The profile reader ignores larger files; a bound past it would only cost memory.
 static const DWORD kMaxSectionBound = 16 * 1024 * 1024;
@@ -29,17 +33,9 @@ int CIniFile::GetInt(const wchar_t* section, const wchar_t* key) {
 // The file's byte size bounds the section: every entry is at most as many
 // characters as its line has bytes.
 static bool FileByteSize(const std::wstring& path, DWORD* size) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  const DWORD end = SetFilePointer(file, 0, nullptr, FILE_END);
-  const DWORD error = GetLastError();
-  CloseHandle(file);
-  if (end == INVALID_SET_FILE_POINTER && error != ERROR_SUCCESS) {
-    SetLastError(error);
-    return false;
-  }
-  *size = end;
+  CWinFile file;
+  if (!file.Open(path, CWinFile::modeRead, /*create=*/false, /*truncate=*/false)) return false;
+  *size = static_cast<DWORD>(file.GetSize());
   return true;
 }
 
@@ -67,4 +63,21 @@ bool CIniFile::GetSection(const std::wstring& section, SIniSection& out) {
     out.values.emplace_back(text.substr(0, equals), std::move(value));
   }
   return true;
+}
+
+bool CIniFile::HasSection(const std::wstring& section) {
+  DWORD size = 0;
+  if (!FileByteSize(path_, &size)) return false;
+  std::vector<wchar_t> names(static_cast<size_t>(std::min(size, kMaxSectionBound)) + 2, L'\0');
+  GetPrivateProfileStringW(nullptr, nullptr, L"", names.data(), static_cast<DWORD>(names.size()), path_.c_str());
+  auto same = [](const wchar_t* a, const std::wstring& b) {
+    size_t i = 0;
+    for (; a[i] && i < b.size(); ++i)
+      if (std::towlower(a[i]) != std::towlower(b[i])) return false;
+    return !a[i] && i == b.size();
+  };
+  for (const wchar_t* name = names.data(); *name; name += wcslen(name) + 1) {
+    if (same(name, section)) return true;
+  }
+  return false;
 }

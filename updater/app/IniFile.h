@@ -31,6 +31,8 @@ class CIniFile {
   // file cannot be opened, and with ERROR_BAD_FORMAT as the last error on an
   // entry without '=' (the pairs before it stay in the output).
   bool GetSection(const std::wstring& section, SIniSection& out);
+  // Whether the file has a section of that name (names compare without case).
+  bool HasSection(const std::wstring& section);
 
  private:
   std::wstring path_;

@@ -1,8 +1,6 @@
 #include "UpdaterAppDir.h"
 
-#include <platform/Kernel.h>
-
-#include <vector>
+#include "PathHelpers.h"
 
 static const wchar_t kStagingTail[] = L"UpdateVer/";
 
@@ -20,9 +18,7 @@ std::wstring ProgramFolderOfExe(const std::wstring& exePath) {
 }
 
 std::wstring GetUpdaterAppDir() {
-  // Linux paths run far past the 260 characters of the design.
-  std::vector<wchar_t> path(4096, L'\0');
-  const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-  if (n == 0 || n >= path.size()) return std::wstring();
-  return ProgramFolderOfExe(std::wstring(path.data(), n));
+  std::wstring path;
+  GetModulePath(path);
+  return ProgramFolderOfExe(path);
 }

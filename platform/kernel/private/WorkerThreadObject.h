@@ -16,6 +16,7 @@ class WorkerThreadObject : public KernelObject {
   void Started(DWORD threadId);
   void Ended(DWORD exitCode);
   void PauseWhileSuspended();
+  bool IsSuspended();
 
   DWORD WaitForThreadId();
   DWORD Suspend();  // the previous count
@@ -34,5 +35,13 @@ class WorkerThreadObject : public KernelObject {
 // The suspend checkpoint of the waits, sleeps and message fetches: pauses the
 // calling thread while it is suspended, unless it holds a critical section.
 void PauseIfSuspended();
+// Whether PauseIfSuspended would pause now: a checkpoint that found work
+// under its own lock gives it up and pauses first.
+bool SuspendRequested();
 // Kept by EnterCriticalSection and LeaveCriticalSection.
 void NoteCriticalSectionHeld(int change);
+// Run on a thread started with _beginthreadex after its function returns and
+// before its handle is signalled: the queue layer drops the thread's queue
+// there, so no post succeeds once a waiter has seen the thread end.
+void SetThreadEndHook(void (*hook)());
+void RunThreadEndHook();

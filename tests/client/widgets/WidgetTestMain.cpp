@@ -1,4 +1,4 @@
-// Widget tests run offscreen with the built resources and style sheet, as the
+// Widget tests run offscreen (or on the X server, for the screen tests) with the built resources and style sheet, as the
 // client loads them at start-up.
 #include <gtest/gtest.h>
 
@@ -9,7 +9,9 @@
 #include "ScreenScale.h"
 
 int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("CORVANE_WIDGETS_ON_X")) qputenv("QT_QPA_PLATFORM", "offscreen");
+#ifndef CORVANE_WIDGETS_ON_X
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+#endif
   // The scale factor is ours; Qt's own would scale a second time.
   QCoreApplication::setAttribute(Qt::AA_DisableHighDpiScaling);
   QApplication app(argc, argv);

@@ -2,6 +2,7 @@
 // the notifications each answer or fault gives, in order.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -253,6 +254,65 @@ TEST(WinHttpRealTimeout, StallFailsAfterTwentySeconds) {
   const auto waited = std::chrono::steady_clock::now() - start;
   EXPECT_EQ(driver.Events(), (std::vector<std::string>{"SEND", "HEADERS 200", "ERROR 3 12002", "CLOSING"}));
   EXPECT_GE(waited, std::chrono::milliseconds(19900));
+}
+
+}  // namespace
+
+namespace {
+
+// The range faults as the layer hands them on: the status and the
+// Content-Range text a transfer connection parses.
+struct RangeCase {
+  const char* name;
+  FaultKind kind;
+  DWORD status;
+  const wchar_t* contentRange;
+};
+
+const RangeCase kRangeCases[] = {
+    {"Exact", FaultKind::None, 206, L"bytes 10240-20479/100000"},
+    {"WholeFileInstead", FaultKind::WholeFile, 200, L""},
+    {"WrongStart", FaultKind::WrongRangeStart, 206, L"bytes 10241-20480/100000"},
+    {"WrongTotal", FaultKind::WrongTotal, 206, L"bytes 10240-20479/101000"},
+    {"StarTotal", FaultKind::StarTotal, 206, L"bytes 10240-20479/*"},
+};
+
+class WinHttpRangeTest : public ::testing::TestWithParam<RangeCase> {};
+
+TEST_P(WinHttpRangeTest, StatusAndContentRange) {
+  UpdateServer server;
+  ASSERT_TRUE(server.Start("127.0.0.1"));
+  server.PutFile("/file.bin", kFile);
+  server.AddFault(Fault(GetParam().kind));
+  RequestDriver driver;
+  ASSERT_TRUE(driver.Connect("127.0.0.1", server.port()));
+  ASSERT_TRUE(driver.Start(Get(L"/file.bin", L"bytes=10240-20479")));
+  ASSERT_TRUE(driver.WaitClosed());
+  EXPECT_EQ(driver.status(), GetParam().status);
+  EXPECT_EQ(driver.contentRange(), GetParam().contentRange);
+  EXPECT_EQ(driver.Body(), GetParam().status == 200 ? kFile : kFile.substr(10240, 10240));
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, WinHttpRangeTest, ::testing::ValuesIn(kRangeCases), RowName());
+
+// The server's throttle is one budget for all its connections.
+TEST(UpdateServerThrottle, SharedByConnections) {
+  UpdateServer server;
+  ASSERT_TRUE(server.Start("127.0.0.1"));
+  server.PutFile("/file.bin", kFile);
+  server.SetThrottle(400000);
+  RequestDriver first, second;
+  ASSERT_TRUE(first.Connect("127.0.0.1", server.port()));
+  ASSERT_TRUE(second.Connect("127.0.0.1", server.port()));
+  const auto start = std::chrono::steady_clock::now();
+  ASSERT_TRUE(first.Start(Get(L"/file.bin")));
+  ASSERT_TRUE(second.Start(Get(L"/file.bin")));
+  ASSERT_TRUE(first.WaitClosed(10000));
+  ASSERT_TRUE(second.WaitClosed(10000));
+  // 200000 bytes at 400000 per second together: half a second at the least.
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(450));
+  EXPECT_EQ(first.Body(), kFile);
+  EXPECT_EQ(second.Body(), kFile);
 }
 
 }  // namespace

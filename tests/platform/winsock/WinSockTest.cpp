@@ -43,7 +43,9 @@ TEST(WinSock, OwnNameOnly) {
   memcpy(&last, host->h_addr_list[count - 1], 4);
   in_addr first;
   memcpy(&first, host->h_addr_list[0], 4);
-  if (count > 1) EXPECT_NE(first.S_un.S_un_b.s_b1, 127) << "loopback comes last";
+  if (count > 1) {
+    EXPECT_NE(first.S_un.S_un_b.s_b1, 127) << "loopback comes last";
+  }
   EXPECT_EQ(gethostbyname("example.invalid"), nullptr) << "never a DNS query";
   EXPECT_EQ(WSAGetLastError(), WSAHOST_NOT_FOUND);
   EXPECT_EQ(WSACleanup(), 0);

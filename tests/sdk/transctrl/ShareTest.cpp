@@ -2,6 +2,7 @@
 // of the test's own, checks every response and decodes it.
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QScopeGuard>
 
 #include "LumaDecoder.h"
 #include "RootPainter.h"
@@ -184,6 +185,82 @@ TEST_F(Share, DisconnectWhileSharingStopsShareThenDisconnectsQuietly) {
   ASSERT_GE(acts.size(), 2u);
   EXPECT_EQ((std::vector<int>{acts[acts.size() - 2], acts.back()}), (std::vector<int>{7, 5}));
 }
+
+TEST_F(Share, FramesForABoxThatStopsReadingAreDroppedPastTheBound) {
+  ASSERT_TRUE(painter_.Paint(-1));  // noise: large key frames
+  ASSERT_TRUE(StartSharing());
+  SimPulledFrame frame;
+  ASSERT_TRUE(Pull(true, &frame));
+  auto& ctrlImpl = static_cast<CTransCtrl&>(ctrl());
+  ctrlImpl.setMaxUnsentBytes(1024 * 1024);
+  const auto restore = qScopeGuard([&] { ctrlImpl.setMaxUnsentBytes(CTransCtrl::kMaxUnsentBytes); });
+  const auto linesStarting = [](const std::string& prefix) {
+    int count = 0;
+    for (const RecordingLog::Line& line : Log().Lines()) count += line.text.rfind(prefix, 0) == 0 ? 1 : 0;
+    return count;
+  };
+  const int sentBefore = linesStarting("send a frame sn:");
+  box_->setReading(false);
+  // Key frames, one at a time, until the host drops one; bounded.
+  int requests = 0;
+  for (; requests < 400 && linesStarting("frame sn:") == 0; ++requests) {
+    const int done = linesStarting("send a frame sn:");
+    box_->sendRequest(81, SimAnswer::Json({{QStringLiteral("IFrame"), 1}, {QStringLiteral("SN"), 50000 + requests}}));
+    ASSERT_TRUE(WaitFor([&] { return linesStarting("send a frame sn:") > done || linesStarting("frame sn:") > 0; }))
+        << "request " << requests;
+  }
+  ASSERT_GT(linesStarting("frame sn:"), 0) << requests << " key frames and none dropped";
+  EXPECT_EQ(ctrl().getState(), CVSTATE_SHARING);
+
+  // Reading again, the box gets what was sent, then new frames as it asks.
+  const int sent = linesStarting("send a frame sn:") - sentBefore;
+  box_->setReading(true);
+  ASSERT_TRUE(WaitFor([&] { return frames_.size() >= static_cast<size_t>(sent) + 1; }, 20000))
+      << frames_.size() << " of " << sent + 1;
+  box_->puller()->forget();
+  ASSERT_TRUE(Pull(true, &frame));
+  EXPECT_TRUE(frame.picture.key);
+}
+
+struct BurstCase {
+  const char* name;
+  bool boxStops;  // the box stops the share (act 83); else the host disconnects while sharing
+};
+
+const BurstCase kBursts[] = {{"BoxStopsTheShare", true}, {"HostDisconnects", false}};
+
+class StopAfterBurst : public Share, public ::testing::WithParamInterface<BurstCase> {};
+
+// A burst of frame requests must not hold the stop behind one encode each:
+// the host's stop-share and disconnect reach the box while it still waits.
+TEST_P(StopAfterBurst, StopAndDisconnectGoOutAtOnce) {
+  ASSERT_TRUE(painter_.Paint(0));
+  ASSERT_TRUE(StartSharing());
+  SimPulledFrame frame;
+  ASSERT_TRUE(Pull(false, &frame));
+  for (int i = 0; i < 10000; ++i)
+    box_->sendRequest(81, SimAnswer::Json({{QStringLiteral("IFrame"), i % 2}, {QStringLiteral("SN"), i}}));
+  if (GetParam().boxStops) {
+    box_->sendRequest(83, "{}");
+    ASSERT_TRUE(WaitForNotes(1));
+    EXPECT_EQ(recorder_.codes(), std::vector<int>{CVNTY_BOX_STOPPED_SHARE});
+  } else {
+    // Parameters after the burst: their notification tells that the SDK has
+    // read every request.
+    box_->sendRequest(84, SimAnswer::Connected(kSessionId, 0));
+    ASSERT_TRUE(WaitForNotes(1));
+  }
+  ctrl().disconnectBox();
+  // Generous for a loaded machine; one encode after another would take
+  // minutes.
+  EXPECT_TRUE(WaitForCommand(5, 1, 8000));
+  if (!GetParam().boxStops) {
+    EXPECT_EQ(box_->commandsWithAct(7).size(), 1);
+  }
+  EXPECT_TRUE(WaitForState(CVSTATE_IDLE, 8000));
+}
+
+INSTANTIATE_TEST_SUITE_P(Share, StopAfterBurst, ::testing::ValuesIn(kBursts), RowName());
 
 struct StartAnswerCase {
   const char* name;

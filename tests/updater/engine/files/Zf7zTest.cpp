@@ -117,6 +117,17 @@ TEST(Zf7zReservedWord, MayHoldAnything) {
   EXPECT_EQ(out, "abc");
 }
 
+// The decoder stops at the size field, as the server's tools expect: bytes
+// after the stream (padding, junk) are never read as data.
+TEST(Zf7zTrailingBytes, IgnoredOnceTheSizeIsReached) {
+  const std::string text = SampleText(5000);
+  for (bool endMarker : {false, true}) {
+    std::string out;
+    EXPECT_EQ(Zf7zDecompress(Packed(text, endMarker) + std::string(64, '\xA5'), out), 5000) << endMarker;
+    EXPECT_TRUE(out == text);
+  }
+}
+
 TEST(Zf7zToFile, WritesAndReplacesTheTarget) {
   TempFolder folder;
   const std::filesystem::path target = folder.path() / "out.bin";

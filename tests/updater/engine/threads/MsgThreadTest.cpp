@@ -128,8 +128,9 @@ TEST_F(MsgThreadTest, PostsRacingTheStopAreHandledOrDeletedNeverLost) {
     }
   }
   ASSERT_TRUE(thread_.WaitExit(kWaitMs));
+  // However the race went, every message was deleted exactly once.
   EXPECT_EQ(g_deleted.load(), 200);
-  EXPECT_GT(accepted, 0);
+  EXPECT_LE(accepted, 200);
 }
 
 TEST_F(MsgThreadTest, TimerWaitsBehindPostsAndComesOnceWithItsOwnId) {

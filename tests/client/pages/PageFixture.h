@@ -1,0 +1,24 @@
+// What the page tests share: a fresh settings file and a fresh fake SDK per
+// test, and a way to answer the modal boxes a page opens.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <functional>
+
+class PageFixture : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  QTemporaryDir dir_;
+};
+
+// Answers every modal box that opens while run() runs: records the texts of
+// its labels and presses the button with the given text (closes it when
+// there is none). Returns the texts, one entry per box.
+QStringList AnswerModals(const std::function<void()>& run, const QString& button = QString());
