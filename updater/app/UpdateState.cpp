@@ -1,0 +1,15 @@
+#include "UpdateState.h"
+
+#include "PathHelpers.h"
+#include "UpdateHandle.h"
+
+void SUpdateState::SetFolders(const std::wstring& programDir, const std::wstring& exePath) {
+  appDir = programDir;
+  stagingDir = appDir + L"UpdateVer/";
+  userCfgPath = appDir + L"UserCfg.ini";
+  SplitFilePath(exePath, &exeDir, &exeName);
+}
+
+void SUpdateState::ShowText(const std::wstring& text) const {
+  if (handle) handle->ShowUpdateText(text);
+}
