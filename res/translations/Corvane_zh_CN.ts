@@ -52,6 +52,40 @@
     </message>
 </context>
 <context>
+    <name>CEnumWndDlg</name>
+    <message>
+        <source>Start share</source>
+        <translation>开始共享</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>Select the program you want to share</source>
+        <translation>选择要共享的程序</translation>
+    </message>
+    <message>
+        <source>Tip</source>
+        <translation>提示</translation>
+    </message>
+    <message>
+        <source>Please select a program you want to share!</source>
+        <translation>请选择要共享的程序！</translation>
+    </message>
+</context>
+<context>
+    <name>CShareAreaDlg</name>
+    <message>
+        <source>Sharing</source>
+        <translation>正在共享</translation>
+    </message>
+    <message>
+        <source>Here resizable.</source>
+        <translation>此处可调整大小。</translation>
+    </message>
+</context>
+<context>
     <name>DlgConnBox</name>
     <message>
         <source>conn box</source>
@@ -186,6 +220,17 @@
     <message>
         <source>Unknow error</source>
         <translation>未知错误</translation>
+    </message>
+</context>
+<context>
+    <name>ShareManager</name>
+    <message>
+        <source>Tip</source>
+        <translation>提示</translation>
+    </message>
+    <message>
+        <source>the program you are sharing has been closed, program sharing will over!</source>
+        <translation>您共享的程序已关闭，程序共享将结束！</translation>
     </message>
 </context>
 <context>

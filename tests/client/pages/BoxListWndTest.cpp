@@ -18,6 +18,7 @@
 #include "EventWait.h"
 #include "FakeSdk.h"
 #include "PageFixture.h"
+#include "RowName.h"
 
 namespace {
 
@@ -192,8 +193,7 @@ TEST_P(ManualEntryTest, ConnectsToTheDecimalReadingOrRefuses) {
   EXPECT_TRUE(page_->boxes().isEmpty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Texts, ManualEntryTest, ::testing::ValuesIn(kEntries),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Texts, ManualEntryTest, ::testing::ValuesIn(kEntries), RowName());
 
 TEST_F(BoxListWndTest, EmptyEntryAsksForAnAddress) {
   QSignalSpy connects(page_.get(), &BoxListWnd::s_connectBox);

@@ -11,7 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "CorvaneSDK.h"
-#include "RecordingLogger.h"
+#include "RecordingLog.h"
 #include "SimBox.h"
 
 struct Note {
@@ -35,7 +35,7 @@ class NoteRecorder : public CORVANESDK::ITransCtrlCallBack {
 
 class SessionFixture : public ::testing::Test {
  public:
-  static RecordingLogger& Log();
+  static RecordingLog& Log();
   static int CaptureStops();
 
  protected:

@@ -11,6 +11,7 @@
 #include "SimFramePuller.h"
 #include "TransCtrl.h"
 #include "XScreen.h"
+#include "RowName.h"
 
 using namespace CORVANESDK;
 
@@ -196,7 +197,7 @@ TEST_F(Share, FramesForABoxThatStopsReadingAreDroppedPastTheBound) {
   const auto restore = qScopeGuard([&] { ctrlImpl.setMaxUnsentBytes(CTransCtrl::kMaxUnsentBytes); });
   const auto linesStarting = [](const std::string& prefix) {
     int count = 0;
-    for (const LoggedLine& line : Log().lines()) count += line.text.rfind(prefix, 0) == 0 ? 1 : 0;
+    for (const RecordingLog::Line& line : Log().Lines()) count += line.text.rfind(prefix, 0) == 0 ? 1 : 0;
     return count;
   };
   const int sentBefore = linesStarting("send a frame sn:");
@@ -312,8 +313,7 @@ TEST_P(StopAfterBurst, StopAndDisconnectGoOutAtOnce) {
   EXPECT_TRUE(WaitForState(CVSTATE_IDLE, 8000));
 }
 
-INSTANTIATE_TEST_SUITE_P(Share, StopAfterBurst, ::testing::ValuesIn(kBursts),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Share, StopAfterBurst, ::testing::ValuesIn(kBursts), RowName());
 
 struct StartAnswerCase {
   const char* name;
@@ -351,8 +351,7 @@ TEST_P(StartAnswer, NotifiesTheReducedMapAndKeepsTheSharer) {
   EXPECT_TRUE(LogHas("setCaptureCfg sharer:3, Backstage:1,"));
 }
 
-INSTANTIATE_TEST_SUITE_P(Box, StartAnswer, ::testing::ValuesIn(kStartAnswers),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Box, StartAnswer, ::testing::ValuesIn(kStartAnswers), RowName());
 
 TEST_F(Share, FailedCaptureSettingsStopTheShare) {
   ASSERT_TRUE(ConnectAndShare());
