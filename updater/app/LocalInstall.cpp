@@ -115,7 +115,7 @@ int CLocalInstall::LocalVerUpdate() {
              U8(from).c_str(), U8(to).c_str());
     return URC_LOCAL_FILE_COPY_ERR;
   }
-  m_state.localVer = LoadUpdateIni(m_state.localIni, to, m_state.cmdLineText);
+  m_state.localVer = m_state.LoadDescription(m_state.localIni, to);
   if (!ClearupFolder(m_state.stagingDir)) TraceWar("ClearupFolder failed! (file:'%s')", U8(m_state.stagingDir).c_str());
   return URC_NO_ERR;
 }

@@ -16,8 +16,8 @@ void CUpdateCheck::InitUpdate() {
   m_state.serverFinger.Clear();
   m_state.downItems.clear();
   m_state.updateItems.clear();
-  m_state.localVer = LoadUpdateIni(m_state.localIni, m_state.appDir + L"UpdateInfo.ini", m_state.cmdLineText);
-  m_state.serverVer = LoadUpdateIni(m_state.serverIni, m_state.stagingDir + L"UpdateInfo.ini", m_state.cmdLineText);
+  m_state.localVer = m_state.LoadDescription(m_state.localIni, m_state.appDir + L"UpdateInfo.ini");
+  m_state.serverVer = m_state.LoadDescription(m_state.serverIni, m_state.stagingDir + L"UpdateInfo.ini");
   if (SVersion(m_state.destVer).value == 0) TraceErr("Err dest ver:%s", U8(m_state.destVer).c_str());
 }
 

@@ -40,4 +40,7 @@ struct SUpdateState {
   // Fills the folders from the program folder and the running executable.
   void SetFolders(const std::wstring& programDir, const std::wstring& exePath);
   void ShowText(const std::wstring& text) const;
+  // Loads a copy of the description for this run (%ORGPARAM% the command
+  // line, %APPDIR% the program folder) and returns its version.
+  std::wstring LoadDescription(CFWUpdateIni& ini, const std::wstring& path) const;
 };
