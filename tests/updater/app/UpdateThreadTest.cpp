@@ -176,10 +176,17 @@ class UpdateThreadTest : public ::testing::Test {
     }
     return false;
   }
+  // A started client outlives the test unless ended; its pid file is
+  // written before its line in the order log.
   void StopClient() {
-    long pid = 0;
-    std::ifstream(tree_.tools + "client.pid") >> pid;
-    if (pid > 0) kill(static_cast<pid_t>(pid), SIGTERM);
+    if (OrderLog().find("Start ") == std::string::npos || !ClientSaw("\nCorvane ")) return;
+    for (int i = 0; i < 50; ++i) {
+      long pid = 0;
+      std::ifstream(tree_.tools + "client.pid") >> pid;
+      if (pid <= 0 || kill(static_cast<pid_t>(pid), 0) != 0) return;
+      kill(static_cast<pid_t>(pid), SIGTERM);
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
   }
 
   TempFolder root_;
