@@ -302,6 +302,22 @@ TEST_P(BadDescriptionTest, FailsWithoutTouchingTheFolder) {
 INSTANTIATE_TEST_SUITE_P(Table, BadDescriptionTest, ::testing::ValuesIn(kBadDescriptions),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// A fetched file whose bytes fail the listed check is not installed, and
+// nothing after it is either.
+TEST_F(UpdateThreadTest, AFileFailingItsCheckFailsTheDownload) {
+  MakeFixture(R"(
+file Corvane client
+file a.dll random 5000 changed
+file bad.bin random 3000 changed badmd5
+)");
+  const std::string before = Read(tree_.oldProgram + "UpdateInfo.ini");
+  EXPECT_EQ(RunUpdate(), URC_DOWNLOAD_ERR);
+  EXPECT_EQ(Read(tree_.oldProgram + "UpdateInfo.ini"), before);
+  EXPECT_NE(Read(tree_.oldProgram + "a.dll"), Read(tree_.newProgram + "a.dll"));
+  EXPECT_EQ(OrderLog().find("Start"), std::string::npos) << OrderLog();
+  EXPECT_TRUE(ReportSent());
+}
+
 // A run that failed on its third file leaves the first two in the staging
 // folder; the next run fetches only the third.
 TEST_F(UpdateThreadTest, RerunFetchesOnlyWhatIsNotStaged) {
