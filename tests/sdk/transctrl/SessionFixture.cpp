@@ -40,6 +40,8 @@ RecordingLog& SessionFixture::Log() {
 }
 
 void SessionFixture::SetUp() {
+  savedProfile_ = g_h264EncOpt.profile.load();
+  savedKeyIntMs_ = g_h264EncOpt.iFrameMSecond.load();
   SetTimers(CTransCtrl::kHeartbeatMs, CTransCtrl::kHandshakeMs, CTransCtrl::kResponseMs);
   ctrl().setCallBack(&recorder_);
   ASSERT_EQ(ctrl().getState(), CVSTATE_IDLE) << "an earlier test left a session behind";
@@ -61,6 +63,8 @@ void SessionFixture::TearDown() {
   ctrl().setCallBack(nullptr);
   box_.reset();
   SetTimers(CTransCtrl::kHeartbeatMs, CTransCtrl::kHandshakeMs, CTransCtrl::kResponseMs);
+  g_h264EncOpt.profile.store(savedProfile_);
+  g_h264EncOpt.iFrameMSecond.store(savedKeyIntMs_);
 }
 
 BOX_INFO SessionFixture::BoxInfo() const {

@@ -64,4 +64,10 @@ class SessionFixture : public ::testing::Test {
 
   NoteRecorder recorder_;
   std::unique_ptr<SimBox> box_;
+
+ private:
+  // The box's parameters write the process-wide encoder options; every test
+  // leaves them as it found them, failed or not.
+  int savedProfile_ = 0;
+  int savedKeyIntMs_ = 0;
 };
