@@ -7,6 +7,8 @@
 
 #include "FileItem.h"
 #include "LocalAddress.h"
+#include "MutilThreadMgr.h"
+#include "NetFile.h"
 #include "PRXCmdLineAnalyse.h"
 #include "StrHelpers.h"
 #include "SystemHelpers.h"
@@ -75,6 +77,22 @@ bool CErrReport::PackErrLog(std::string& body) {
     return false;
   }
   return true;
+}
+
+void CErrReport::ReportErr(CMutilThreadMgr& mgr, CMutiThreadUpDownHandler* sink) {
+  std::wstring list;
+  if (!GetReportServer(m_state.cmdLine, list)) return;
+  if (!mgr.SetSverInfo(list)) return;
+  mgr.SetConnCfg(1, 1);
+  mgr.SetNoDataTimeout(10000);
+  std::string body;
+  if (!PackErrLog(body)) return;
+  const std::unique_ptr<SFileTransItem> item = MakeUploadItem(std::move(body));
+  // Only the transfer: an upload has nothing to write or check locally, so
+  // it never goes to the decode thread.
+  CNetFile file(0, item.get(), std::wstring());
+  if (!mgr.Start(&file, sink)) return;
+  mgr.WaitExit(INFINITE);
 }
 
 std::unique_ptr<SFileTransItem> CErrReport::MakeUploadItem(std::string body) {

@@ -6,6 +6,8 @@
 #include <memory>
 #include <string>
 
+class CMutilThreadMgr;
+class CMutiThreadUpDownHandler;
 class PRXCmdLineAnalyse;
 struct SFileTransItem;
 struct SUpdateState;
@@ -28,6 +30,10 @@ class CErrReport {
   // The compressed head and error-log tail; the error log is deleted once
   // read. False when there is no log or it does not compress.
   bool PackErrLog(std::string& body);
+  // Posts the report once through the manager, which then points at the
+  // report server alone. Nothing is looked at afterwards: a failed upload
+  // only loses the report.
+  void ReportErr(CMutilThreadMgr& mgr, CMutiThreadUpDownHandler* sink);
   // The upload item carrying the body.
   static std::unique_ptr<SFileTransItem> MakeUploadItem(std::string body);
 

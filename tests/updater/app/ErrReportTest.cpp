@@ -11,6 +11,8 @@
 #include <filesystem>
 
 #include "ErrReport.h"
+#include "MutilThreadMgr.h"
+#include "UpdateServer.h"
 #include "FileItem.h"
 #include "PRXCmdLineAnalyse.h"
 #include "Base64.h"
@@ -114,6 +116,33 @@ TEST_F(ErrReportTest, NoErrorLogSendsNothing) {
   std::string body = "poison";
   EXPECT_FALSE(report.PackErrLog(body));
   EXPECT_TRUE(body.empty());
+}
+
+// The whole report as the log server gets it: one POST to /logsvr/reporterr/
+// whose body inflates to the head and the error log's tail.
+TEST_F(ErrReportTest, PostReachesTheLogServer) {
+  UpdateServer server;
+  ASSERT_TRUE(server.Start("127.0.0.1"));
+  const std::string lines = "-SPVER=1.0.0.2\n-LOGCFG=x;127.0.0.1:12005:" + std::to_string(server.port()) + "\n";
+  std::wstring encoded;
+  ASSERT_TRUE(Base64EncodeText(Utf8ToWide(lines), encoded));
+  PRXCmdLineAnalyse cmdLine;
+  ASSERT_TRUE(cmdLine.Parse(L"corvane:" + encoded));
+  state_.cmdLine = &cmdLine;
+  TraceErr("update failed! (code:%d(%s))", 9, "URC_LOCAL_UPDATE_ERR");
+
+  CMutilThreadMgr mgr;
+  CErrReport report(state_);
+  report.ReportErr(mgr, nullptr);
+  ASSERT_TRUE(server.WaitForRequests(1, 10000));
+  const std::vector<LoggedRequest> log = server.Log();
+  ASSERT_EQ(log.size(), 1u);
+  EXPECT_EQ(log[0].method, "POST");
+  EXPECT_EQ(log[0].path, "/logsvr/reporterr/");
+  const std::string text = Inflate(log[0].body);
+  EXPECT_EQ(text.rfind("--------------------\nversion:1.0.0.1;client:", 0), 0u) << text;
+  EXPECT_NE(text.find("update failed! (code:9(URC_LOCAL_UPDATE_ERR))"), std::string::npos) << text;
+  server.Stop();
 }
 
 TEST(ErrReportItemTest, UploadItemCarriesTheBody) {

@@ -182,6 +182,14 @@ TEST_F(InstallTest, StartCommandOfTheNewDescriptionStartsTheClient) {
   CLocalInstall install(state_, nullptr);
   EXPECT_TRUE(install.StartMainExe());
   EXPECT_NE(Order().find("Start " + tree_.oldProgram + "Corvane"), std::string::npos) << Order();
+  // The client records its pid once it runs; wait for that (bounded) before stopping it.
+  bool running = false;
+  for (int i = 0; i < 100 && !running; ++i) {
+    running = Order().find("Corvane ver=1.0.0.2 folder=") != std::string::npos;
+    if (!running) Sleep(100);
+  }
+  EXPECT_TRUE(running) << Order();
+  EXPECT_NE(Order().find("Corvane ver=1.0.0.2 folder=ok"), std::string::npos) << "the client sees N+1 whole";
   // The fake client keeps running: end it the way a description's stop does.
   DWORD exitCode = 0;
   EXPECT_EQ(RunProcessWait(exitCode, L"\"" + Utf8ToWide(tree_.oldProgram) + L"Corvane\" -do=stop", SW_SHOW, false,
