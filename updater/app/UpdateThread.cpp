@@ -191,18 +191,6 @@ bool CUpdateThread::MutiTransfer(const std::vector<CNetFile*>& files) {
 }
 
 void CUpdateThread::ReportErr() {
-  std::wstring server;
-  if (!CErrReport::GetReportServer(m_state.cmdLine, server)) return;
   CErrReport report(m_state);
-  std::string body;
-  if (!report.PackErrLog(body)) return;
-  if (!m_mgr.SetSverInfo(server)) {
-    TraceErr("set log server failed! (server:%s)", U8(server).c_str());
-    return;
-  }
-  m_mgr.SetConnCfg(1, 1);
-  m_mgr.SetNoDataTimeout(10000);
-  std::unique_ptr<SFileTransItem> item = CErrReport::MakeUploadItem(std::move(body));
-  std::vector<SFingerItem*> list{item.get()};
-  DownFiles(list, std::wstring());
+  report.ReportErr(m_mgr, this);
 }
