@@ -74,3 +74,20 @@ HICON CopyIcon(HICON icon);
 // The colour bitmap holds straight (not premultiplied) BGRA pixels.
 BOOL GetIconInfo(HICON icon, PICONINFO info);
 BOOL DestroyIcon(HICON icon);
+
+// Drawing icons into a DC of the gdi layer.
+#define DI_MASK 0x0001u
+#define DI_IMAGE 0x0002u
+#define DI_NORMAL 0x0003u
+#define DST_ICON 0x0003u
+#define DSS_NORMAL 0x0000u
+#define DSS_DISABLED 0x0020u
+typedef BOOL (*DRAWSTATEPROC)(HDC dc, LPARAM data, WPARAM wData, int width, int height);
+
+// Width or height 0: the icon's own. The icon is stretched to the size and
+// blended by its alpha.
+BOOL DrawIconEx(HDC dc, int x, int y, HICON icon, int width, int height, UINT step, HBRUSH flicker, UINT flags);
+// Only DST_ICON (data is the HICON), drawn at its own size inside (x, y,
+// width, height); DSS_DISABLED draws it greyed and faded.
+BOOL DrawStateW(HDC dc, HBRUSH brush, DRAWSTATEPROC proc, LPARAM data, WPARAM wData, int x, int y, int width,
+                int height, UINT flags);
