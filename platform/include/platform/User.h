@@ -91,3 +91,38 @@ BOOL DrawIconEx(HDC dc, int x, int y, HICON icon, int width, int height, UINT st
 // width, height); DSS_DISABLED draws it greyed and faded.
 BOOL DrawStateW(HDC dc, HBRUSH brush, DRAWSTATEPROC proc, LPARAM data, WPARAM wData, int x, int y, int width,
                 int height, UINT flags);
+
+// System colours and metrics.
+#define COLOR_WINDOW 5
+#define COLOR_WINDOWTEXT 8
+#define COLOR_BTNFACE 15
+#define COLOR_BTNSHADOW 16
+#define COLOR_GRAYTEXT 17
+#define COLOR_BTNTEXT 18
+#define COLOR_BTNHIGHLIGHT 20
+#define COLOR_3DDKSHADOW 21
+#define COLOR_3DLIGHT 22
+DWORD GetSysColor(int index);
+HBRUSH GetSysColorBrush(int index);
+
+#define SPI_GETNONCLIENTMETRICS 0x0029u
+struct NONCLIENTMETRICSW {
+  UINT cbSize;
+  int iBorderWidth;
+  int iScrollWidth;
+  int iScrollHeight;
+  int iCaptionWidth;
+  int iCaptionHeight;
+  LOGFONTW lfCaptionFont;
+  int iSmCaptionWidth;
+  int iSmCaptionHeight;
+  LOGFONTW lfSmCaptionFont;
+  int iMenuWidth;
+  int iMenuHeight;
+  LOGFONTW lfMenuFont;
+  LOGFONTW lfStatusFont;
+  LOGFONTW lfMessageFont;
+};
+// Only SPI_GETNONCLIENTMETRICS, with size and cbSize sizeof(NONCLIENTMETRICSW):
+// every font is the platform's default UI font.
+BOOL SystemParametersInfoW(UINT action, UINT size, LPVOID buffer, UINT winIni);
