@@ -36,7 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   CFingerFile finger;
   if (finger.InitSection(&ini, GetMainSection(ini))) {
     std::vector<SFingerItem*> list = finger.Items();
-    finger.CheckItems(Folder(), list, nullptr);
+    finger.CheckItems(Utf8ToWide(Folder()), list, nullptr);
     CFingerFile::SubtractItems(list, finger.OkItems(), nullptr);
   }
   return 0;
