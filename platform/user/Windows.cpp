@@ -4,6 +4,7 @@
 #include <QVector>
 #include <QtGlobal>
 
+#include "QtWindow.h"
 #include "RegionObject.h"
 #include "XAtoms.h"
 #include "XConnection.h"
@@ -153,6 +154,7 @@ HWND GetWindow(HWND window, UINT command) {
 }
 
 BOOL IsWindowVisible(HWND window) {
+  if (IsLayerHandle(window)) return IsLayerWindowVisible(window);
   Display* display = DisplayOrFail(ERROR_INVALID_WINDOW_HANDLE);
   XWindowAttributes attributes;
   if (display == nullptr || !Attributes(display, window, &attributes)) return FALSE;
@@ -206,6 +208,7 @@ DWORD GetWindowThreadProcessId(HWND window, LPDWORD processId) {
 }
 
 HWND GetParent(HWND window) {
+  if (IsLayerHandle(window)) return LayerGetParent(window);
   Display* display = DisplayOrFail(ERROR_INVALID_WINDOW_HANDLE);
   if (display == nullptr || window == nullptr) return nullptr;
   const Window root = DefaultRootWindow(display);
@@ -228,6 +231,7 @@ HWND GetParent(HWND window) {
 }
 
 BOOL GetWindowRect(HWND window, LPRECT rect) {
+  if (IsLayerHandle(window)) return LayerGetWindowRect(LayerWindowOf(window), rect);
   Display* display = DisplayOrFail(ERROR_INVALID_WINDOW_HANDLE);
   XWindowAttributes attributes;
   if (display == nullptr || rect == nullptr || !Attributes(display, window, &attributes)) {
@@ -248,6 +252,7 @@ BOOL GetWindowRect(HWND window, LPRECT rect) {
 }
 
 int GetWindowRgn(HWND window, HRGN region) {
+  if (IsLayerHandle(window)) return LayerGetWindowRgn(window, region);
   auto target = LookupGdiAs<RegionObject>(region);
   Display* display = DisplayOrFail(ERROR_INVALID_WINDOW_HANDLE);
   XWindowAttributes attributes;

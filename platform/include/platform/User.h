@@ -126,3 +126,5 @@ struct NONCLIENTMETRICSW {
 // Only SPI_GETNONCLIENTMETRICS, with size and cbSize sizeof(NONCLIENTMETRICSW):
 // every font is the platform's default UI font.
 BOOL SystemParametersInfoW(UINT action, UINT size, LPVOID buffer, UINT winIni);
+
+#include <platform/UserWindows.h>
