@@ -16,14 +16,15 @@ QImage ImageOf(const IconObject& icon) {
                 QImage::Format_ARGB32);
 }
 
-// Grey by luminance at half strength: the look of a disabled button's icon.
+// Grey by luminance, lightened halfway to white: the look of a disabled
+// button's icon, whatever lies under it.
 QImage Disabled(const QImage& source) {
   QImage image = source.convertToFormat(QImage::Format_ARGB32);
   for (int y = 0; y < image.height(); ++y) {
     auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
     for (int x = 0; x < image.width(); ++x) {
-      const int grey = qGray(row[x]);
-      row[x] = qRgba(grey, grey, grey, qAlpha(row[x]) / 2);
+      const int grey = 128 + qGray(row[x]) / 2;
+      row[x] = qRgba(grey, grey, grey, qAlpha(row[x]));
     }
   }
   return image;

@@ -69,3 +69,12 @@ HANDLE LoadImageW(HINSTANCE instance, LPCWSTR name, UINT type, int width, int he
   }
   return static_cast<HANDLE>(RegisterGdiObject(IconFromImage(image)));
 }
+
+HMODULE GetModuleHandleW(LPCWSTR name) {
+  if (name != nullptr) {
+    SetLastError(ERROR_MOD_NOT_FOUND);
+    return nullptr;
+  }
+  // Any non-null value names the program's own resources.
+  return reinterpret_cast<HMODULE>(static_cast<uintptr_t>(0x400000));
+}

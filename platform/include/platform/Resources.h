@@ -22,3 +22,9 @@ void RegisterIconResource(WORD id, const char* qtResourcePath);
 // Windows gives it for icons. Null (ERROR_RESOURCE_NAME_NOT_FOUND) for an
 // unknown id or an image that does not load.
 HANDLE LoadImageW(HINSTANCE instance, LPCWSTR name, UINT type, int width, int height, UINT flags);
+
+// Only the program itself (a null name) is a module here.
+#ifndef ERROR_MOD_NOT_FOUND
+#define ERROR_MOD_NOT_FOUND 126u
+#endif
+HMODULE GetModuleHandleW(LPCWSTR name);

@@ -88,7 +88,7 @@ typedef BOOL (*DRAWSTATEPROC)(HDC dc, LPARAM data, WPARAM wData, int width, int 
 // blended by its alpha.
 BOOL DrawIconEx(HDC dc, int x, int y, HICON icon, int width, int height, UINT step, HBRUSH flicker, UINT flags);
 // Only DST_ICON (data is the HICON), drawn at its own size inside (x, y,
-// width, height); DSS_DISABLED draws it greyed and faded.
+// width, height); DSS_DISABLED draws it greyed and lightened.
 BOOL DrawStateW(HDC dc, HBRUSH brush, DRAWSTATEPROC proc, LPARAM data, WPARAM wData, int x, int y, int width,
                 int height, UINT flags);
 
