@@ -6,14 +6,15 @@
 # namespace, joined by a veth pair: nothing is broadcast from the machine's own
 # namespace. Needs root (exit 77 otherwise).
 #
-#   scripts/demo.sh [--check] [--verbose] [--name TEXT] [--share-seconds N]
+#   scripts/demo.sh [--verbose] [--name TEXT] [--share-seconds N]
 #                   [--host PATH] [--simbox PATH]
 #
-# --check exits 1 unless the host found the box, connected, started the share,
+# Exits 0 only when the host found the box, connected, started the share,
 # stopped it and disconnected, and the box decoded at least $MIN_FRAMES frames
-# with no faulty one. --verbose shows both programs' whole output (it is shown
-# anyway when a check fails). Programs default to $BUILD_DIR/tests (BUILD_DIR
-# defaults to build/).
+# with no faulty one; otherwise 1, with the reason on one line. It shows the
+# session's own lines; --verbose shows both programs' whole output. --check is
+# still taken, and changes nothing. Programs default to $BUILD_DIR/tests
+# (BUILD_DIR defaults to build/).
 set -u
 top=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$top/build}
@@ -21,11 +22,10 @@ host=$build/tests/corvane-host
 simbox=$build/tests/simbox
 name="Demo Room"
 share_seconds=3
-check=0
 verbose=0
 while [ $# -gt 0 ]; do
   case "$1" in
-    --check) check=1; shift ;;
+    --check) shift ;;
     --verbose) verbose=1; shift ;;
     --name) name=${2:?--name needs a value}; shift 2 ;;
     --share-seconds) share_seconds=${2:?--share-seconds needs a value}; shift 2 ;;
@@ -64,8 +64,7 @@ inner() {
     sleep 0.1
   done
   if [ "$ready" -ne 1 ]; then
-    echo "demo: the simulated box did not start:" >&2
-    cat "$box_out" >&2
+    echo "demo: session FAILED: the simulated box did not start: $(tail -n 1 "$box_out")" >&2
     return 1
   fi
 
@@ -94,7 +93,7 @@ inner() {
     [ "${errors:-1}" -eq 0 ] || failures+=("the box found $errors faulty frame responses")
   fi
 
-  if [ "$verbose" -eq 1 ] || { [ "$check" -eq 1 ] && [ ${#failures[@]} -gt 0 ]; }; then
+  if [ "$verbose" -eq 1 ]; then
     echo "---- host (whole output) ----"
     cat "$host_out"
     echo "---- simulated box (whole output) ----"
@@ -110,10 +109,10 @@ inner() {
     echo "demo: whole session ok: found, connected, shared, $decoded frames decoded by the box, stopped, disconnected"
     return 0
   fi
-  local failure
-  for failure in "${failures[@]}"; do echo "demo: $failure" >&2; done
-  [ "$check" -eq 1 ] && return 1
-  return 0
+  local reason
+  reason=$(printf '%s; ' "${failures[@]}")
+  echo "demo: session FAILED: ${reason%; } (--verbose shows both programs' whole output)" >&2
+  return 1
 }
 
 # SIGTERM, then a bounded wait; SIGKILL if the box does not end.
@@ -129,5 +128,5 @@ stop_box() {
   box_pid=
 }
 export -f inner stop_box
-export host simbox name check verbose share_seconds MIN_FRAMES PULL_RATE
+export host simbox name verbose share_seconds MIN_FRAMES PULL_RATE
 exec "$top/tests/sdk/discovery/run-in-netns.sh" "$top/tests/tools/with-xvfb.sh" bash -c inner

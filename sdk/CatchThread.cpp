@@ -316,11 +316,12 @@ void CatchThread::setLatestFrame(const CatchFrame& frame) {
   if (frame.pic.isEmpty()) return;
   CatchFrame f = frame;
   const QSize fitted = fittedSize(f.pic.size(), m_aspectRatio.load());
-  if (fitted != f.pic.size() && f.pic.padTo(fitted.width(), fitted.height())) {
-    // padTo puts the odd column or row on the right or bottom, so the
-    // picture moved by the integer half; the cursor has to move with it.
-    const QSize grown = fitted - frame.pic.size();
-    f.cursorPos += QPoint(grown.width() / 2, grown.height() / 2);
+  if (fitted != f.pic.size()) {
+    const QSize fittedTarget = targetSize(fitted, m_cfg.encSize);
+    if (fittedTarget == fitted)
+      padToFitted(f, fitted);
+    else
+      scaleIntoTarget(f, fitted, fittedTarget);
   }
   const QSize target = targetSize(f.pic.size(), m_cfg.encSize);
   const float factor = static_cast<float>(target.width()) / static_cast<float>(f.pic.width());
@@ -337,6 +338,34 @@ void CatchThread::setLatestFrame(const CatchFrame& frame) {
   QMutexLocker hold(&m_frameMutex);
   m_latestFrame.pic.swap(f.pic);
   std::swap(m_latestFrame.cursorPos, f.cursorPos);
+}
+
+void CatchThread::padToFitted(CatchFrame& f, const QSize& fitted) {
+  const QSize picture = f.pic.size();
+  if (!f.pic.padTo(fitted.width(), fitted.height())) return;
+  // padTo puts the odd column or row on the right or bottom, so the picture
+  // moved by the integer half; the cursor has to move with it.
+  const QSize grown = fitted - picture;
+  f.cursorPos += QPoint(grown.width() / 2, grown.height() / 2);
+}
+
+// The picture the padded one would give once scaled to target, without
+// building the padded one: a shape far from the screen's (a ratio of 1/16 on
+// a wide screen) would pad it to many times its size on every tick.
+void CatchThread::scaleIntoTarget(CatchFrame& f, const QSize& fitted, const QSize& target) {
+  const double fx = static_cast<double>(target.width()) / fitted.width();
+  const double fy = static_cast<double>(target.height()) / fitted.height();
+  const QSize inner(std::clamp(static_cast<int>(std::lround(f.pic.width() * fx)), 1, target.width()),
+                    std::clamp(static_cast<int>(std::lround(f.pic.height() * fy)), 1, target.height()));
+  if (!f.pic.scaleTo(AV_PIX_FMT_BGRA, inner.width(), inner.height()) ||
+      !f.pic.padTo(target.width(), target.height())) {
+    shareLogErr("fit %dx%d into %dx%d failed", inner.width(), inner.height(), target.width(),
+                target.height());
+    return;
+  }
+  const QSize grown = target - inner;
+  f.cursorPos = QPoint(static_cast<int>(std::lround(f.cursorPos.x() * fx)) + grown.width() / 2,
+                       static_cast<int>(std::lround(f.cursorPos.y() * fy)) + grown.height() / 2);
 }
 
 void CatchThread::slot_DoEnc(SCDoEnc job) {

@@ -101,6 +101,8 @@ class CatchThread : public QNamedThread {
   void resetCatch();
   int catchScreen(CatchFrame& frame);
   void setLatestFrame(const CatchFrame& frame);
+  void padToFitted(CatchFrame& f, const QSize& fitted);
+  void scaleIntoTarget(CatchFrame& f, const QSize& fitted, const QSize& target);
   int encodeFrame(const CatchFrame& frame, int sn, QByteArray& packet);
   int packFrame(const CatchFrame& frame, int sn, QByteArray& packet);
   void openEncH264(int width, int height);

@@ -19,6 +19,7 @@
 #include "CodecSetup.h"
 #include "EncH264.h"
 #include "RootPainter.h"
+#include "SpinEvents.h"
 #include "ScreenContent.h"
 #include "VideoFrame.h"
 
@@ -37,7 +38,7 @@ void PrintRow(const char* what, const BenchStats& s, double kib) {
 
 // The capture thread as the connection controller drives it; between
 // requests the screen changes and at least one capture tick passes.
-bool RequestLatency(const std::vector<std::vector<uint8_t>>& pics, BenchRootPainter& root, BenchStats* stats,
+bool RequestLatency(const std::vector<std::vector<uint8_t>>& pics, RootPainter& root, BenchStats* stats,
                     double* kib) {
   CatchThread thread;
   std::vector<QByteArray> packets;
@@ -60,7 +61,7 @@ bool RequestLatency(const std::vector<std::vector<uint8_t>>& pics, BenchRootPain
   double bytes = 0;
   bool ok = true;
   for (size_t i = 0; i < pics.size() && ok; ++i) {
-    root.Paint(pics[i], kW, kH);
+    root.PaintPicture(pics[i], kW, kH);
     QThread::msleep(1000 / kFps + 5);
     const size_t before = packets.size();
     SCDoEnc job;
@@ -112,7 +113,7 @@ BenchStats EncoderOnly(const std::vector<std::vector<uint8_t>>& pics, double* ki
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
   const int count = argc > 1 ? std::max(kWarmUp + 10, atoi(argv[1])) : 80;
-  BenchRootPainter root;
+  RootPainter root;
   if (!root.Fits(kW, kH)) {
     fprintf(stderr, "needs an X screen of %dx%dx24 (run under tests/tools/with-xvfb.sh)\n", kW, kH);
     return 1;

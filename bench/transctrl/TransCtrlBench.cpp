@@ -26,6 +26,7 @@
 #include "BenchStats.h"
 #include "CorvaneSDK.h"
 #include "RootPainter.h"
+#include "SpinEvents.h"
 #include "ScreenContent.h"
 #include "SimBox.h"
 #include "SimFramePuller.h"
@@ -51,10 +52,10 @@ class ScreenChanger {
     for (int i = 0; i < kPictures; ++i) pictures_.push_back(ContentPicture(ScreenContent::Scrolling, kW, kH, i));
   }
   bool ok() const { return painter_.Fits(kW, kH); }
-  void Next() { painter_.Paint(pictures_[next_++ % pictures_.size()], kW, kH); }
+  void Next() { painter_.PaintPicture(pictures_[next_++ % pictures_.size()], kW, kH); }
 
  private:
-  BenchRootPainter painter_;
+  RootPainter painter_;
   std::vector<std::vector<uint8_t>> pictures_;
   size_t next_ = 0;
 };

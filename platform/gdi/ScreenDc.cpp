@@ -2,6 +2,7 @@
 #include <platform/Log.h>
 #include <platform/Gdi.h>
 #include <platform/Kernel.h>
+#include <platform/Log.h>
 
 #include <QByteArray>
 #include <QList>
@@ -15,6 +16,7 @@
 #include "WindowDc.h"
 #include "XConnection.h"
 #include "XErrorTrap.h"
+#include "XOwners.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -36,16 +38,13 @@ int XftDpi(Display* display) {
   Atom type = None;
   int format = 0;
   unsigned long count = 0, after = 0;
-  unsigned char* data = nullptr;
+  unsigned char* raw = nullptr;
   XErrorTrap trap(display);
   const int status = XGetWindowProperty(display, DefaultRootWindow(display), XA_RESOURCE_MANAGER, 0, 1 << 20,
-                                        False, XA_STRING, &type, &format, &count, &after, &data);
-  if (status != Success || trap.Failed() || data == nullptr) {
-    if (data != nullptr) XFree(data);
-    return 0;
-  }
-  const QByteArray text(reinterpret_cast<const char*>(data), static_cast<int>(count));
-  XFree(data);
+                                        False, XA_STRING, &type, &format, &count, &after, &raw);
+  const XFreePtr<unsigned char> data(raw);
+  if (status != Success || trap.Failed() || !data) return 0;
+  const QByteArray text(reinterpret_cast<const char*>(data.get()), static_cast<int>(count));
   int dpi = 0;
   for (const QByteArray& line : text.split('\n')) {
     const int colon = line.indexOf(':');

@@ -2,6 +2,7 @@
 #include <platform/Log.h>
 
 #include <platform/Kernel.h>
+#include <platform/Log.h>
 
 #include <limits.h>
 #include <pthread.h>

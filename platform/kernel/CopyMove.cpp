@@ -41,10 +41,9 @@ DWORD TargetRefusal(const std::string& target) {
 
 bool CopyBytes(int from, int to) {
   for (;;) {
-    const ssize_t n = copy_file_range(from, nullptr, to, nullptr, 1 << 30, 0);
+    const ssize_t n = RetryOnEintr([&] { return copy_file_range(from, nullptr, to, nullptr, 1 << 30, 0); });
     if (n == 0) return true;
     if (n > 0) continue;
-    if (errno == EINTR) continue;
     if (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP) break;
     return false;
   }
@@ -52,21 +51,9 @@ bool CopyBytes(int from, int to) {
   // where copy_file_range left both offsets.
   char buffer[64 * 1024];
   for (;;) {
-    const ssize_t n = read(from, buffer, sizeof(buffer));
+    const ssize_t n = RetryOnEintr([&] { return read(from, buffer, sizeof(buffer)); });
     if (n == 0) return true;
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    for (ssize_t done = 0; done < n;) {
-      const ssize_t w = write(to, buffer + done, static_cast<size_t>(n - done));
-      if (w < 0 && errno == EINTR) continue;
-      if (w <= 0) {
-        if (w == 0) errno = ENOSPC;
-        return false;
-      }
-      done += w;
-    }
+    if (n < 0 || !WriteFully(to, buffer, static_cast<size_t>(n))) return false;
   }
 }
 

@@ -13,8 +13,8 @@
 
 #include "KernelObject.h"
 #include "KernelPaths.h"
-#include "ShareLock.h"
 #include "PosixIo.h"
+#include "ShareLock.h"
 
 namespace {
 

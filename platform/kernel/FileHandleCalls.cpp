@@ -11,6 +11,7 @@
 
 #include "FileInfo.h"
 #include "KernelObject.h"
+#include "PosixIo.h"
 
 static int FdOrFail(HANDLE file) {
   const int fd = FdFromHandle(file);
@@ -67,11 +68,7 @@ BOOL SetEndOfFile(HANDLE file) {
   if (fd < 0) return FALSE;
   const off_t position = lseek(fd, 0, SEEK_CUR);
   if (position < 0) return FailWithErrno();
-  int rc;
-  do {
-    rc = ftruncate(fd, position);
-  } while (rc != 0 && errno == EINTR);
-  if (rc != 0) return FailWithErrno();
+  if (RetryOnEintr([&] { return ftruncate(fd, position); }) != 0) return FailWithErrno();
   return TRUE;
 }
 

@@ -9,6 +9,8 @@
 
 #include <cerrno>
 
+#include <platform/Unique.h>
+
 #include "PosixIo.h"
 
 int ShareLockFor(bool writeAccess, DWORD shareMode) {
@@ -20,9 +22,7 @@ int ShareLockFor(bool writeAccess, DWORD shareMode) {
 bool TakeShareLock(int fd, int operation) { return RetryFlock(fd, operation | LOCK_NB) == 0; }
 
 bool HeldByAHandle(const char* path) {
-  const int fd = open(path, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return false;
-  const bool held = !TakeShareLock(fd, LOCK_EX);
-  close(fd);
-  return held;
+  const UniqueFd fd(RetryOnEintr([path] { return open(path, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC); }));
+  if (!fd.valid()) return false;
+  return !TakeShareLock(fd.get(), LOCK_EX);
 }

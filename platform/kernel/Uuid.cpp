@@ -9,13 +9,14 @@
 #include <cstring>
 #include <new>
 
+#include "PosixIo.h"
+
 RPC_STATUS UuidCreate(UUID* uuid) {
   BYTE bytes[16];
   size_t got = 0;
   while (got < sizeof bytes) {
-    const ssize_t n = getrandom(bytes + got, sizeof bytes - got, 0);
+    const ssize_t n = RetryOnEintr([&] { return getrandom(bytes + got, sizeof bytes - got, 0); });
     if (n < 0) {
-      if (errno == EINTR) continue;
       PlatformLog("UuidCreate: getrandom failed, errno %d", errno);
       return RPC_S_UUID_NO_ADDRESS;
     }

@@ -39,6 +39,9 @@ struct State {
 
 State gState;
 
+// Scribe's own failures go to stderr, not to PlatformLog: the platform's sink
+// may well be this log, and those lines are written holding its lock.
+
 // A message longer than this is cut: one line must stay one write.
 constexpr size_t kMaxMessage = 64 * 1024;
 constexpr size_t kMaxModule = 32;

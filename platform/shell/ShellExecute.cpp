@@ -2,6 +2,7 @@
 #include <platform/Log.h>
 #include <platform/Shell.h>
 #include <platform/Strings.h>
+#include <platform/Log.h>
 
 #include <QtGlobal>
 #include <cwchar>

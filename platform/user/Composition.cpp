@@ -4,6 +4,7 @@
 #include <string>
 
 #include "XConnection.h"
+#include "XAtoms.h"
 #include "XErrorTrap.h"
 
 #include <X11/Xlib.h>
@@ -16,7 +17,7 @@ HRESULT DwmIsCompositionEnabled(BOOL* enabled) {
   // A compositing manager announces itself by owning this selection (EWMH).
   const std::string name = "_NET_WM_CM_S" + std::to_string(DefaultScreen(display));
   XErrorTrap trap(display);
-  const Atom selection = XInternAtom(display, name.c_str(), False);
+  const Atom selection = AtomNamed(display, name.c_str());
   const Window owner = XGetSelectionOwner(display, selection);
   if (trap.Failed()) return E_FAIL;
   *enabled = owner != None ? TRUE : FALSE;

@@ -117,3 +117,10 @@ void InvalidateRegion(LayerWindow* window, const QRegion& area, bool erase);
 BOOL IsLayerWindowVisible(HWND window);
 HWND LayerGetParent(HWND window);
 int LayerGetWindowRgn(HWND window, HRGN region);
+
+// Called by the public calls both kinds of window reach (WindowKinds.cpp).
+BOOL LayerSetWindowPosCall(HWND window, HWND insertAfter, int x, int y, int cx, int cy, UINT flags);
+BOOL LayerShowWindowCall(HWND window, int command);
+int LayerSetWindowRgnCall(HWND window, HRGN region, BOOL redraw);
+BOOL LayerIsWindow(HWND window);
+int LayerGetWindowText(HWND window, LPWSTR text, int count);

@@ -19,7 +19,10 @@ BOOL GetClientRect(HWND handle, LPRECT rect) {
 }
 
 BOOL LayerGetWindowRect(LayerWindow* window, LPRECT rect) {
-  if (rect == nullptr) return FALSE;
+  if (window == nullptr || rect == nullptr) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return FALSE;
+  }
   const QPoint origin = ScreenOrigin(window);
   *rect = RECT{origin.x(), origin.y(), origin.x() + window->rect.width(), origin.y() + window->rect.height()};
   return TRUE;

@@ -10,6 +10,7 @@
 #include "XConnection.h"
 #include "XErrorTrap.h"
 #include "XOwners.h"
+#include "XWindowQuery.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -21,69 +22,8 @@
 
 namespace {
 
-// How deep below a top-level frame a reparenting window manager puts the client.
-constexpr int kClientSearchDepth = 3;
-// Bounds what another program's property can make us read.
-constexpr long kMaxPropertyItems = 1024;
-
-Window ToWindow(HWND window) { return static_cast<Window>(reinterpret_cast<uintptr_t>(window)); }
-HWND ToHwnd(Window window) { return reinterpret_cast<HWND>(static_cast<uintptr_t>(window)); }
-
-// Values of a 32-bit property of the given type; false when the window is
-// gone or the property is missing or malformed.
-bool ReadLongs(Display* display, Window window, Atom property, Atom type, std::vector<unsigned long>* values) {
-  Atom actualType = None;
-  int actualFormat = 0;
-  unsigned long count = 0, after = 0;
-  unsigned char* raw = nullptr;
-  XErrorTrap trap(display);
-  const int status = XGetWindowProperty(display, window, property, 0, kMaxPropertyItems, False, type, &actualType,
-                                        &actualFormat, &count, &after, &raw);
-  const XFreePtr<unsigned char> data(raw);
-  const bool failed = trap.Failed();
-  const bool usable = !failed && status == Success && data && actualType == type && actualFormat == 32;
-  if (usable) {
-    // Xlib hands 32-bit items over as longs.
-    const unsigned long* items = reinterpret_cast<const unsigned long*>(data.get());
-    values->assign(items, items + count);
-  }
-  return usable;
-}
-
-bool HasWmState(Display* display, Window window) {
-  const Atom wmState = AtomNamed(display, "WM_STATE");
-  std::vector<unsigned long> values;
-  return ReadLongs(display, window, wmState, wmState, &values);
-}
-
-bool Children(Display* display, Window window, std::vector<Window>* children, Window* parent = nullptr) {
-  Window root = None, parentWindow = None;
-  Window* raw = nullptr;
-  unsigned int count = 0;
-  XErrorTrap trap(display);
-  const Status status = XQueryTree(display, window, &root, &parentWindow, &raw, &count);
-  const XFreePtr<Window> list(raw);
-  const bool ok = status != 0 && !trap.Failed();
-  if (ok && list) children->assign(list.get(), list.get() + count);  // bottom of the stacking order first
-  if (parent != nullptr) *parent = parentWindow;
-  return ok;
-}
-
-// The window a reparenting window manager framed, marked by WM_STATE; a
-// top-level window without a frame is its own client.
-Window ClientOf(Display* display, Window frame) {
-  std::vector<Window> level{frame};
-  for (int depth = 0; depth < kClientSearchDepth && !level.empty(); ++depth) {
-    std::vector<Window> next;
-    for (Window window : level) {
-      if (HasWmState(display, window)) return window;
-      std::vector<Window> children;
-      if (Children(display, window, &children)) next.insert(next.end(), children.begin(), children.end());
-    }
-    level.swap(next);
-  }
-  return frame;
-}
+Window ToWindow(HWND window) { return XWindowOf(window); }
+HWND ToHwnd(Window window) { return HwndOf(window); }
 
 struct StackEntry {
   Window frame;
@@ -96,7 +36,7 @@ thread_local std::vector<StackEntry> t_stack;
 
 void TakeStack(Display* display) {
   t_stack.clear();
-  std::vector<Window> children;
+  std::vector<unsigned long> children;
   if (!Children(display, DefaultRootWindow(display), &children)) return;
   for (auto it = children.rbegin(); it != children.rend(); ++it) t_stack.push_back({*it, ClientOf(display, *it)});
 }
@@ -124,7 +64,7 @@ HWND GetTopWindow(HWND parent) {
     TakeStack(display);
     return t_stack.empty() ? nullptr : ToHwnd(t_stack.front().client);
   }
-  std::vector<Window> children;
+  std::vector<unsigned long> children;
   if (!Children(display, ToWindow(parent), &children)) {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
     return nullptr;
@@ -162,7 +102,7 @@ BOOL IsWindowVisible(HWND window) {
 }
 
 LONG GetWindowLongW(HWND window, int index) {
-  if (index != GWL_EXSTYLE) {
+  if (index != GWL_EXSTYLE && index != GWL_HWNDPARENT) {
     SetLastError(ERROR_INVALID_INDEX);
     return 0;
   }
@@ -171,6 +111,15 @@ LONG GetWindowLongW(HWND window, int index) {
   if (display == nullptr || !Attributes(display, window, &attributes)) {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
     return 0;
+  }
+  if (index == GWL_HWNDPARENT) {
+    SetLastError(ERROR_SUCCESS);
+    Window owner = None;
+    XErrorTrap trap(display);
+    if (!XGetTransientForHint(display, ToWindow(window), &owner) || trap.Failed()) return 0;
+    // Transient for the root means a dialog of its whole group: owned all the same.
+    // X ids have 29 bits, so the owner fits.
+    return static_cast<LONG>(owner);
   }
   LONG style = 0;
   // A window with an alpha channel is blended by the compositor, as a layered window is.
@@ -219,8 +168,8 @@ HWND GetParent(HWND window) {
   }
   SetLastError(ERROR_SUCCESS);
   if (owner != None && owner != root && owner != ToWindow(window)) return ToHwnd(owner);
-  std::vector<Window> children;
-  Window parent = None;
+  std::vector<unsigned long> children;
+  unsigned long parent = None;
   if (!Children(display, ToWindow(window), &children, &parent)) {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
     return nullptr;

@@ -4,6 +4,7 @@
 #include <QtGlobal>
 
 #include <platform/WinHttp.h>
+#include <platform/Log.h>
 
 namespace {
 

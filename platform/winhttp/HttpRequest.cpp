@@ -11,6 +11,7 @@
 #include "CurlError.h"
 #include "HttpWorker.h"
 #include <platform/Strings.h>
+#include <platform/Log.h>
 
 static std::string HeaderName(const std::string& line) { return line.substr(0, line.find(':')); }
 

@@ -1,6 +1,8 @@
 #include "HttpWorker.h"
 #include <platform/Log.h>
 
+#include <platform/Log.h>
+
 #include <QtGlobal>
 
 #include <algorithm>

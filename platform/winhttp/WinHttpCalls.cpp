@@ -9,6 +9,7 @@
 #include <platform/Kernel.h>
 #include <platform/Strings.h>
 #include <platform/WinHttp.h>
+#include <platform/Log.h>
 
 static BOOL Result(DWORD error) {
   SetLastError(error);

@@ -52,6 +52,95 @@
     </message>
 </context>
 <context>
+    <name>CEnumWndDlg</name>
+    <message>
+        <source>Start share</source>
+        <translation>开始共享</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>Select the program you want to share</source>
+        <translation>选择要共享的程序</translation>
+    </message>
+    <message>
+        <source>Tip</source>
+        <translation>提示</translation>
+    </message>
+    <message>
+        <source>Please select a program you want to share!</source>
+        <translation>请选择要共享的程序！</translation>
+    </message>
+</context>
+<context>
+    <name>CShareAreaDlg</name>
+    <message>
+        <source>Sharing</source>
+        <translation>正在共享</translation>
+    </message>
+    <message>
+        <source>Here resizable.</source>
+        <translation>此处可调整大小。</translation>
+    </message>
+</context>
+<context>
+    <name>DlgConnBox</name>
+    <message>
+        <source>conn box</source>
+        <translation>连接盒子</translation>
+    </message>
+    <message>
+        <source>...</source>
+        <translation>...</translation>
+    </message>
+    <message>
+        <source>sure</source>
+        <translation>确定</translation>
+    </message>
+    <message>
+        <source>ReConn</source>
+        <translation>重新连接</translation>
+    </message>
+    <message>
+        <source>Leave</source>
+        <translation>离开</translation>
+    </message>
+    <message>
+        <source>%1 - connecting, please wait...</source>
+        <translation>%1 - 正在连接，请稍候...</translation>
+    </message>
+    <message>
+        <source>connecting...</source>
+        <translation>正在连接...</translation>
+    </message>
+    <message>
+        <source>Tips</source>
+        <translation>提示</translation>
+    </message>
+    <message>
+        <source>connect code can&apos;t be empty!</source>
+        <translation>连接码不能为空！</translation>
+    </message>
+    <message>
+        <source>you are connecting box, do you still want to close?</source>
+        <translation>正在连接盒子，确定要关闭吗？</translation>
+    </message>
+    <message>
+        <source>Please enter the connection code shown below the TV screen!</source>
+        <translation>请输入电视屏幕下方显示的连接码！</translation>
+    </message>
+    <message>
+        <source>connect with %1 fail(%2)</source>
+        <translation>连接 %1 失败(%2)</translation>
+    </message>
+    <message>
+        <source>connect fail!</source>
+        <translation>连接失败！</translation>
+    </message>
+</context>
+<context>
     <name>FWMsgBox</name>
     <message>
         <source>Ok</source>
@@ -131,6 +220,17 @@
     <message>
         <source>Unknow error</source>
         <translation>未知错误</translation>
+    </message>
+</context>
+<context>
+    <name>ShareManager</name>
+    <message>
+        <source>Tip</source>
+        <translation>提示</translation>
+    </message>
+    <message>
+        <source>the program you are sharing has been closed, program sharing will over!</source>
+        <translation>您共享的程序已关闭，程序共享将结束！</translation>
     </message>
 </context>
 <context>

@@ -14,6 +14,7 @@
 #include "AppPaths.h"
 #include "HelperProgram.h"
 #include "QtPrinters.h"
+#include "RowName.h"
 
 using namespace std::chrono_literals;
 
@@ -72,5 +73,4 @@ TEST_P(GetAppVersionTest, ReadsUpdateInfoBesideTheExecutable) {
   EXPECT_EQ(lines[1].toStdString(), c.version);
 }
 
-INSTANTIATE_TEST_SUITE_P(UpdateInfo, GetAppVersionTest, ::testing::ValuesIn(kVersionCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(UpdateInfo, GetAppVersionTest, ::testing::ValuesIn(kVersionCases), RowName());

@@ -7,6 +7,7 @@
 
 #include "Base64.h"
 #include "QtPrinters.h"
+#include "RowName.h"
 
 static std::string Hex(const std::string& bytes) {
   static const char kDigits[] = "0123456789abcdef";
@@ -77,8 +78,7 @@ TEST_P(Base64EncodeTest, ByteArrayWrapper) {
   EXPECT_EQ(out.toStdString(), c.encoded);
 }
 
-INSTANTIATE_TEST_SUITE_P(Rfc4648, Base64EncodeTest, ::testing::ValuesIn(kBase64Cases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Rfc4648, Base64EncodeTest, ::testing::ValuesIn(kBase64Cases), RowName());
 
 TEST(Base64Encode, RejectsInvalidArguments) {
   char out[8] = {};

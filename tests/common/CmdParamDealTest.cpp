@@ -9,6 +9,7 @@
 #include "CmdParamDeal.h"
 #include "PRXCmdLineAnalyse.h"
 #include "QtPrinters.h"
+#include "RowName.h"
 
 // Lets a test see the whole map as one text, in order.
 static std::string Dump(const CmdParamDeal& map) {
@@ -48,8 +49,7 @@ TEST_P(ParseItemTest, StoresOrIgnores) {
   EXPECT_EQ(Dump(map), c.dump);
 }
 
-INSTANTIATE_TEST_SUITE_P(Items, ParseItemTest, ::testing::ValuesIn(kItemCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Items, ParseItemTest, ::testing::ValuesIn(kItemCases), RowName());
 
 TEST(CmdParamDeal, LaterItemReplacesValue) {
   CmdParamDeal map;
@@ -152,7 +152,6 @@ TEST_P(ToCmdLineTest, PrefixThenBase64OfItems) {
   EXPECT_EQ(encoded, QByteArray(c.decoded).toBase64()) << "not standard padded Base64";
 }
 
-INSTANTIATE_TEST_SUITE_P(Argument, ToCmdLineTest, ::testing::ValuesIn(kCmdLineCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Argument, ToCmdLineTest, ::testing::ValuesIn(kCmdLineCases), RowName());
 
 TEST(PRXCmdLineAnalyse, PrefixStartsEmpty) { EXPECT_EQ(PRXCmdLineAnalyse().ToCmdLine(), QString()); }

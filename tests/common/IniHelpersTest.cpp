@@ -8,6 +8,7 @@
 
 #include "IniHelpers.h"
 #include "QtPrinters.h"
+#include "RowName.h"
 
 class IniHelpersTest : public ::testing::Test {
  protected:
@@ -45,8 +46,7 @@ TEST_P(IniReadLengthTest, ReturnsAtMost8191Characters) {
   EXPECT_EQ(read, value.left(c.expected));
 }
 
-INSTANTIATE_TEST_SUITE_P(Lengths, IniReadLengthTest, ::testing::ValuesIn(kLengthCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Lengths, IniReadLengthTest, ::testing::ValuesIn(kLengthCases), RowName());
 
 TEST_F(IniHelpersTest, WriteThenReadRoundTrips) {
   const QString file = Path("UserCfg.ini");

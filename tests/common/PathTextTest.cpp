@@ -8,6 +8,7 @@
 
 #include "PathText.h"
 #include "QtPrinters.h"
+#include "RowName.h"
 
 struct PathCase {
   const char* name;
@@ -38,8 +39,7 @@ TEST_P(PathTextTest, Converts) {
   EXPECT_EQ(ToNativeDir(path).toStdString(), c.dir);
 }
 
-INSTANTIATE_TEST_SUITE_P(Paths, PathTextTest, ::testing::ValuesIn(kPathCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Paths, PathTextTest, ::testing::ValuesIn(kPathCases), RowName());
 
 TEST(CreateUuidText, LowerCaseWithoutBracesAndNew) {
   const QRegularExpression form(QStringLiteral("^[0-9a-f]{8}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{12}$"));

@@ -18,6 +18,7 @@
 #include "HelperProgram.h"
 #include "SystemHelpers.h"
 #include "QtPrinters.h"
+#include "RowName.h"
 
 using namespace std::chrono_literals;
 
@@ -153,8 +154,7 @@ INSTANTIATE_TEST_SUITE_P(
                       VersionFileCase{"TextFile", QStringLiteral(__FILE__), false},
                       VersionFileCase{"Missing", QStringLiteral("/nonexistent/file"), false},
                       VersionFileCase{"Folder", QStringLiteral("/tmp"), false},
-                      VersionFileCase{"EmptyPath", QString(), false}),
-    [](const auto& info) { return std::string(info.param.name); });
+                      VersionFileCase{"EmptyPath", QString(), false}), RowName());
 
 TEST(GetTaskbarInfo, WithoutADisplayGivesAnEmptyRect) {
   const char* saved = getenv("DISPLAY");

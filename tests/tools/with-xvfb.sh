@@ -1,12 +1,18 @@
 #!/usr/bin/env bash
 # Runs a command under an X server of its own and stops the server afterwards.
 # XVFB_SCREEN sets the screen (default 1920x1080x24); XVFB_ARGS adds options (-dpi 120).
+# --no-shm starts the server without MIT-SHM, so capture takes its XGetImage path.
 set -u
+shm=+extension
+if [ "${1:-}" = --no-shm ]; then
+  shm=-extension
+  shift
+fi
 screen=${XVFB_SCREEN:-1920x1080x24}
 work=$(mktemp -d /tmp/xvfb.XXXXXX) || exit 1
 mkfifo "$work/display" || { rm -rf "$work"; exit 1; }
 # Xvfb writes the display number it picked into the fifo once it is ready.
-Xvfb -displayfd 3 -screen 0 "$screen" -nolisten tcp -noreset +extension RANDR +extension MIT-SHM \
+Xvfb -displayfd 3 -screen 0 "$screen" -nolisten tcp -noreset +extension RANDR $shm MIT-SHM \
   +extension XFIXES +extension XTEST ${XVFB_ARGS:-} 3>"$work/display" >"$work/log" 2>&1 &
 xvfb=$!
 cleanup() { kill "$xvfb" 2>/dev/null; wait "$xvfb" 2>/dev/null; rm -rf "$work"; }

@@ -2,10 +2,16 @@
 
 #include <platform/Kernel.h>
 
+#include <atomic>
+
 #include "FW_WinHttpConnection.h"
 #include "FW_WinHttpSession.h"
 
 static DWORD Outcome(BOOL ok) { return ok ? 0 : GetLastError(); }
+
+static std::atomic<int> g_timeoutForTests{0};
+
+void FW_WinHttpRequest::SetTimeoutForTests(int ms) { g_timeoutForTests.store(ms); }
 
 FW_WinHttpRequest::~FW_WinHttpRequest() {
   // The request's notifications carry this object's address: stop them before
@@ -25,7 +31,8 @@ DWORD FW_WinHttpRequest::Open(const std::wstring& verb, const std::wstring& obje
   if (!m_hInternet) return GetLastError();
   m_pConnection = connection;
   m_nContext = context;
-  WinHttpSetTimeouts(m_hInternet, 20000, 20000, 20000, 20000);
+  const int timeout = g_timeoutForTests.load() > 0 ? g_timeoutForTests.load() : 20000;
+  WinHttpSetTimeouts(m_hInternet, timeout, timeout, timeout, timeout);
   return 0;
 }
 

@@ -31,6 +31,9 @@ class FW_WinHttpRequest : public FW_WinHttpHandle {
   FW_WinHttpConnection* Connection() const { return m_pConnection; }
   FW_RequestCallBack* Callback() const { return m_pCallback; }
 
+  // Tests shorten the 20 s time-outs of later requests; 0 restores them.
+  static void SetTimeoutForTests(int ms);
+
   // Registered for every request; the context is the request object.
   static void StatusCallback(HINTERNET handle, DWORD_PTR context, DWORD status, LPVOID info, DWORD infoLength);
 

@@ -37,6 +37,7 @@ BOOL GetMonitorInfoW(HMONITOR monitor, LPMONITORINFO info);
 // Windows. HWND is the X window id of a client window.
 #define GW_HWNDNEXT 2u
 #define GWL_EXSTYLE (-20)
+#define GWL_HWNDPARENT (-8)
 #define WS_EX_TOOLWINDOW 0x00000080L
 #define WS_EX_LAYERED 0x00080000L
 
@@ -48,6 +49,56 @@ DWORD GetWindowThreadProcessId(HWND window, LPDWORD processId);
 HWND GetParent(HWND window);
 BOOL GetWindowRect(HWND window, LPRECT rect);
 int GetWindowRgn(HWND window, HRGN region);
+// The window still exists; X errors are trapped.
+BOOL IsWindow(HWND window);
+// Iconic: WM_STATE says so, or the window manager hides it (_NET_WM_STATE_HIDDEN).
+BOOL IsIconic(HWND window);
+// _NET_WM_NAME, else WM_NAME; at most count - 1 characters and a terminating
+// zero. Returns the number of characters copied, 0 for no title or an error.
+int GetWindowTextW(HWND window, LPWSTR text, int count);
+
+// Icons of other programs' windows, read from their properties, so a program
+// that hangs never blocks the caller. The handles belong to the window: the
+// caller does not destroy them, and one stays valid until the same icon of
+// the same window is asked for again.
+#define WM_GETICON 0x007Fu
+#define ICON_SMALL 0
+#define ICON_BIG 1
+#define SMTO_BLOCK 0x0001u
+#define GCL_HICON (-14)
+#define GCL_HICONSM (-34)
+typedef ULONG_PTR* PDWORD_PTR;
+// Only WM_GETICON: ICON_BIG gives the largest _NET_WM_ICON entry, ICON_SMALL
+// the one nearest 16 pixels; *result is 0 without one. Other messages fail
+// with ERROR_INVALID_PARAMETER.
+LRESULT SendMessageTimeoutW(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT flags, UINT timeout,
+                            PDWORD_PTR result);
+// GCL_HICON and GCL_HICONSM: the WM_HINTS icon pixmap with its mask, else 0.
+// Handles are pointer-sized here, so the value is too.
+ULONG_PTR GetClassLongW(HWND window, int index);
+
+// Placement. The window manager, when one runs, is asked through EWMH client
+// messages; without one the calls act on the window directly.
+#define HWND_TOP (reinterpret_cast<HWND>(0))
+#define SW_HIDE 0
+#define SW_SHOWNORMAL 1
+#define SW_SHOW 5
+#define SWP_NOSIZE 0x0001u
+#define SWP_NOMOVE 0x0002u
+#define SWP_NOACTIVATE 0x0010u
+#define SWP_NOOWNERZORDER 0x0200u
+// Only restacking: insertAfter is the window to lie directly below, and the
+// flags must hold SWP_NOMOVE | SWP_NOSIZE.
+BOOL SetWindowPos(HWND window, HWND insertAfter, int x, int y, int cx, int cy, UINT flags);
+// SW_SHOWNORMAL (maps and de-iconifies), SW_SHOW and SW_HIDE. Returns whether
+// the window was visible before.
+BOOL ShowWindow(HWND window, int command);
+BOOL BringWindowToTop(HWND window);
+// _NET_ACTIVE_WINDOW; without a window manager: map, raise and focus.
+BOOL SetForegroundWindow(HWND window);
+// The region becomes the window's bounding shape, which also bounds its
+// input; null removes the shape. On success the region belongs to the layer.
+int SetWindowRgn(HWND window, HRGN region, BOOL redraw);
 
 // Cursor and icons.
 #define CURSOR_SHOWING 0x00000001u

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "ReasonText.h"
+#include "RowName.h"
 
 namespace {
 
@@ -61,8 +62,7 @@ TEST_P(ShareFailReasonTextTest, Chinese) {
   ASSERT_TRUE(chinese.loaded());
   EXPECT_EQ(shareFailReasonText(GetParam().code).toStdString(), GetParam().chinese);
 }
-INSTANTIATE_TEST_SUITE_P(Codes, ShareFailReasonTextTest, ::testing::ValuesIn(kReasons),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Codes, ShareFailReasonTextTest, ::testing::ValuesIn(kReasons), RowName());
 
 class SdkErrorTextTest : public ::testing::TestWithParam<TextCase> {};
 TEST_P(SdkErrorTextTest, English) { EXPECT_EQ(sdkErrorText(GetParam().code).toStdString(), GetParam().english); }
@@ -71,7 +71,6 @@ TEST_P(SdkErrorTextTest, Chinese) {
   ASSERT_TRUE(chinese.loaded());
   EXPECT_EQ(sdkErrorText(GetParam().code).toStdString(), GetParam().chinese);
 }
-INSTANTIATE_TEST_SUITE_P(Codes, SdkErrorTextTest, ::testing::ValuesIn(kSdkErrors),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Codes, SdkErrorTextTest, ::testing::ValuesIn(kSdkErrors), RowName());
 
 }  // namespace

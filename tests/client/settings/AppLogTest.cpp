@@ -19,6 +19,7 @@
 #include "JsonHelpers.h"
 #include "SetupErrand.h"
 #include "SocketSpy.h"
+#include "RowName.h"
 
 namespace {
 
@@ -97,8 +98,7 @@ TEST_P(LogFunctionTest, WritesItsLevelAndModule) {
   EXPECT_EQ(LogLines(errorLog()).size(), GetParam().reachesErrorLog ? 1 : 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Functions, LogFunctionTest, ::testing::ValuesIn(kLogFunctions),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Functions, LogFunctionTest, ::testing::ValuesIn(kLogFunctions), RowName());
 
 void SinkLine(FWlogger* sink, int level, const char* module, const char* fmt, ...) {
   va_list args;

@@ -8,6 +8,7 @@
 #include "App.h"
 #include "FWIniDatFile.h"
 #include "IniHelpers.h"
+#include "RowName.h"
 
 namespace {
 
@@ -81,8 +82,7 @@ TEST_P(GetIntTest, ReadsDecimalOrDefault) {
   EXPECT_EQ(settings().getInt(QStringLiteral("value"), 42, kCfg), c.expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(Texts, GetIntTest, ::testing::ValuesIn(kIntCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Texts, GetIntTest, ::testing::ValuesIn(kIntCases), RowName());
 
 TEST_F(SettingsTest, StringsIntsAndRemovals) {
   settings().setFile(ini_);

@@ -13,6 +13,7 @@
 #include "EventWait.h"
 #include "FWMsgBox.h"
 #include "StandardTitleBar.h"
+#include "RowName.h"
 
 namespace {
 
@@ -48,8 +49,7 @@ TEST_P(MsgBoxMaskTest, ButtonsInBitOrder) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Masks, MsgBoxMaskTest, ::testing::ValuesIn(kMaskCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Masks, MsgBoxMaskTest, ::testing::ValuesIn(kMaskCases), RowName());
 
 enum class Dismiss { Escape, CloseButton, CloseWindow };
 
@@ -92,8 +92,7 @@ TEST_P(MsgBoxDismissTest, Result) {
   EXPECT_EQ(stayedOpen, c.result == -1);
 }
 
-INSTANTIATE_TEST_SUITE_P(Ways, MsgBoxDismissTest, ::testing::ValuesIn(kDismissCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Ways, MsgBoxDismissTest, ::testing::ValuesIn(kDismissCases), RowName());
 
 TEST(MsgBoxTest, ClickEmitsAndEnds) {
   qRegisterMetaType<QAbstractButton*>();
@@ -202,8 +201,7 @@ TEST_P(MsgBoxIconTest, IconLabel) {
 INSTANTIATE_TEST_SUITE_P(Types, MsgBoxIconTest,
                          ::testing::Values(IconCase{"None", 0, false}, IconCase{"Information", 1, true},
                                            IconCase{"Warning", 2, true}, IconCase{"Error", 3, true},
-                                           IconCase{"Question", 4, true}, IconCase{"Unknown", 5, false}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                                           IconCase{"Question", 4, true}, IconCase{"Unknown", 5, false}), RowName());
 
 int Limit() { return std::min(600, QGuiApplication::primaryScreen()->availableGeometry().width() / 2); }
 

@@ -10,6 +10,7 @@
 #include "ShadowPieces.h"
 #include "StandardTitleBar.h"
 #include "SystemHelpers.h"
+#include "RowName.h"
 
 namespace {
 
@@ -131,8 +132,7 @@ TEST_P(MaximizeRectTest, MaximizedWindowTakesTheRect) {
   EXPECT_EQ(dialog.geometry(), Expected());
 }
 
-INSTANTIATE_TEST_SUITE_P(Edges, MaximizeRectTest, ::testing::ValuesIn(kEdgeCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Edges, MaximizeRectTest, ::testing::ValuesIn(kEdgeCases), RowName());
 
 TEST(MaximizeRectLimitTest, MaximumSizeCapsTheMaximizedWindow) {
   QNoNCDialog dialog;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "ScreenScale.h"
+#include "RowName.h"
 
 namespace {
 
@@ -40,8 +41,7 @@ TEST_P(ScaleStyleSheetTest, Rewrites) {
   EXPECT_EQ(scaleStyleSheet(QString::fromUtf8(GetParam().input)).toStdString(), GetParam().output);
 }
 
-INSTANTIATE_TEST_SUITE_P(Sheets, ScaleStyleSheetTest, ::testing::ValuesIn(kScaleCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Sheets, ScaleStyleSheetTest, ::testing::ValuesIn(kScaleCases), RowName());
 
 TEST(ScreenScaleTest, DisabledKeepsOne) {
   initScreenScale(false);

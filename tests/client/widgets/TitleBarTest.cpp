@@ -9,6 +9,7 @@
 #include "EventWait.h"
 #include "NoNCDialog.h"
 #include "StandardTitleBar.h"
+#include "RowName.h"
 
 namespace {
 
@@ -62,8 +63,7 @@ TEST_P(TitleBarButtonsTest, VisibleButtonsFollowState) {
   EXPECT_EQ(d.Shown(TitleBar::CloseFlag), c.close);
 }
 
-INSTANTIATE_TEST_SUITE_P(FlagsAndStates, TitleBarButtonsTest, ::testing::ValuesIn(kButtonCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(FlagsAndStates, TitleBarButtonsTest, ::testing::ValuesIn(kButtonCases), RowName());
 
 TEST(TitleBarTest, TitleButtonKinds) {
   Dialog d(7);

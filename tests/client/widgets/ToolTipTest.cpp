@@ -7,6 +7,7 @@
 #include "ClickedLabel.h"
 #include "EventWait.h"
 #include "ToolTip.h"
+#include "RowName.h"
 
 namespace {
 
@@ -48,8 +49,7 @@ TEST_P(ToolTipPlacementTest, TipSitsOnTheTarget) {
   EXPECT_EQ(tip.pointer()[1].x(), c.right ? 10 : box.width() - 40);
 }
 
-INSTANTIATE_TEST_SUITE_P(Quadrants, ToolTipPlacementTest, ::testing::ValuesIn(kQuadrants),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Quadrants, ToolTipPlacementTest, ::testing::ValuesIn(kQuadrants), RowName());
 
 TEST(ToolTipPlacementTest, WithoutPointerCentredOnTarget) {
   CToolTip tip(nullptr);

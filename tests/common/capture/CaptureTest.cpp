@@ -1,6 +1,7 @@
 #include <list>
 
 #include "CaptureFixture.h"
+#include "RowName.h"
 
 namespace {
 
@@ -190,8 +191,7 @@ const CursorCase kCursorCases[] = {
     {"ScreenCorner", RECT{0, 0, 0, 0}, 0, 0},
 };
 
-INSTANTIATE_TEST_SUITE_P(Capture, CursorTest, ::testing::ValuesIn(kCursorCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Capture, CursorTest, ::testing::ValuesIn(kCursorCases), RowName());
 
 TEST_F(CaptureTest, CursorNotDrawnWhenOff) {
   ASSERT_TRUE(screen_.MoveCursor(50, 50));

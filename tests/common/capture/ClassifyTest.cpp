@@ -5,6 +5,7 @@
 
 #include "TopWindows.h"
 #include "XWindows.h"
+#include "RowName.h"
 
 namespace {
 
@@ -42,8 +43,7 @@ const ClassCase kClassCases[] = {
     {"OtherLayeredMode2", false, true, 2, -1},
 };
 
-INSTANTIATE_TEST_SUITE_P(Windows, ClassifyTest, ::testing::ValuesIn(kClassCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Windows, ClassifyTest, ::testing::ValuesIn(kClassCases), RowName());
 
 TEST(TopWindowsTest, ListIsBottomFirstAndSkipsHiddenWindows) {
   XWindows windows;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "CursorImage.h"
+#include "RowName.h"
 
 namespace {
 
@@ -95,8 +96,7 @@ const ColorCase kColorCases[] = {
     {"NoAlphaMaskSet", 0x00102030, "1", true, 0x00102030},
 };
 
-INSTANTIATE_TEST_SUITE_P(Cursor, CursorColorTest, ::testing::ValuesIn(kColorCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Cursor, CursorColorTest, ::testing::ValuesIn(kColorCases), RowName());
 
 TEST(CursorImageTest, UnusableBitmapsDrawNothing) {
   CursorImage image;

@@ -3,6 +3,7 @@
 #include "Monitor.h"
 #include "ScreenInfo.h"
 #include "XScreen.h"
+#include "RowName.h"
 
 namespace {
 
@@ -72,8 +73,7 @@ const IndexCase kIndexCases[] = {
     {"FarAboveIsNoMonitor", true, 1000, ""},
 };
 
-INSTANTIATE_TEST_SUITE_P(Monitors, MonitorIndexTest, ::testing::ValuesIn(kIndexCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Monitors, MonitorIndexTest, ::testing::ValuesIn(kIndexCases), RowName());
 
 TEST(MonitorTest, EmptyMonitorIsInvalidAndCopiesStayEmpty) {
   const CMonitor empty;

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "NamedThread.h"
+#include "RowName.h"
 
 namespace {
 
@@ -70,8 +71,7 @@ const NameCase kNameCases[] = {
     {"CutKeepsWholeCharacters", true, "Captures\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9", "Captures\xC3\xA9\xC3\xA9\xC3\xA9"},
 };
 
-INSTANTIATE_TEST_SUITE_P(Names, NamedThreadTest, ::testing::ValuesIn(kNameCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Names, NamedThreadTest, ::testing::ValuesIn(kNameCases), RowName());
 
 }  // namespace
 

@@ -17,6 +17,7 @@
 #include "ChildProcess.h"
 #include "ElfSymbols.h"
 #include "MinidumpReader.h"
+#include "RowName.h"
 
 namespace fs = std::filesystem;
 
@@ -210,8 +211,7 @@ TEST_P(CrashDumpTest, DebuggerShowsTheCrashingFunction) {
       << "the backtrace does not show " << GetParam().function;
 }
 
-INSTANTIATE_TEST_SUITE_P(Crashes, CrashDumpTest, ::testing::ValuesIn(kCrashCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Crashes, CrashDumpTest, ::testing::ValuesIn(kCrashCases), RowName());
 
 // A crash that writes no dump still ends the process as a crash.
 struct NoDumpCase {
@@ -248,7 +248,6 @@ TEST_P(CrashWithoutDumpTest, WritesNothingAndStillCrashes) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(NoDump, CrashWithoutDumpTest, ::testing::ValuesIn(kNoDumpCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(NoDump, CrashWithoutDumpTest, ::testing::ValuesIn(kNoDumpCases), RowName());
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include "RowName.h"
 
 #define CRASHER __attribute__((noinline, no_sanitize("address", "undefined")))
 
@@ -94,8 +95,7 @@ TEST_P(ExceptionFilterTest, FilterSeesTheCrashAndTheProcessStillDies) {
               GetParam().report);
 }
 
-INSTANTIATE_TEST_SUITE_P(Signals, ExceptionFilterTest, ::testing::ValuesIn(kSignalCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Signals, ExceptionFilterTest, ::testing::ValuesIn(kSignalCases), RowName());
 
 void PreviousHandler(int, siginfo_t*, void*) {
   static const char kLine[] = "previous handler\n";

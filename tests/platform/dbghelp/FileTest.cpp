@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include "RowName.h"
 
 namespace fs = std::filesystem;
 
@@ -89,8 +90,7 @@ TEST_P(CreateFileDispositionTest, OpensAndReportsAsWindowsDoes) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Dispositions, CreateFileDispositionTest, ::testing::ValuesIn(kDispositionCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Dispositions, CreateFileDispositionTest, ::testing::ValuesIn(kDispositionCases), RowName());
 
 struct BadNameCase {
   const char* name;
@@ -114,8 +114,7 @@ TEST_P(CreateFileNameTest, RejectsNamesThatAreNoPath) {
   EXPECT_EQ(GetLastError(), GetParam().lastError);
 }
 
-INSTANTIATE_TEST_SUITE_P(Names, CreateFileNameTest, ::testing::ValuesIn(kBadNameCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Names, CreateFileNameTest, ::testing::ValuesIn(kBadNameCases), RowName());
 
 TEST_F(FileTest, NonAsciiNameIsWrittenAsUtf8) {
   const std::wstring name = m_folder.wstring() + L"/dump-\u00e9\U0001F600.dmp";

@@ -11,21 +11,10 @@
 #include <vector>
 
 #include "FWInterfaces.h"
+#include "RecordingLog.h"
 #include "SocketSpy.h"
 
 namespace {
-
-class RecordingLog : public FWlogger {
- public:
-  void writeLog(int level, const char* module, const char* fmt, va_list args) override {
-    char text[512];
-    vsnprintf(text, sizeof text, fmt, args);
-    std::lock_guard<std::mutex> lock(mutex);
-    lines.push_back(std::to_string(level) + " " + module + " " + text);
-  }
-  std::mutex mutex;
-  std::vector<std::string> lines;
-};
 
 class NoSettings : public FWCfgger {
  public:
@@ -66,9 +55,14 @@ TEST(ErrandTest, RecordsAndLogsEveryCallAndOpensNoSocket) {
   EXPECT_TRUE(record.stopped);
   EXPECT_EQ(record.calls, 7);
 
-  ASSERT_EQ(log.lines.size(), 7u);
-  EXPECT_EQ(log.lines.front(), "0 Errand init name:Corvane_win32, version:1.2.3.4, usrId:0b7c-uuid");
-  EXPECT_EQ(log.lines.back(), "0 Errand stop");
+  const std::vector<RecordingLog::Line> lines = log.Lines();
+  ASSERT_EQ(lines.size(), 7u);
+  EXPECT_EQ(lines.front().text, "init name:Corvane_win32, version:1.2.3.4, usrId:0b7c-uuid");
+  EXPECT_EQ(lines.back().text, "stop");
+  for (const RecordingLog::Line& line : lines) {
+    EXPECT_EQ(line.level, 0);
+    EXPECT_EQ(line.module, "Errand");
+  }
 
   const SocketSpyCounts counts = SocketSpyRead();
   EXPECT_EQ(counts.inetSockets + counts.otherSockets, 0);

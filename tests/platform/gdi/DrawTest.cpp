@@ -4,6 +4,7 @@
 #include <platform/Kernel.h>
 
 #include "XWindows.h"
+#include "RowName.h"
 
 namespace {
 
@@ -61,8 +62,7 @@ TEST_P(DibTest, CreatedOrFailedWithError) {
   EXPECT_TRUE(DeleteObject(dib));
 }
 
-INSTANTIATE_TEST_SUITE_P(Bitmaps, DibTest, ::testing::ValuesIn(kDibCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Bitmaps, DibTest, ::testing::ValuesIn(kDibCases), RowName());
 
 // A memory DC with a fresh top-down DIB selected.
 class DibFixture : public ::testing::Test {
@@ -198,7 +198,6 @@ TEST_P(BlitTest, CopiesScreenInsideClipOnly) {
   EXPECT_TRUE(DeleteDC(screen));
 }
 
-INSTANTIATE_TEST_SUITE_P(Blits, BlitTest, ::testing::ValuesIn(kBlitCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Blits, BlitTest, ::testing::ValuesIn(kBlitCases), RowName());
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <platform/Gdi.h>
 #include <platform/Kernel.h>
+#include "RowName.h"
 
 namespace {
 
@@ -46,8 +47,7 @@ TEST_P(CombineTest, TypeAndBox) {
   for (HRGN r : {a, b, out}) EXPECT_TRUE(DeleteObject(r));
 }
 
-INSTANTIATE_TEST_SUITE_P(Regions, CombineTest, ::testing::ValuesIn(kRegionCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Regions, CombineTest, ::testing::ValuesIn(kRegionCases), RowName());
 
 TEST(RegionTest, OffsetMovesTheBox) {
   HRGN r = CreateRectRgn(10, 20, 30, 40);

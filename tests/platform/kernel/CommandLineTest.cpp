@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "CommandLine.h"
+#include "RowName.h"
 
 namespace {
 
@@ -50,7 +51,6 @@ TEST_P(SplitCommandLineTest, GivesTheArguments) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Windows, SplitCommandLineTest, ::testing::ValuesIn(kSplitCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Windows, SplitCommandLineTest, ::testing::ValuesIn(kSplitCases), RowName());
 
 }  // namespace

@@ -12,6 +12,7 @@
 
 #include <platform/Kernel.h>
 #include <platform/Strings.h>
+#include "RowName.h"
 
 namespace fs = std::filesystem;
 
@@ -142,8 +143,7 @@ TEST_P(ShareModes, SecondHandle) {
   CloseHandle(again);
 }
 
-INSTANTIATE_TEST_SUITE_P(Pairs, ShareModes, ::testing::ValuesIn(kShareCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Pairs, ShareModes, ::testing::ValuesIn(kShareCases), RowName());
 
 TEST_F(FileCalls, HandleCalls) {
   HANDLE file = CreateFileW(W("f").c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);

@@ -9,6 +9,7 @@
 
 #include <string>
 #include <vector>
+#include "RowName.h"
 
 namespace {
 
@@ -102,7 +103,6 @@ class StrToInt : public ::testing::TestWithParam<IntCase> {};
 
 TEST_P(StrToInt, Converts) { EXPECT_EQ(StrToIntW(GetParam().text), GetParam().value); }
 
-INSTANTIATE_TEST_SUITE_P(Texts, StrToInt, ::testing::ValuesIn(kIntCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Texts, StrToInt, ::testing::ValuesIn(kIntCases), RowName());
 
 }  // namespace

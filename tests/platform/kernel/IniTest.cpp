@@ -13,6 +13,7 @@
 #include <sstream>
 #include <string>
 #include <vector>
+#include "RowName.h"
 
 namespace {
 
@@ -128,8 +129,7 @@ TEST_P(IniReadTest, MissingFileGivesTheDefault) {
   EXPECT_EQ(Read(c.section, c.key, c.fallback), c.fallback ? c.fallback : L"");
 }
 
-INSTANTIATE_TEST_SUITE_P(Fixture, IniReadTest, ::testing::ValuesIn(kReadCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Fixture, IniReadTest, ::testing::ValuesIn(kReadCases), RowName());
 
 TEST_F(IniTest, ValueIsTruncatedToTheBuffer) {
   Put(kFixture);
@@ -232,8 +232,7 @@ TEST_P(IniWriteTest, EditsOnlyItsEntry) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Edits, IniWriteTest, ::testing::ValuesIn(kWriteCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Edits, IniWriteTest, ::testing::ValuesIn(kWriteCases), RowName());
 
 TEST_F(IniTest, WrittenValuesReadBack) {
   ASSERT_TRUE(Write(L"CFG", L"Language", L"en_US"));

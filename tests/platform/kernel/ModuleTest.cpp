@@ -8,6 +8,7 @@
 #include <fstream>
 #include <string>
 #include <vector>
+#include "RowName.h"
 
 extern "C" DWORD ModuleProbeFileName(wchar_t* buffer, DWORD size);
 
@@ -76,8 +77,7 @@ TEST_P(ModuleFileNameTruncation, FollowsTheWindowsRule) {
   for (size_t i = size; i < buffer.size(); ++i) EXPECT_EQ(buffer[i], L'#') << "written at " << i;
 }
 
-INSTANTIATE_TEST_SUITE_P(Sizes, ModuleFileNameTruncation, ::testing::ValuesIn(kTruncationCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Sizes, ModuleFileNameTruncation, ::testing::ValuesIn(kTruncationCases), RowName());
 
 TEST(ModuleFileName, ZeroSizeWritesNothing) {
   wchar_t guard = L'#';

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "RuntimeDir.h"
+#include "RowName.h"
 
 namespace {
 
@@ -193,8 +194,7 @@ TEST_P(BlockAfterHolderTest, IsNewAndZeroAgain) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Holder, BlockAfterHolderTest,
-                         ::testing::ValuesIn(std::vector<LeaveCase>{{"Closed", false}, {"Killed", true}}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         ::testing::ValuesIn(std::vector<LeaveCase>{{"Closed", false}, {"Killed", true}}), RowName());
 
 TEST_F(NamedObjectTest, ViewKeepsTheBlockAfterItsHandleCloses) {
   HANDLE mapping = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 4096, L"Held");
@@ -431,8 +431,7 @@ INSTANTIATE_TEST_SUITE_P(Kinds, EventResetTest,
                          ::testing::ValuesIn(std::vector<ResetCase>{{"ManualNamed", true, true},
                                                                     {"AutoNamed", false, true},
                                                                     {"ManualUnnamed", true, false},
-                                                                    {"AutoUnnamed", false, false}}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                                                                    {"AutoUnnamed", false, false}}), RowName());
 
 TEST_F(NamedObjectTest, WrongKindOfHandleIsRefused) {
   HANDLE mutex = CreateMutexW(nullptr, FALSE, nullptr);

@@ -14,6 +14,7 @@
 #include <string>
 #include <thread>
 #include <vector>
+#include "RowName.h"
 
 namespace {
 
@@ -133,8 +134,7 @@ TEST_P(ProcessExitTest, ExitCodeIsReadBackAfterTheWait) {
   EXPECT_EQ(RunToEnd(L"exit " + std::wstring(GetParam().code)), GetParam().expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(Codes, ProcessExitTest, ::testing::ValuesIn(kExitCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Codes, ProcessExitTest, ::testing::ValuesIn(kExitCases), RowName());
 
 TEST_F(ProcessTest, ChildEndingByItselfIsReapedAndKeepsItsCode) {
   Child child;
@@ -305,8 +305,7 @@ const StartFailure kStartFailures[] = {
     {"CurrentFolderIsAFile", "/bin/true", "/bin/true", ERROR_DIRECTORY},
 };
 
-INSTANTIATE_TEST_SUITE_P(Windows, ProcessStartFailureTest, ::testing::ValuesIn(kStartFailures),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Windows, ProcessStartFailureTest, ::testing::ValuesIn(kStartFailures), RowName());
 
 TEST_F(ProcessTest, ChildInheritsNoDescriptorBeyondTheStandardOnes) {
   // Opened without close-on-exec on purpose: exactly what a careless caller

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "ElfNoteReader.h"
+#include "RowName.h"
 
 namespace {
 
@@ -75,8 +76,7 @@ TEST_P(BuiltFileRecord, CarriesTheProjectVersion) {
 INSTANTIATE_TEST_SUITE_P(Built, BuiltFileRecord,
                          ::testing::Values(BuiltFile{"ThisTest", fs::read_symlink("/proc/self/exe").string(), VFT_APP},
                                            BuiltFile{"ChildProgram", KERNEL_PROCESS_CHILD, VFT_APP},
-                                           BuiltFile{"SharedLibrary", KERNEL_MODULE_PROBE, VFT_DLL}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                                           BuiltFile{"SharedLibrary", KERNEL_MODULE_PROBE, VFT_DLL}), RowName());
 
 TEST(VersionRecord, QueryAnswersOnlyTheRootOfOurBlock) {
   const std::wstring self = Utf8ToWide(fs::read_symlink("/proc/self/exe").string());
@@ -271,7 +271,6 @@ TEST_P(DamagedElf, FailsCleanlyUnlessStillSound) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Elf, DamagedElf, ::testing::ValuesIn(kDamages),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Elf, DamagedElf, ::testing::ValuesIn(kDamages), RowName());
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include <platform/Kernel.h>
 #include <platform/Proxy.h>
+#include "RowName.h"
 
 namespace {
 
@@ -66,8 +67,7 @@ TEST_P(InternetQueryOptionTest, SizeFirstThenTheRecord) {
   EXPECT_EQ(shortLength, size);
 }
 
-INSTANTIATE_TEST_SUITE_P(HttpProxy, InternetQueryOptionTest, ::testing::ValuesIn(kProxyCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(HttpProxy, InternetQueryOptionTest, ::testing::ValuesIn(kProxyCases), RowName());
 
 TEST(InternetQueryOptionCalls, OtherOptionsAndHandlesAreRefused) {
   char buffer[64];

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <string>
+#include "RowName.h"
 
 namespace {
 
@@ -44,8 +45,7 @@ TEST_P(ShellExecuteVerbTest, StartsTheProgramWithItsParametersFromAPathWithSpace
 }
 
 const VerbCase kVerbs[] = {{"RunAs", L"runas"}, {"Open", L"open"}, {"NoVerb", nullptr}};
-INSTANTIATE_TEST_SUITE_P(Verbs, ShellExecuteVerbTest, ::testing::ValuesIn(kVerbs),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Verbs, ShellExecuteVerbTest, ::testing::ValuesIn(kVerbs), RowName());
 
 TEST(ShellExecute, FailuresSetTheError) {
   SHELLEXECUTEINFOW info = {};

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "XWindows.h"
+#include "RowName.h"
 
 namespace {
 
@@ -56,8 +57,7 @@ TEST_P(StyleTest, ExtendedStyle) {
   EXPECT_EQ(GetWindowLongW(w, GWL_EXSTYLE), GetParam().style);
 }
 
-INSTANTIATE_TEST_SUITE_P(Windows, StyleTest, ::testing::ValuesIn(kStyleCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Windows, StyleTest, ::testing::ValuesIn(kStyleCases), RowName());
 
 TEST_F(WindowsTest, ProcessOwnerRectAndVisibility) {
   const HWND owner = AsHwnd(windows_.Open("owner", 40, 50, 300, 200, 0x111111, "pid=4242"));

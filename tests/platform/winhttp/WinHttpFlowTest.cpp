@@ -8,6 +8,7 @@
 
 #include "RequestDriver.h"
 #include "UpdateServer.h"
+#include "RowName.h"
 
 namespace {
 
@@ -117,8 +118,7 @@ TEST_P(WinHttpFlowTest, NotificationsInOrder) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Answers, WinHttpFlowTest, ::testing::ValuesIn(kFlowCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Answers, WinHttpFlowTest, ::testing::ValuesIn(kFlowCases), RowName());
 
 class WinHttpServerTest : public ::testing::Test {
  protected:
@@ -293,8 +293,7 @@ TEST_P(WinHttpRangeTest, StatusAndContentRange) {
   EXPECT_EQ(driver.Body(), GetParam().status == 200 ? kFile : kFile.substr(10240, 10240));
 }
 
-INSTANTIATE_TEST_SUITE_P(Faults, WinHttpRangeTest, ::testing::ValuesIn(kRangeCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Faults, WinHttpRangeTest, ::testing::ValuesIn(kRangeCases), RowName());
 
 // The server's throttle is one budget for all its connections.
 TEST(UpdateServerThrottle, SharedByConnections) {

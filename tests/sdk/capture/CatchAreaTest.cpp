@@ -7,6 +7,7 @@
 
 #include "CatchFixture.h"
 #include "XWindows.h"
+#include "RowName.h"
 
 namespace {
 
@@ -74,8 +75,7 @@ TEST_P(CatchAreaTest, PictureCoversChosenArea) {
   EXPECT_EQ(QSize(r.picture.width, r.picture.height), c.sent);
 }
 
-INSTANTIATE_TEST_SUITE_P(Capture, CatchAreaTest, ::testing::ValuesIn(kAreaCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Capture, CatchAreaTest, ::testing::ValuesIn(kAreaCases), RowName());
 
 using CatchAreaContentTest = CatchFixture;
 

@@ -34,10 +34,18 @@ void CatchFixture::TearDown() {
   SetSdkLogger(nullptr);
 }
 
-bool CatchFixture::UseMonitor(int width, int height) {
+::testing::AssertionResult CatchFixture::UseMonitor(int width, int height) {
+  if (screen_.width() < width || screen_.height() < height) {
+    return ::testing::AssertionFailure() << "the X screen is " << screen_.width() << "x" << screen_.height()
+                                         << ", this test needs at least " << width << "x" << height
+                                         << " (run with XVFB_SCREEN=2560x1440x24)";
+  }
   // The server refuses a second monitor on the output the first one holds.
   screen_.ResetMonitors();
-  return screen_.SetMonitors({{"CATCHTEST", 0, 0, width, height, true}});
+  if (!screen_.SetMonitors({{"CATCHTEST", 0, 0, width, height, true}})) {
+    return ::testing::AssertionFailure() << "the X server refused a " << width << "x" << height << " monitor";
+  }
+  return ::testing::AssertionSuccess();
 }
 
 CORVANESDK::SSCFG CatchFixture::FastCfg() const {

@@ -14,7 +14,7 @@
 #include "CatchThread.h"
 #include "LumaDecoder.h"
 #include "PacketReader.h"
-#include "QtPrint.h"
+#include "QtPrinters.h"
 #include "RecordingLog.h"
 #include "RootPainter.h"
 #include "XScreen.h"
@@ -33,7 +33,9 @@ class CatchFixture : public ::testing::Test {
   void TearDown() override;
 
   // One monitor of this size at the screen's origin, primary.
-  bool UseMonitor(int width, int height);
+  // Fails, naming the screen size needed, when the X screen is smaller than
+  // the monitor: a capture would read black past the root's edge.
+  ::testing::AssertionResult UseMonitor(int width, int height);
   CORVANESDK::SSCFG FastCfg() const;
   void Configure(const CORVANESDK::SSCFG& cfg, short sharer = kSharer);
   void Start(const CORVANESDK::SSCFG& cfg, short sharer = kSharer);

@@ -6,6 +6,7 @@
 
 #include "CatchFixture.h"
 #include "CodecSetup.h"
+#include "RowName.h"
 
 namespace {
 
@@ -90,8 +91,7 @@ TEST_P(CatchGeometryTest, PacketCarriesScreenAtEncodedSize) {
   EXPECT_GE(Psnr(second.picture.y, expected), kMinPsnr);
 }
 
-INSTANTIATE_TEST_SUITE_P(Capture, CatchGeometryTest, ::testing::ValuesIn(kGeometryCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Capture, CatchGeometryTest, ::testing::ValuesIn(kGeometryCases), RowName());
 
 using CatchThreadTest = CatchFixture;
 
@@ -174,8 +174,7 @@ TEST_P(CursorTypeTest, NoCursorRecord) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Capture, CursorTypeTest, ::testing::ValuesIn(kCursorTypeCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Capture, CursorTypeTest, ::testing::ValuesIn(kCursorTypeCases), RowName());
 
 TEST_F(CatchThreadTest, PausedStateReencodesLastSentPicture) {
   const QSize size(1280, 720);
@@ -299,8 +298,7 @@ TEST_P(BadFrameRateTest, CapturesAtDefaultRate) {
   EXPECT_TRUE(log_.Has(2, "frame rate " + std::to_string(GetParam().fps) + ", capturing at 12"));
 }
 
-INSTANTIATE_TEST_SUITE_P(Capture, BadFrameRateTest, ::testing::ValuesIn(kBadFpsCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Capture, BadFrameRateTest, ::testing::ValuesIn(kBadFpsCases), RowName());
 
 TEST_F(CatchThreadTest, NewConfigurationReopensEncoderAndTakesSharer) {
   ASSERT_TRUE(UseMonitor(1280, 720));
@@ -362,8 +360,7 @@ TEST_P(OptionRecordProfileTest, EncoderOpensWithBoxProfile) {
   EXPECT_EQ(decoder_.profile() & 0xFF, GetParam().profileIdc);
 }
 
-INSTANTIATE_TEST_SUITE_P(Capture, OptionRecordProfileTest, ::testing::ValuesIn(kProfileCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Capture, OptionRecordProfileTest, ::testing::ValuesIn(kProfileCases), RowName());
 
 struct KeyIntervalCase {
   const char* name;
@@ -400,8 +397,7 @@ TEST_P(OptionRecordKeyIntervalTest, UnaskedKeyFrames) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Capture, OptionRecordKeyIntervalTest,
-                         ::testing::ValuesIn(kKeyIntervalCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         ::testing::ValuesIn(kKeyIntervalCases), RowName());
 
 }  // namespace
 

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "CatchThread.h"
+#include "RowName.h"
 
 namespace {
 
@@ -60,7 +61,6 @@ TEST_P(CfgTextTest, LogText) {
   EXPECT_EQ(CatchThread::cfgToString(c.make()).toStdString(), c.text);
 }
 
-INSTANTIATE_TEST_SUITE_P(Cfg, CfgTextTest, ::testing::ValuesIn(kCfgCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Cfg, CfgTextTest, ::testing::ValuesIn(kCfgCases), RowName());
 
 }  // namespace

@@ -8,6 +8,7 @@
 
 #include "BoxCmd.h"
 #include "FramePacket.h"
+#include "RowName.h"
 
 namespace {
 
@@ -49,8 +50,7 @@ TEST_P(PictureWordTest, MatchesBoxLayout) {
       << std::hex << FramePacket::PictureWord(c.key, c.width, c.height);
 }
 
-INSTANTIATE_TEST_SUITE_P(Packet, PictureWordTest, ::testing::ValuesIn(kWordCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Packet, PictureWordTest, ::testing::ValuesIn(kWordCases), RowName());
 
 struct CursorCase {
   const char* name;
@@ -77,8 +77,7 @@ TEST_P(CursorRecordTest, ElevenBitsEachAndTypeZero) {
   EXPECT_EQ(FramePacket::CursorRecord(QPoint(c.x, c.y)), c.word);
 }
 
-INSTANTIATE_TEST_SUITE_P(Packet, CursorRecordTest, ::testing::ValuesIn(kCursorCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Packet, CursorRecordTest, ::testing::ValuesIn(kCursorCases), RowName());
 
 TEST(FramePacketTest, VideoRecordHeadCarriesTypeAndLength) {
   EXPECT_EQ(FramePacket::VideoRecordHead(0), 0x0000000Au);
@@ -139,7 +138,6 @@ TEST_P(FrameHeaderTest, ByteExact) {
   EXPECT_FALSE(BoxCmd::packetSn(QByteArray(5, '\x01'), &sn));
 }
 
-INSTANTIATE_TEST_SUITE_P(Packet, FrameHeaderTest, ::testing::ValuesIn(kHeaderCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Packet, FrameHeaderTest, ::testing::ValuesIn(kHeaderCases), RowName());
 
 }  // namespace

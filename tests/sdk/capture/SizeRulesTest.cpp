@@ -4,7 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "CatchThread.h"
-#include "QtPrint.h"
+#include "QtPrinters.h"
+#include "RowName.h"
 
 
 namespace {
@@ -39,8 +40,7 @@ TEST_P(EncSizeTest, FallsBackWithinBox) {
   EXPECT_EQ(CatchThread::encSize(c.requested, c.boxMax), c.expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(Sizes, EncSizeTest, ::testing::ValuesIn(kEncSizeCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Sizes, EncSizeTest, ::testing::ValuesIn(kEncSizeCases), RowName());
 
 struct TargetCase {
   const char* name;
@@ -76,8 +76,7 @@ TEST_P(TargetSizeTest, MultiplesOf16By8WithinEncSize) {
   EXPECT_LE(target.height(), c.enc.height());
 }
 
-INSTANTIATE_TEST_SUITE_P(Sizes, TargetSizeTest, ::testing::ValuesIn(kTargetCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Sizes, TargetSizeTest, ::testing::ValuesIn(kTargetCases), RowName());
 
 struct FitCase {
   const char* name;
@@ -105,8 +104,7 @@ TEST_P(FittedSizeTest, GrowsToRatio) {
   EXPECT_EQ(CatchThread::fittedSize(c.pic, c.ratio), c.expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(Sizes, FittedSizeTest, ::testing::ValuesIn(kFitCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Sizes, FittedSizeTest, ::testing::ValuesIn(kFitCases), RowName());
 
 TEST(BoxMaxSizeTest, LimitedTo1920AndReadAsOnePair) {
   CatchThread thread;

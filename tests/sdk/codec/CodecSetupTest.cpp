@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include "RowName.h"
 
 namespace {
 
@@ -32,7 +33,6 @@ TEST_P(CodecThreadCapTest, CapIsThreadsUpToFourAndAtLeastOne) {
   vpu_init(4);  // the SDK's own value, for whatever runs next
 }
 
-INSTANTIATE_TEST_SUITE_P(Init, CodecThreadCapTest, ::testing::ValuesIn(kCapCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Init, CodecThreadCapTest, ::testing::ValuesIn(kCapCases), RowName());
 
 }  // namespace

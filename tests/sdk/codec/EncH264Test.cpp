@@ -20,6 +20,7 @@ extern "C" {
 #include "TestPictures.h"
 #include "VPUEncoder.h"
 #include "VideoFrame.h"
+#include "RowName.h"
 
 namespace {
 
@@ -102,8 +103,7 @@ TEST_P(EncoderParamTest, FrameRateKeyIntervalAndThreads) {
   EXPECT_EQ(p.i_bframe, 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Open, EncoderParamTest, ::testing::ValuesIn(kParamCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Open, EncoderParamTest, ::testing::ValuesIn(kParamCases), RowName());
 
 TEST(EncH264Test, RateControlModes) {
   VPUEncoderPtr crf(vpu_openEncH264(-1, 640, 480, 1, 22.7f, 2000 * 1000 + 999, 12, 3600000,
@@ -153,8 +153,7 @@ TEST_P(EncoderOpenFailTest, GivesNull) {
             nullptr);
 }
 
-INSTANTIATE_TEST_SUITE_P(Open, EncoderOpenFailTest, ::testing::ValuesIn(kOpenFailCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Open, EncoderOpenFailTest, ::testing::ValuesIn(kOpenFailCases), RowName());
 
 TEST(EncH264Test, NullEncoderIsHarmless) {
   EXPECT_EQ(vpu_getEncWidth(nullptr), 0);
@@ -392,7 +391,6 @@ TEST_P(EncoderProfileTest, StreamReportsTheProfile) {
   EXPECT_EQ(probe["nb_read_frames"], "4");
 }
 
-INSTANTIATE_TEST_SUITE_P(Profiles, EncoderProfileTest, ::testing::ValuesIn(kProfileCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Profiles, EncoderProfileTest, ::testing::ValuesIn(kProfileCases), RowName());
 
 }  // namespace

@@ -15,6 +15,7 @@ extern "C" {
 }
 
 #include "TestPictures.h"
+#include "RowName.h"
 
 namespace {
 
@@ -128,8 +129,7 @@ TEST_P(FillFromTest, OnlyACompleteSourceReplacesThePicture) {
   EXPECT_EQ(f.pts(), 5);
 }
 
-INSTANTIATE_TEST_SUITE_P(Sources, FillFromTest, ::testing::ValuesIn(kFillCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Sources, FillFromTest, ::testing::ValuesIn(kFillCases), RowName());
 
 TEST(VideoFrameTest, CopiesShareDataAndSwapExchanges) {
   const auto px = CoordinateBgra(8, 8);
@@ -196,8 +196,7 @@ TEST_P(AspectFitTest, GrowsOneSideToTheRatio) {
   EXPECT_EQ(h, c.fitH);
 }
 
-INSTANTIATE_TEST_SUITE_P(Sizes, AspectFitTest, ::testing::ValuesIn(kFitCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Sizes, AspectFitTest, ::testing::ValuesIn(kFitCases), RowName());
 
 struct PadCase {
   const char* name;
@@ -244,8 +243,7 @@ TEST_P(PadToTest, CentresThePictureOnBlack) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Sizes, PadToTest, ::testing::ValuesIn(kPadCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Sizes, PadToTest, ::testing::ValuesIn(kPadCases), RowName());
 
 TEST(VideoFrameTest, PadToRefusesWhatItCannotDraw) {
   const auto px = CoordinateBgra(16, 8);
@@ -338,7 +336,6 @@ TEST_P(ScaleToTest, UsesPointAtTheSameSizeAndBicubicOtherwise) {
   EXPECT_FALSE(got == ReferenceYuv(px, c.w, c.h, c.toW, c.toH, c.otherFlag));
 }
 
-INSTANTIATE_TEST_SUITE_P(Sizes, ScaleToTest, ::testing::ValuesIn(kScaleCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Sizes, ScaleToTest, ::testing::ValuesIn(kScaleCases), RowName());
 
 }  // namespace

@@ -63,7 +63,8 @@ class Discovery : public ::testing::Test {
   // Waits for the expected number of calls, then a little longer so that an
   // extra call would show too.
   void ExpectCalls(size_t count) {
-    WaitFor([&] { return collector_.boxes.size() >= count; });
+    EXPECT_TRUE(WaitFor([&] { return collector_.boxes.size() >= count; }))
+        << collector_.boxes.size() << " of " << count << " calls arrived";
     Settle(300);
     ASSERT_EQ(collector_.boxes.size(), count);
   }

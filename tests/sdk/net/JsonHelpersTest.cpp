@@ -7,6 +7,7 @@
 
 #include <QVariantList>
 #include <QVariantMap>
+#include "RowName.h"
 
 namespace {
 
@@ -38,8 +39,7 @@ TEST_P(VariantToJsonTest, WritesCompactText) {
   EXPECT_EQ(VariantToJson(GetParam().value, 1).toStdString(), GetParam().expected.toStdString());
 }
 
-INSTANTIATE_TEST_SUITE_P(Json, VariantToJsonTest, ::testing::ValuesIn(ToJsonCases()),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Json, VariantToJsonTest, ::testing::ValuesIn(ToJsonCases()), RowName());
 
 struct StrMapCase {
   const char* name;
@@ -74,8 +74,7 @@ TEST_P(JsonToStrMapTest, ReadsEveryValueAsText) {
   EXPECT_EQ(got, GetParam().expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(Json, JsonToStrMapTest, ::testing::ValuesIn(StrMapCases()),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Json, JsonToStrMapTest, ::testing::ValuesIn(StrMapCases()), RowName());
 
 TEST(JsonToStrMap, MissingKeyReadsAsEmptyTextAndZero) {
   const QMap<QString, QString> map = JsonToStrMap(R"({"SessionID":5})");

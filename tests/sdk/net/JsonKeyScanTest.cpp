@@ -4,6 +4,7 @@
 
 #include <string>
 #include <vector>
+#include "RowName.h"
 
 namespace {
 
@@ -46,8 +47,7 @@ TEST_P(JsonKeyScanTest, FindsRepeatedKeys) {
   EXPECT_EQ(keys, c.keys);
 }
 
-INSTANTIATE_TEST_SUITE_P(Json, JsonKeyScanTest, ::testing::ValuesIn(ScanCases()),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Json, JsonKeyScanTest, ::testing::ValuesIn(ScanCases()), RowName());
 
 // A box's body can nest deeper than the parser accepts; the scan has to
 // take it without recursion.

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <type_traits>
+#include "RowName.h"
 
 using namespace CORVANESDK;
 
@@ -118,8 +119,7 @@ TEST_P(BoxConversion, RoundTripsUnchanged) {
   EXPECT_EQ(back.attrs, box.attrs);
 }
 
-INSTANTIATE_TEST_SUITE_P(Records, BoxConversion, ::testing::ValuesIn(BoxCases()),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Records, BoxConversion, ::testing::ValuesIn(BoxCases()), RowName());
 
 TEST(Records, MeetingBoxIsAQtMetaType) {
   EXPECT_TRUE(QMetaType::fromType<MEETING_BOX_INFO>().isValid());

@@ -6,9 +6,10 @@
 #include "BoxMgr.h"
 #include "CodecSetup.h"
 #include "CorvaneSDK.h"
-#include "RecordingLogger.h"
+#include "RecordingLog.h"
 #include "SdkLog.h"
 #include "SimFrame.h"
+#include "RowName.h"
 
 using namespace CORVANESDK;
 
@@ -28,7 +29,7 @@ class NoSettings : public FWCfgger {
 class SdkBoundary : public ::testing::Test {
  protected:
   void TearDown() override { GetCorvaneSDK().init(nullptr, nullptr); }
-  RecordingLogger log_;
+  RecordingLog log_;
   NoSettings cfg_;
 };
 
@@ -47,7 +48,7 @@ TEST_F(SdkBoundary, InitReportsWhichPointersWereMissing) {
 
 TEST_F(SdkBoundary, InitLogsThroughTheNewSinkAndSetsUpTheCodec) {
   ASSERT_EQ(GetCorvaneSDK().init(&log_, &cfg_), 0);
-  const std::vector<LoggedLine> lines = log_.lines();
+  const std::vector<RecordingLog::Line> lines = log_.Lines();
   ASSERT_FALSE(lines.empty());
   EXPECT_EQ(lines.front().text, "ICorvaneSDK init...");
   EXPECT_EQ(lines.front().module, "Corvane");
@@ -57,18 +58,18 @@ TEST_F(SdkBoundary, InitLogsThroughTheNewSinkAndSetsUpTheCodec) {
 
 TEST_F(SdkBoundary, InitWithoutSinkSilencesTheEarlierOne) {
   ASSERT_EQ(GetCorvaneSDK().init(&log_, &cfg_), 0);
-  const size_t before = log_.lines().size();
+  const size_t before = log_.Lines().size();
   EXPECT_EQ(GetCorvaneSDK().init(nullptr, nullptr), 3);
   sdkLog("after init without a sink");
-  EXPECT_EQ(log_.lines().size(), before);
+  EXPECT_EQ(log_.Lines().size(), before);
 }
 
 TEST_F(SdkBoundary, UninitOnlyLogs) {
   GetCorvaneSDK().init(&log_, &cfg_);
   GetCorvaneSDK().uninit();
-  EXPECT_TRUE(log_.has("ICorvaneSDK uninit..."));
+  EXPECT_TRUE(log_.HasText("ICorvaneSDK uninit..."));
   sdkLogWarn("still %s", "logging");
-  const LoggedLine last = log_.lines().back();
+  const RecordingLog::Line last = log_.Lines().back();
   EXPECT_EQ(last.text, "still logging");
   EXPECT_EQ(last.level, 2);
 }
@@ -76,7 +77,7 @@ TEST_F(SdkBoundary, UninitOnlyLogs) {
 TEST_F(SdkBoundary, LogHelpersUseTheirModuleAndLevel) {
   GetCorvaneSDK().init(&log_, &cfg_);
   shareLogErr("capture failed %d/%d", 3, 4);
-  const LoggedLine last = log_.lines().back();
+  const RecordingLog::Line last = log_.Lines().back();
   EXPECT_EQ(last.text, "capture failed 3/4");
   EXPECT_EQ(last.module, "ScreenShr");
   EXPECT_EQ(last.level, 3);
@@ -114,7 +115,7 @@ TEST(TransCtrlEngine, ReadsWithoutASession) {
 }
 
 TEST(TransCtrlEngine, SetCaptureCfgLogsDefaultsBeforeAnyShare) {
-  RecordingLogger log;
+  RecordingLog log;
   GetCorvaneSDK().init(&log, nullptr);
   SSCFG cfg;
   cfg.encodetype = 2;
@@ -123,7 +124,7 @@ TEST(TransCtrlEngine, SetCaptureCfgLogsDefaultsBeforeAnyShare) {
   GetTransCtrlEngine().setCallBack(nullptr);
   GetTransCtrlEngine().connectBox(BOX_INFO());
   GetCorvaneSDK().init(nullptr, nullptr);
-  EXPECT_TRUE(log.has("setCaptureCfg sharer:-1, Backstage:0, encodetype:2, width:1280, height:720"));
+  EXPECT_TRUE(log.HasText("setCaptureCfg sharer:-1, Backstage:0, encodetype:2, width:1280, height:720"));
   EXPECT_EQ(cfg.encSize, QSize(1280, 720));
 }
 
@@ -177,8 +178,7 @@ TEST_P(BoxAnswer, Parses) {
   EXPECT_EQ(info.attrs.size(), c.attrCount);
 }
 
-INSTANTIATE_TEST_SUITE_P(Discovery, BoxAnswer, ::testing::ValuesIn(AnswerCases()),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Discovery, BoxAnswer, ::testing::ValuesIn(AnswerCases()), RowName());
 
 TEST(BoxAnswerAttrs, KeepEveryKeyAsText) {
   MEETING_BOX_INFO info;

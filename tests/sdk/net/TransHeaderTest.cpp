@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include "RowName.h"
 
 static QByteArray Hex(const char* text) { return QByteArray::fromHex(text); }
 
@@ -45,8 +46,7 @@ TEST_P(TransHeaderEncode, ParsesBackToItsFields) {
   EXPECT_EQ(h.length, c.bodySize);
 }
 
-INSTANTIATE_TEST_SUITE_P(Wire, TransHeaderEncode, ::testing::ValuesIn(kEncodeCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Wire, TransHeaderEncode, ::testing::ValuesIn(kEncodeCases), RowName());
 
 struct ValidityCase {
   const char* name;
@@ -73,5 +73,4 @@ TEST_P(TransHeaderValidity, Classifies) {
   EXPECT_EQ(TransHeader::parse(c.header.constData()).valid(), c.valid);
 }
 
-INSTANTIATE_TEST_SUITE_P(Wire, TransHeaderValidity, ::testing::ValuesIn(kValidityCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Wire, TransHeaderValidity, ::testing::ValuesIn(kValidityCases), RowName());

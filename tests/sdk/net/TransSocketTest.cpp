@@ -12,9 +12,10 @@
 #include <QTcpSocket>
 
 #include "EventWait.h"
-#include "RecordingLogger.h"
+#include "RecordingLog.h"
 #include "SdkLog.h"
 #include "SimFrame.h"
+#include "RowName.h"
 
 namespace {
 
@@ -55,10 +56,11 @@ class TransSocketTest : public ::testing::Test {
 
   QByteArray PeerRead(int count) {
     QByteArray got;
-    WaitFor([&] {
+    const bool arrived = WaitFor([&] {
       got += peer_->readAll();
       return got.size() >= count;
     });
+    EXPECT_TRUE(arrived) << "the peer got " << got.size() << " of " << count << " bytes";
     return got;
   }
 
@@ -73,7 +75,7 @@ class TransSocketTest : public ::testing::Test {
 };
 
 TEST_F(TransSocketTest, ReportsTheConnection) {
-  WaitFor([this] { return !notes_.empty(); });
+  ASSERT_TRUE(WaitFor([this] { return !notes_.empty(); }));
   EXPECT_EQ(Count(SNTY_CONNECTED), 1);
   EXPECT_TRUE(socket_->socketOption(QAbstractSocket::LowDelayOption).toBool());
 }
@@ -162,9 +164,9 @@ class TransSocketFramingError : public TransSocketTest,
                                 public ::testing::WithParamInterface<FramingErrorCase> {};
 
 TEST_P(TransSocketFramingError, ClosesAndReportsOnce) {
-  WaitFor([this] { return Count(SNTY_CONNECTED) == 1; });
+  ASSERT_TRUE(WaitFor([this] { return Count(SNTY_CONNECTED) == 1; }));
   notes_.clear();
-  RecordingLogger log;
+  RecordingLog log;
   SetSdkLogger(&log);
   const auto silence = qScopeGuard([] { SetSdkLogger(nullptr); });
   PeerWrite(GetParam().badHeader + SimFrame{9, 80, false, R"({"Reason":1})"}.encode());
@@ -175,12 +177,11 @@ TEST_P(TransSocketFramingError, ClosesAndReportsOnce) {
   EXPECT_TRUE(received_.empty()) << "nothing after a broken header may pass as a message";
   EXPECT_EQ(socket_->state(), QAbstractSocket::UnconnectedState);
   int headerLines = 0;
-  for (const LoggedLine& line : log.lines()) headerLines += line.text.rfind("Unmatch header format:", 0) == 0 ? 1 : 0;
+  for (const RecordingLog::Line& line : log.Lines()) headerLines += line.text.rfind("Unmatch header format:", 0) == 0 ? 1 : 0;
   EXPECT_EQ(headerLines, 1);
 }
 
-INSTANTIATE_TEST_SUITE_P(Wire, TransSocketFramingError, ::testing::ValuesIn(kFramingErrors),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Wire, TransSocketFramingError, ::testing::ValuesIn(kFramingErrors), RowName());
 
 TEST_F(TransSocketTest, NewConnectionDropsHalfAMessageOfTheOldOne) {
   const QByteArray old = SimFrame{1, 84, false, R"({"MaxWidth":640})"}.encode();

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "SimFrame.h"
+#include "RowName.h"
 
 namespace {
 
@@ -147,8 +148,7 @@ TEST_P(TransSplitterStream, OneByteAtATime) {
   EXPECT_EQ(headers, frames);
 }
 
-INSTANTIATE_TEST_SUITE_P(Wire, TransSplitterStream, ::testing::ValuesIn(StreamCases()),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Wire, TransSplitterStream, ::testing::ValuesIn(StreamCases()), RowName());
 
 TEST(TransSplitter, HeaderIsAnnouncedBeforeTheBodyArrives) {
   TransSplitter splitter;

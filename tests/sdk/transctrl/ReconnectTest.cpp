@@ -7,6 +7,7 @@
 #include "SessionFixture.h"
 #include "SimFramePuller.h"
 #include "TransCtrl.h"
+#include "RowName.h"
 
 using namespace CORVANESDK;
 
@@ -112,7 +113,6 @@ TEST_P(RefusedReconnect, WhileSharingStopsCaptureThenNotifiesOnce) {
   EXPECT_LE(box_->connectionsAccepted(), 2);
 }
 
-INSTANTIATE_TEST_SUITE_P(Box, RefusedReconnect, ::testing::ValuesIn(kRefusals),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Box, RefusedReconnect, ::testing::ValuesIn(kRefusals), RowName());
 
 }  // namespace

@@ -11,7 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "CorvaneSDK.h"
-#include "RecordingLogger.h"
+#include "RecordingLog.h"
 #include "SimBox.h"
 
 struct Note {
@@ -35,7 +35,7 @@ class NoteRecorder : public CORVANESDK::ITransCtrlCallBack {
 
 class SessionFixture : public ::testing::Test {
  public:
-  static RecordingLogger& Log();
+  static RecordingLog& Log();
   static int CaptureStops();
 
  protected:
@@ -64,4 +64,10 @@ class SessionFixture : public ::testing::Test {
 
   NoteRecorder recorder_;
   std::unique_ptr<SimBox> box_;
+
+ private:
+  // The box's parameters write the process-wide encoder options; every test
+  // leaves them as it found them, failed or not.
+  int savedProfile_ = 0;
+  int savedKeyIntMs_ = 0;
 };

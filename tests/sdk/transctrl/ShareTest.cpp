@@ -2,6 +2,7 @@
 // of the test's own, checks every response and decodes it.
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRect>
 #include <QScopeGuard>
 
 #include "LumaDecoder.h"
@@ -10,6 +11,7 @@
 #include "SimFramePuller.h"
 #include "TransCtrl.h"
 #include "XScreen.h"
+#include "RowName.h"
 
 using namespace CORVANESDK;
 
@@ -195,7 +197,7 @@ TEST_F(Share, FramesForABoxThatStopsReadingAreDroppedPastTheBound) {
   const auto restore = qScopeGuard([&] { ctrlImpl.setMaxUnsentBytes(CTransCtrl::kMaxUnsentBytes); });
   const auto linesStarting = [](const std::string& prefix) {
     int count = 0;
-    for (const LoggedLine& line : Log().lines()) count += line.text.rfind(prefix, 0) == 0 ? 1 : 0;
+    for (const RecordingLog::Line& line : Log().Lines()) count += line.text.rfind(prefix, 0) == 0 ? 1 : 0;
     return count;
   };
   const int sentBefore = linesStarting("send a frame sn:");
@@ -220,6 +222,58 @@ TEST_F(Share, FramesForABoxThatStopsReadingAreDroppedPastTheBound) {
   ASSERT_TRUE(Pull(true, &frame));
   EXPECT_TRUE(frame.picture.key);
 }
+
+struct RatioCase {
+  const char* name;
+  double ratio;
+  QSize sent;      // on a 1920x1080 screen, box maximum 1920x1080
+  QRect content;   // where the screen shows in it; black around
+};
+
+// The two ends of the ratios a box may ask for.
+const RatioCase kRatioEnds[] = {
+    {"OneSixteenth", 0.0625, {80, 1080}, QRect(0, 521, 80, 38)},
+    {"Sixteen", 16.0, {1920, 120}, QRect(853, 0, 213, 120)},
+};
+
+class RatioEnd : public Share, public ::testing::WithParamInterface<RatioCase> {};
+
+double MeanLuma(const LumaPicture& picture, const QRect& area) {
+  double sum = 0;
+  for (int y = area.top(); y <= area.bottom(); ++y)
+    for (int x = area.left(); x <= area.right(); ++x) sum += picture.y[static_cast<size_t>(y) * picture.width + x];
+  return sum / (static_cast<double>(area.width()) * area.height());
+}
+
+TEST_P(RatioEnd, GivesAPictureTheBoxDecodes) {
+  const RatioCase& c = GetParam();
+  ASSERT_EQ(QSize(screen_.width(), screen_.height()), QSize(1920, 1080));
+  ASSERT_TRUE(painter_.Paint(0));
+  ASSERT_TRUE(StartSharing());
+  // The box maximum of the connect answer stays: a new one waits for new
+  // capture settings.
+  box_->sendRequest(84, SimAnswer::Json({{QStringLiteral("MaxWidth"), 1920},
+                                         {QStringLiteral("MaxHeight"), 1080},
+                                         {QStringLiteral("AspectRatio"), c.ratio}}));
+  ASSERT_TRUE(WaitForNotes(1));
+  // The ratio applies from the next captured picture on.
+  SimPulledFrame frame;
+  for (int i = 0; i < 30 && QSize(frame.picture.width, frame.picture.height) != c.sent; ++i)
+    ASSERT_TRUE(Pull(i == 0, &frame));
+  ASSERT_EQ(QSize(frame.picture.width, frame.picture.height), c.sent);
+  ASSERT_EQ(frame.picture.y.size(), static_cast<size_t>(c.sent.width()) * c.sent.height());
+  // Away from the edges, which the scaler blurs: the screen inside, black
+  // (luma 16) around it.
+  EXPECT_GT(MeanLuma(frame.picture, c.content.adjusted(4, 4, -4, -4)), 60.0);
+  const QRect above(0, 0, c.sent.width(), c.content.top() - 4);
+  const QRect left(0, 0, c.content.left() - 4, c.sent.height());
+  const QRect black = above.height() > 0 ? above : left;
+  ASSERT_GT(black.width() * black.height(), 0);
+  EXPECT_LT(MeanLuma(frame.picture, black), 20.0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Share, RatioEnd, ::testing::ValuesIn(kRatioEnds),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 struct BurstCase {
   const char* name;
@@ -259,8 +313,7 @@ TEST_P(StopAfterBurst, StopAndDisconnectGoOutAtOnce) {
   EXPECT_TRUE(WaitForState(CVSTATE_IDLE, 8000));
 }
 
-INSTANTIATE_TEST_SUITE_P(Share, StopAfterBurst, ::testing::ValuesIn(kBursts),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Share, StopAfterBurst, ::testing::ValuesIn(kBursts), RowName());
 
 struct StartAnswerCase {
   const char* name;
@@ -298,8 +351,7 @@ TEST_P(StartAnswer, NotifiesTheReducedMapAndKeepsTheSharer) {
   EXPECT_TRUE(LogHas("setCaptureCfg sharer:3, Backstage:1,"));
 }
 
-INSTANTIATE_TEST_SUITE_P(Box, StartAnswer, ::testing::ValuesIn(kStartAnswers),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Box, StartAnswer, ::testing::ValuesIn(kStartAnswers), RowName());
 
 TEST_F(Share, FailedCaptureSettingsStopTheShare) {
   ASSERT_TRUE(ConnectAndShare());

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "UpdaterAppDir.h"
+#include "RowName.h"
 
 namespace {
 
@@ -30,8 +31,7 @@ class AppDirTest : public ::testing::TestWithParam<AppDirCase> {};
 
 TEST_P(AppDirTest, FolderOfTheExecutable) { EXPECT_EQ(ProgramFolderOfExe(GetParam().exe), GetParam().folder); }
 
-INSTANTIATE_TEST_SUITE_P(Paths, AppDirTest, ::testing::ValuesIn(kAppDirCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Paths, AppDirTest, ::testing::ValuesIn(kAppDirCases), RowName());
 
 TEST(AppDir, RunningExecutablesFolder) {
   std::vector<wchar_t> path(4096, L'\0');

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "FingerTestSupport.h"
+#include "RowName.h"
 
 namespace {
 
@@ -86,8 +87,7 @@ TEST_P(FingerJobTest, LoadsTheTree) {
   EXPECT_EQ(f.Tree(), c.tree);
 }
 
-INSTANTIATE_TEST_SUITE_P(Jobs, FingerJobTest, ::testing::ValuesIn(kJobCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Jobs, FingerJobTest, ::testing::ValuesIn(kJobCases), RowName());
 
 TEST(FingerJob, DlflFields) {
   FingerFixture f;

@@ -9,6 +9,7 @@
 #include "FWUpdateIni.h"
 #include "TempFolder.h"
 #include "UpdaterAppDir.h"
+#include "RowName.h"
 
 namespace {
 
@@ -49,8 +50,7 @@ TEST_P(MainSectionTest, FollowsIniVerOfTheSameFile) {
   EXPECT_EQ(GetMainSection(ini_), GetParam().section);
 }
 
-INSTANTIATE_TEST_SUITE_P(IniVer, MainSectionTest, ::testing::ValuesIn(kMainSectionCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(IniVer, MainSectionTest, ::testing::ValuesIn(kMainSectionCases), RowName());
 
 TEST_F(UpdateIniTest, VersionOfTheLoadedCopy) {
   EXPECT_EQ(Load("[VER]\nVer=2.1.0.5\nINIVer=2\n"), L"2.1.0.5");

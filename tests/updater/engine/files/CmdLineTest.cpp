@@ -9,6 +9,7 @@
 
 #include "Base64.h"
 #include "PRXCmdLineAnalyse.h"
+#include "RowName.h"
 
 namespace {
 
@@ -51,8 +52,7 @@ TEST_P(Base64Rfc, DecodeKeepsPaddingZeros) {
   EXPECT_EQ(bytes, expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(Vectors, Base64Rfc, ::testing::ValuesIn(kRfc4648),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Vectors, Base64Rfc, ::testing::ValuesIn(kRfc4648), RowName());
 
 TEST(Base64, DecoderRefusals) {
   unsigned char out[16];
@@ -116,8 +116,7 @@ TEST_P(CmdLineParse, Items) {
   EXPECT_EQ(line.ToString(L'|'), GetParam().items);
 }
 
-INSTANTIATE_TEST_SUITE_P(Arguments, CmdLineParse, ::testing::ValuesIn(ParseCases()),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Arguments, CmdLineParse, ::testing::ValuesIn(ParseCases()), RowName());
 
 TEST(CmdLine, ReEmitsTheSameArgument) {
   const std::wstring argument = Arg("corvane:", "-SPVER=2.1.0.5\n-UPURL=u1;u2\n");

@@ -11,6 +11,7 @@
 #include "MD5.h"
 #include "TempFolder.h"
 #include "Zf7zWriter.h"
+#include "RowName.h"
 
 namespace {
 
@@ -71,8 +72,7 @@ TEST_P(Md5Suite, FileGivesUpperCase) {
   EXPECT_EQ(WideToUtf8(value), expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(Rfc1321, Md5Suite, ::testing::ValuesIn(kSuite),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Rfc1321, Md5Suite, ::testing::ValuesIn(kSuite), RowName());
 
 std::string Md5sum(const std::string& path) {
   const std::string command = "md5sum '" + path + "'";

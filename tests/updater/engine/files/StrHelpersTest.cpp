@@ -6,6 +6,7 @@
 
 #include "StrHelpers.h"
 #include "Version.h"
+#include "RowName.h"
 
 namespace {
 
@@ -38,8 +39,7 @@ TEST_P(ExtractSubStrTest, Field) {
   EXPECT_EQ(field, GetParam().field);
 }
 
-INSTANTIATE_TEST_SUITE_P(Texts, ExtractSubStrTest, ::testing::ValuesIn(kFields),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Texts, ExtractSubStrTest, ::testing::ValuesIn(kFields), RowName());
 
 TEST(ExtractSubStr, NullTextLeavesTheOutput) {
   std::wstring field = L"kept";
@@ -135,8 +135,7 @@ TEST_P(SVersionTest, PackedValue) {
   EXPECT_EQ(version.text, GetParam().text);
 }
 
-INSTANTIATE_TEST_SUITE_P(Texts, SVersionTest, ::testing::ValuesIn(kVersions),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Texts, SVersionTest, ::testing::ValuesIn(kVersions), RowName());
 
 TEST(SVersion, EqualByValue) {
   EXPECT_TRUE(SVersion(L"2.1.0.5") == SVersion(L"2.01.0.5"));

@@ -10,6 +10,7 @@
 #include "TempFolder.h"
 #include "Zf7z.h"
 #include "Zf7zWriter.h"
+#include "RowName.h"
 
 namespace {
 
@@ -54,8 +55,7 @@ TEST_P(Zf7zRoundTrip, LzmaDecodeBufIntoExactBuffer) {
   EXPECT_EQ(out.back(), '#');
 }
 
-INSTANTIATE_TEST_SUITE_P(Containers, Zf7zRoundTrip, ::testing::ValuesIn(kRoundTrips),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Containers, Zf7zRoundTrip, ::testing::ValuesIn(kRoundTrips), RowName());
 
 std::string SetSize(std::string container, uint32_t size) {
   memcpy(&container[8], &size, 4);
@@ -107,8 +107,7 @@ TEST_P(Zf7zBadInput, RejectedWithEmptyOutput) {
   EXPECT_TRUE(out.empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Containers, Zf7zBadInput, ::testing::ValuesIn(BadCases()),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Containers, Zf7zBadInput, ::testing::ValuesIn(BadCases()), RowName());
 
 TEST(Zf7zReservedWord, MayHoldAnything) {
   std::string container = Packed("abc");

@@ -23,6 +23,7 @@
 #include "Trace.h"
 #include "TraceManager.h"
 #include "UpdateServer.h"
+#include "RowName.h"
 
 namespace {
 
@@ -139,8 +140,7 @@ TEST_P(ProxyCfgTest, ConnectionSettingAndLogLine) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Settings, ProxyCfgTest, ::testing::ValuesIn(kProxyCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Settings, ProxyCfgTest, ::testing::ValuesIn(kProxyCases), RowName());
 
 TEST(ConnProxyCopy, ACopyPointsAtItsOwnText) {
   SConnProxy copy;

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "ProcessHelpers.h"
+#include "RowName.h"
 
 namespace {
 
@@ -41,8 +42,7 @@ const SplitCase kSplits[] = {
     {"UnclosedQuote", L"\"/opt/my app/run -x", false, L"", L""},
     {"Empty", L"", true, L"", L""},
 };
-INSTANTIATE_TEST_SUITE_P(Commands, SplitCmdLineTest, ::testing::ValuesIn(kSplits),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Commands, SplitCmdLineTest, ::testing::ValuesIn(kSplits), RowName());
 
 struct WaitModeCase {
   const char* name;
@@ -68,8 +68,7 @@ const WaitModeCase kWaitModes[] = {
     {"LowerCase", L"waitexit", WAIT_NONE, L""}, {"Empty", L"", WAIT_NONE, L""},
     {"BareWait", L"WAIT", WAIT_NONE, L""},
 };
-INSTANTIATE_TEST_SUITE_P(Keywords, ParseWaitModeTest, ::testing::ValuesIn(kWaitModes),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Keywords, ParseWaitModeTest, ::testing::ValuesIn(kWaitModes), RowName());
 
 class RunProcessWaitTest : public ::testing::Test {
  protected:

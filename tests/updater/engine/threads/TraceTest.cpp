@@ -16,6 +16,7 @@
 #include "ProcessHelpers.h"
 #include "Trace.h"
 #include "TraceManager.h"
+#include "RowName.h"
 
 namespace {
 
@@ -113,8 +114,7 @@ const LevelCase kLevels[] = {
     {"Negative", -1, nullptr, false}, {"Dbg", 0, "DBG", false}, {"Inf", 1, "INF", false},
     {"War", 2, "WAR", false},         {"Err", 3, "ERR", true},  {"FiveIsErr", 5, "ERR", true},
 };
-INSTANTIATE_TEST_SUITE_P(Levels, TraceLevelTest, ::testing::ValuesIn(kLevels),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Levels, TraceLevelTest, ::testing::ValuesIn(kLevels), RowName());
 
 TEST_F(TraceTest, EveryEntryIsExactlyOneLine) {
   const STraceCfg cfg = Config();

@@ -1,4 +1,5 @@
-// A log sink for the SDK that keeps every line, for checks on what it logged.
+// A host log sink that keeps every line, for checks on what was logged.
+// Platform lines reach it too while the SDK has it (SetSdkLogger).
 #pragma once
 
 #include <cstdarg>
@@ -9,7 +10,7 @@
 
 #include "FWInterfaces.h"
 
-class RecordingLog : public FWlogger {
+class RecordingLog final : public FWlogger {
  public:
   struct Line {
     int level;
@@ -24,17 +25,33 @@ class RecordingLog : public FWlogger {
     lines_.push_back({level, module != nullptr ? module : "", text});
   }
 
-  // Whether a line with exactly this text, level and module was written.
-  bool Has(int level, const std::string& text, const std::string& module = "ScreenShr") {
+  std::vector<Line> Lines() {
     std::lock_guard<std::mutex> hold(lock_);
-    for (const Line& line : lines_)
+    return lines_;
+  }
+
+  // A line with exactly this text, at any level and from any module.
+  bool HasText(const std::string& text) {
+    for (const Line& line : Lines())
+      if (line.text == text) return true;
+    return false;
+  }
+
+  // A line with exactly this text, level and module.
+  bool Has(int level, const std::string& text, const std::string& module = "ScreenShr") {
+    for (const Line& line : Lines())
       if (line.level == level && line.text == text && line.module == module) return true;
     return false;
   }
 
+  int CountPrefix(const std::string& prefix) {
+    int count = 0;
+    for (const Line& line : Lines()) count += line.text.rfind(prefix, 0) == 0 ? 1 : 0;
+    return count;
+  }
+
   bool HasPrefix(int level, const std::string& prefix) {
-    std::lock_guard<std::mutex> hold(lock_);
-    for (const Line& line : lines_)
+    for (const Line& line : Lines())
       if (line.level == level && line.text.rfind(prefix, 0) == 0) return true;
     return false;
   }

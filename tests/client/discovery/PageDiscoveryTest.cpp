@@ -1,0 +1,90 @@
+// The search page against a simulated box on the far end of a veth pair. Runs
+// only under run-in-netns.sh: every search is a broadcast.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QGridLayout>
+#include <QLabel>
+#include <QNetworkInterface>
+#include <QSignalSpy>
+
+#include <cstdlib>
+#include <string>
+
+#include "BoxList.h"
+#include "BoxListItem.h"
+#include "BoxListWnd.h"
+#include "BoxMgr.h"
+#include "BoxSearchCallBackImpl.h"
+#include "EventWait.h"
+#include "NetnsSocket.h"
+#include "SimBox.h"
+
+namespace {
+
+using namespace CORVANESDK;
+
+// Empty when it is safe to broadcast: only lo and our veth are up.
+std::string NamespaceProblem() {
+  const char* box = std::getenv("CORVANE_NETNS_BOX");
+  const char* link = std::getenv("CORVANE_NETNS_PC_LINK");
+  if (!box || !link) return "not started by run-in-netns.sh (CORVANE_NETNS_BOX/CORVANE_NETNS_PC_LINK unset)";
+  for (const QNetworkInterface& nic : QNetworkInterface::allInterfaces()) {
+    if (!nic.flags().testFlag(QNetworkInterface::IsUp)) continue;
+    if (nic.name() == QLatin1String("lo") || nic.name() == QLatin1String(link)) continue;
+    return "interface " + nic.name().toStdString() + " is up: refusing to broadcast";
+  }
+  return std::string();
+}
+
+TEST(PageDiscovery, ABoxAnsweringWithAndWithoutIdGivesTwoTilesAndOneClickOneDialog) {
+  ASSERT_EQ(NamespaceProblem(), "");
+  SimBoxConfig config;
+  config.dispName = QStringLiteral("Room A");
+  config.boxId = QStringLiteral("A-1");
+  SimDiscoveryReply withoutId;
+  withoutId.kind = SimDiscoveryReply::Kind::RawBody;
+  withoutId.rawBody = R"({"DispName":"Room A, no id"})";
+  config.discoveryReplies = {SimDiscoveryReply(), withoutId};
+  std::string error;
+  const int fd = UdpSocketInNamespace(std::getenv("CORVANE_NETNS_BOX"), BoxMgr::kSearchPort, &error);
+  ASSERT_GE(fd, 0) << error;
+  SimBox box(config);
+  ASSERT_TRUE(box.adoptDiscoverySocket(fd));
+
+  BoxListWnd page;
+  page.setAllowClickDelayForTest(2000);
+  page.slot_search();
+  auto* grid = page.findChild<BoxList*>("boxListW")->findChild<QGridLayout*>("gridLayout");
+  ASSERT_TRUE(WaitFor([&] { return grid->count() >= 2; }, 5000));
+  Settle(300);
+  ASSERT_EQ(grid->count(), 2);
+
+  BoxListItem* noId = nullptr;
+  for (int i = 0; i < grid->count(); ++i) {
+    auto* tile = qobject_cast<BoxListItem*>(grid->itemAt(i)->widget());
+    if (tile->box().boxID.isEmpty()) noId = tile;
+  }
+  ASSERT_NE(noId, nullptr);
+  QSignalSpy dialogs(&page, &BoxListWnd::s_connectBox);
+  emit noId->findChild<QLabel*>("enter_label")->linkActivated("1");
+  Settle(200);
+  ASSERT_EQ(dialogs.count(), 1);
+  const auto chosen = dialogs[0][0].value<MEETING_BOX_INFO>();
+  EXPECT_EQ(chosen.dispName, "Room A, no id");
+  EXPECT_EQ(chosen.ip, "10.77.0.2");
+}
+
+}  // namespace
+
+// Qt 5.15's offscreen platform never frees its screen objects; nothing of ours.
+extern "C" const char* __lsan_default_suppressions() { return "leak:libqoffscreen.so\n"; }
+
+int main(int argc, char** argv) {
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  GetCorvaneSDK().init(nullptr, nullptr);
+  GetBoxSearchEngine().setCallBack(&CBoxSearchCallBackImpl::instance());
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}

@@ -1,0 +1,148 @@
+// The decode thread: what it writes, what it checks, and what a failure leaves.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+
+#include "DecodeNetFileThead.h"
+#include "FileItem.h"
+#include "NetFile.h"
+#include "TempFolder.h"
+#include "TransferTestSupport.h"
+#include "UpdateFixture.h"
+#include "Zf7zWriter.h"
+
+namespace {
+
+std::string ReadAll(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream out;
+  out << in.rdbuf();
+  return out.str();
+}
+
+void WriteAll(const std::filesystem::path& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary);
+  out << bytes;
+}
+
+struct DecodeCase {
+  const char* name;
+  int zipType;
+  bool corrupt;    // the served container is broken
+  bool wrongMd5;   // the listed check value is another file's
+  bool wrongSize;
+  int fileTime;
+  int state;
+};
+
+const DecodeCase kCases[] = {
+    {"PlainFile", ZIP_NONE, false, false, false, 1500000000, DFS_DONE},
+    {"Zf7zFile", ZIP_ZF7Z, false, false, false, 1500000000, DFS_DONE},
+    {"TimeZeroLeavesTimes", ZIP_NONE, false, false, false, 0, DFS_DONE},
+    {"ZlibHasNoDecoder", ZIP_ZLIB, false, false, false, 0, DFS_FAILED},
+    {"CorruptZf7z", ZIP_ZF7Z, true, false, false, 0, DFS_FAILED},
+    {"CheckMismatch", ZIP_NONE, false, true, false, 1500000000, DFS_FAILED},
+    {"SizeMismatch", ZIP_NONE, false, false, true, 0, DFS_FAILED},
+};
+
+class DecodeTest : public ::testing::TestWithParam<DecodeCase> {};
+
+TEST_P(DecodeTest, StateAndFileOnDisk) {
+  const DecodeCase& c = GetParam();
+  TempFolder folder;
+  const std::string content = TestBytes(50000, 3);
+  // A longer file of the same name from before must leave no tail.
+  WriteAll(folder.path() / "f.bin", std::string(80000, 'o'));
+  SFileTransItem item(L"f.bin", true);
+  item.zipType = c.zipType;
+  item.size = c.wrongSize ? 50001 : 50000;
+  item.fileTime = c.fileTime;
+  item.checkType = CHK_MD5;
+  const std::string md5 = FixtureMd5(c.wrongMd5 ? content + "x" : content);
+  item.checkValue.assign(md5.begin(), md5.end());
+  std::string served = c.zipType == ZIP_ZF7Z ? Zf7zEncode(content) : content;
+  if (c.corrupt) served.replace(served.size() / 2, 64, std::string(64, '\x5a'));
+  item.transSize = static_cast<int>(served.size());
+  CNetFile file(0, &item, folder.Folder());
+  ASSERT_TRUE(file.WriteBlkData(nullptr, 0, served));
+  ASSERT_TRUE(file.IsComplete());
+
+  CDecodeNetFileThead decoder;
+  ASSERT_TRUE(decoder.StartThread());
+  ASSERT_TRUE(decoder.PostDecodeFile(&file));
+  decoder.StopThread(0);
+  ASSERT_TRUE(decoder.WaitExit(10000));
+  EXPECT_EQ(decoder.GetDecodeState(&file), c.state);
+
+  const auto path = folder.path() / "f.bin";
+  if (c.state != DFS_DONE) {
+    EXPECT_FALSE(std::filesystem::exists(path));
+    return;
+  }
+  EXPECT_EQ(ReadAll(path), content);
+  struct stat info {};
+  ASSERT_EQ(stat(path.c_str(), &info), 0);
+  if (c.fileTime != 0) {
+    EXPECT_EQ(info.st_mtime, c.fileTime);
+  } else {
+    EXPECT_GT(info.st_mtime, 1600000000);  // written now, not stamped
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, DecodeTest, ::testing::ValuesIn(kCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(Decode, NeverPostedReadsFailedAndUploadsWriteNothing) {
+  TempFolder folder;
+  SFileTransItem up(L"reporterr", false);
+  up.data = "report body";
+  CNetFile upload(0, &up, folder.Folder());
+  SFileTransItem unlisted(L"UpdateInfo.ini", true);  // size -1, no check
+  CNetFile ini(1, &unlisted, folder.Folder());
+  ASSERT_TRUE(ini.WriteBlkData(nullptr, 0, "[MAIN]\n"));
+  ini.FinishUnknownSize();
+  CNetFile never(2, &unlisted, folder.Folder());
+
+  CDecodeNetFileThead decoder;
+  ASSERT_TRUE(decoder.StartThread());
+  ASSERT_TRUE(decoder.PostDecodeFile(&upload));
+  ASSERT_TRUE(decoder.PostDecodeFile(&ini));
+  decoder.StopThread(0);
+  ASSERT_TRUE(decoder.WaitExit(10000));
+  EXPECT_EQ(decoder.GetDecodeState(&upload), DFS_DONE);
+  EXPECT_FALSE(std::filesystem::exists(folder.path() / "reporterr"));
+  EXPECT_EQ(decoder.GetDecodeState(&ini), DFS_DONE);
+  EXPECT_EQ(ReadAll(folder.path() / "UpdateInfo.ini"), "[MAIN]\n");
+  EXPECT_EQ(decoder.GetDecodeState(&never), DFS_FAILED);
+}
+
+// A posted file reads DFS_WAIT until the thread takes it.
+TEST(Decode, PostedFileWaitsWhileTheThreadIsBusy) {
+  TempFolder folder;
+  SFileTransItem bigItem(L"big.bin", true);
+  bigItem.checkType = CHK_MD5;
+  bigItem.size = 8 << 20;
+  bigItem.transSize = 8 << 20;
+  CNetFile big(0, &bigItem, folder.Folder());
+  SFileTransItem smallItem(L"small.bin", true);
+  smallItem.transSize = 0;
+  CNetFile small(1, &smallItem, folder.Folder());
+  CDecodeNetFileThead decoder;
+  ASSERT_TRUE(decoder.StartThread());
+  ASSERT_TRUE(decoder.PostDecodeFile(&big));
+  ASSERT_TRUE(decoder.PostDecodeFile(&small));
+  const int early = decoder.GetDecodeState(&small);
+  EXPECT_TRUE(early == DFS_WAIT || early == DFS_DECODING || early == DFS_DONE);
+  decoder.StopThread(0);
+  ASSERT_TRUE(decoder.WaitExit(20000));
+  EXPECT_EQ(decoder.GetDecodeState(&small), DFS_DONE);
+  EXPECT_EQ(std::filesystem::file_size(folder.path() / "small.bin"), 0u);
+}
+
+}  // namespace

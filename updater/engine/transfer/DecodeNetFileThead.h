@@ -1,0 +1,33 @@
+// Writes each finished CNetFile from memory to its local path (unpacking a
+// "ZF7Z" container), checks it against the update description, and only
+// then gives it its listed time. Writing one file overlaps the transfer of
+// the next.
+#pragma once
+
+#include <map>
+#include <string>
+
+#include "MsgThread.h"
+#include "SyncSection.h"
+
+class CNetFile;
+
+enum { DFS_WAIT = 0, DFS_DECODING = 1, DFS_FAILED = 2, DFS_DONE = 3 };
+
+class CDecodeNetFileThead : public CMsgThread {
+ public:
+  bool PostDecodeFile(CNetFile* file);
+  // DFS_FAILED for a file that was never posted.
+  int GetDecodeState(CNetFile* file);
+
+ protected:
+  void DealUsrMsg(CMsg* msg) override;
+
+ private:
+  void OnDecodeFileMsg(CNetFile* file);
+  void SetState(CNetFile* file, int state);
+  static bool WriteDataToFile(const std::wstring& path, const std::string& data);
+
+  CSyncSection m_lock;
+  std::map<CNetFile*, int> m_states;
+};

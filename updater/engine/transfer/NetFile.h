@@ -1,0 +1,57 @@
+// One file in transfer: its item, where it goes, the bytes received so far
+// (in memory, at their offsets) and the block map of what is still missing.
+// Every block-map call runs on the transfer manager's thread.
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "NetBlock.h"
+#include "TransTask.h"
+
+struct SFileTransItem;
+
+class CNetFile {
+ public:
+  enum { kBlockSize = 10240, kMaxConnPerBlock = 3 };
+  // A size no one listed (the description gave none) grows the buffer at
+  // most this far, so an endless body cannot take the process's memory.
+  static const int kMaxUnlistedSize = 512 * 1024 * 1024;
+
+  CNetFile(int fileId, SFileTransItem* item, const std::wstring& targetFolder);
+  CNetFile(const CNetFile&) = delete;
+  CNetFile& operator=(const CNetFile&) = delete;
+
+  int GetTransSize() const;
+  // False (and an empty map) when the buffer for `size` cannot be had.
+  bool ResetBlocks(int size);
+  bool GetTask(CHttpUpDownConnection* connection, STransTask& task);
+  void ReleaseTask(CHttpUpDownConnection* connection, int key);
+  // Connections told to cancel because their block was completed by this
+  // write are appended to `cancelled` when given.
+  bool WriteBlkData(CHttpUpDownConnection* connection, int position, const std::string& data,
+                    std::vector<CHttpUpDownConnection*>* cancelled = nullptr);
+  int GetDoneSize() const;
+  bool IsComplete() const;
+  // A file of unknown size whose body ended cleanly: what arrived is the file.
+  void FinishUnknownSize();
+
+  int FileId() const { return m_nFileId; }
+  SFileTransItem* Item() const { return m_pItem; }
+  const std::wstring& RemoteName() const { return m_remoteName; }
+  const std::wstring& LocalPath() const { return m_localPath; }
+  const std::string& Data() const { return m_data; }
+  const std::map<int, SNetBlock>& Blocks() const { return m_blocks; }
+
+ private:
+  bool SizeBuffer(size_t size);
+
+  int m_nFileId;
+  std::wstring m_remoteName;
+  SFileTransItem* m_pItem;
+  std::string m_data;
+  size_t m_received = 0;  // one past the highest byte written
+  std::wstring m_localPath;
+  std::map<int, SNetBlock> m_blocks;
+};
