@@ -225,5 +225,5 @@ LRESULT ProgressProc(HWND handle, UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT DialogClassProc(HWND handle, UINT message, WPARAM wParam, LPARAM lParam) {
-  return DefWindowProcW(handle, message, wParam, lParam);
+  return DefDlgProcW(handle, message, wParam, lParam);
 }

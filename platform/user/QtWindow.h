@@ -124,3 +124,17 @@ BOOL LayerShowWindowCall(HWND window, int command);
 int LayerSetWindowRgnCall(HWND window, HRGN region, BOOL redraw);
 BOOL LayerIsWindow(HWND window);
 int LayerGetWindowText(HWND window, LPWSTR text, int count);
+
+// The dialog state kept in a dialog's window record (QtDialog.cpp).
+struct DialogState {
+  bool ended = false;
+  INT_PTR result = 0;
+  int baseX = 0;  // average character width of the dialog font
+  int baseY = 0;  // its height
+  int defaultId = 1;
+};
+DialogState* DialogStateOf(HWND dialog);
+// A window of the dialog class made in code (the message box) becomes a dialog.
+void AdoptAsDialog(HWND window, DLGPROC proc, HFONT font);
+// Runs a shown or hidden dialog modally over its owner; returns its result.
+INT_PTR RunModalLoop(HWND dialog, HWND owner);

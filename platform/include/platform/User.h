@@ -179,3 +179,4 @@ struct NONCLIENTMETRICSW {
 BOOL SystemParametersInfoW(UINT action, UINT size, LPVOID buffer, UINT winIni);
 
 #include <platform/UserWindows.h>
+#include <platform/Dialogs.h>
