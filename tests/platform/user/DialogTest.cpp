@@ -10,6 +10,7 @@
 #include <platform/atl/AtlDialog.h>
 
 #include <atomic>
+#include <functional>
 #include <thread>
 
 #include "XPointer.h"
@@ -143,6 +144,75 @@ TEST_P(MessageBoxTest, AnsweredByAKeyWhilePostsAndTimersArrive) {
   EXPECT_EQ(answer, GetParam().answer);
   EXPECT_EQ(g_posts, 5) << "posts reached their window while the box was open";
   EXPECT_GE(g_ticks, 3) << "and so did the timer";
+  DestroyWindow(window);
+}
+
+// A window whose top band is its caption, as the updater's dialog answers WM_NCHITTEST.
+std::atomic<int> g_closes{0};
+
+LRESULT CaptionProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_NCHITTEST) {
+    RECT rect{};
+    GetWindowRect(window, &rect);
+    return GET_Y_LPARAM(lParam) < rect.top + 40 ? HTCAPTION : HTCLIENT;
+  }
+  if (message == WM_CLOSE) {
+    ++g_closes;
+    return 0;  // asked, not closed
+  }
+  return DefWindowProcW(window, message, wParam, lParam);
+}
+
+bool PumpUntil(const std::function<bool()>& done, DWORD ms = 4000) {
+  const DWORD start = GetTickCount();
+  MSG msg{};
+  for (;;) {
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+    if (done()) return true;
+    if (GetTickCount() - start > ms) return false;
+    Sleep(5);
+  }
+}
+
+TEST(CaptionTest, DragMovesTheWindowAndAltF4AsksToClose) {
+  WNDCLASSEXW caption{};
+  caption.cbSize = sizeof(caption);
+  caption.lpfnWndProc = CaptionProc;
+  caption.lpszClassName = L"CaptionWindow";
+  RegisterClassExW(&caption);
+  HWND window = CreateWindowExW(0, L"CaptionWindow", L"", WS_POPUP, 200, 200, 160, 100, nullptr, nullptr, nullptr, nullptr);
+  ShowWindow(window, SW_SHOW);
+  PumpUntil([] { return false; }, 200);
+  ASSERT_TRUE(MovePointer(250, 210));
+  PumpUntil([] { return false; }, 100);
+  ASSERT_TRUE(PressLeftButton(true));
+  PumpUntil([] { return false; }, 100);
+  MovePointer(270, 230);
+  PumpUntil([] { return false; }, 100);
+  MovePointer(290, 250);
+  RECT rect{};
+  EXPECT_TRUE(PumpUntil([&] {
+    GetWindowRect(window, &rect);
+    return rect.left == 240 && rect.top == 240;
+  })) << rect.left << "," << rect.top;
+  PressLeftButton(false);
+  // A press below the band is the client's: nothing moves.
+  MovePointer(260, 320);
+  PressLeftButton(true);
+  MovePointer(280, 330);
+  PressLeftButton(false);
+  PumpUntil([] { return false; }, 200);
+  GetWindowRect(window, &rect);
+  EXPECT_EQ(rect.left, 240);
+  g_closes = 0;
+  SetActiveWindow(window);
+  PumpUntil([] { return false; }, 200);
+  for (int i = 0; i < 10 && g_closes == 0; ++i) {
+    TypeKeyWithAlt(0xffc1);  // XK_F4
+    PumpUntil([] { return g_closes > 0; }, 300);
+  }
+  EXPECT_EQ(g_closes, 1);
+  EXPECT_TRUE(IsWindow(window)) << "the procedure decides";
   DestroyWindow(window);
 }
 
