@@ -22,6 +22,7 @@
 void RegisterBuiltInClasses();
 void RunPendingTasks();
 void ClearBuried();
+bool InsideWindowProcedure();
 
 namespace {
 
@@ -49,12 +50,11 @@ class GuiPump : public QueuePump {
       PaintAndFlush();
       painting_ = false;
     }
-    if (depth_ == 0) ClearBuried();
+    // Records of destroyed windows go only where no procedure can still hold one.
+    if (!InsideWindowProcedure()) ClearBuried();
   }
 
   void Wake() override { dispatcher_->wakeUp(); }
-
-  int depth_ = 0;
 
  private:
   QAbstractEventDispatcher* dispatcher_;
@@ -92,9 +92,11 @@ void EnsureWindowLayer() {
     RegisterBuiltInClasses();
   });
   thread_local GuiPump* pump = nullptr;
-  if (pump == nullptr) {
+  // Only a thread with Qt's event loop (the GUI thread) waits in it.
+  QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance();
+  if (pump == nullptr && dispatcher != nullptr) {
     // Lives as long as the thread's queue may call it: to the process's end.
-    pump = new GuiPump(QAbstractEventDispatcher::instance());
+    pump = new GuiPump(dispatcher);
     InstallQueuePump(pump);
   }
 }

@@ -47,6 +47,7 @@ std::map<std::wstring, WindowClass>& Classes() {
 }
 
 thread_local std::vector<std::shared_ptr<LayerWindow>> t_buried;
+thread_local int t_procedureDepth = 0;
 
 // Tasks for a thread's windows from other threads.
 struct Inbox {
@@ -96,6 +97,8 @@ void RunPendingTasks() {
 }
 
 void ClearBuried() { t_buried.clear(); }
+
+bool InsideWindowProcedure() { return t_procedureDepth > 0; }
 
 void Bury(std::shared_ptr<LayerWindow> window) { t_buried.push_back(std::move(window)); }
 
@@ -335,7 +338,12 @@ LRESULT SendMessageW(HWND handle, UINT message, WPARAM wParam, LPARAM lParam) {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
     return 0;
   }
-  if (window->threadId == GetCurrentThreadId()) return CallWindowProcW(window->proc, handle, message, wParam, lParam);
+  if (window->threadId == GetCurrentThreadId()) {
+    ++t_procedureDepth;
+    const LRESULT result = CallWindowProcW(window->proc, handle, message, wParam, lParam);
+    --t_procedureDepth;
+    return result;
+  }
   LRESULT result = 0;
   RunOnWindowThread(window->threadId, [&] {
     if (LayerWindow* target = LayerWindowOf(handle)) result = CallWindowProcW(target->proc, handle, message, wParam, lParam);

@@ -40,8 +40,7 @@ HDC MakeWindowDc(LayerWindow* window, const QRegion* paintArea) {
 void MarkDirty(LayerWindow* window, const QRegion& clientArea) {
   LayerWindow* top = TopLevelOf(window);
   if (top == nullptr) return;
-  top->dirty |= (clientArea.translated(OffsetInTopLevel(window)) & VisibleInTopLevel(window)) | QRegion();
-  if (!window->child) top->dirty |= clientArea & top->surface.rect();
+  top->dirty |= clientArea.translated(OffsetInTopLevel(window)) & VisibleInTopLevel(window);
 }
 
 void InvalidateRegion(LayerWindow* window, const QRegion& area, bool erase) {
@@ -179,9 +178,11 @@ void FlushTopLevel(LayerWindow* top) {
 }
 
 void PaintAndFlush() {
-  for (LayerWindow* top : ThreadTopLevels()) {
-    const HWND handle = top->handle;
-    PaintTree(top);
-    if (LayerWindow* still = LayerWindowOf(handle)) FlushTopLevel(still);
+  // By handle: a procedure may destroy any window while it paints.
+  std::vector<HWND> handles;
+  for (LayerWindow* top : ThreadTopLevels()) handles.push_back(top->handle);
+  for (HWND handle : handles) {
+    if (LayerWindow* top = LayerWindowOf(handle)) PaintTree(top);
+    if (LayerWindow* top = LayerWindowOf(handle)) FlushTopLevel(top);
   }
 }
