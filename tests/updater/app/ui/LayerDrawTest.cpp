@@ -3,6 +3,7 @@
 
 #include "Canvas.h"
 #include "LayerDraw.h"
+#include "UpdaterIcons.h"
 
 namespace {
 
@@ -139,5 +140,40 @@ TEST(LayerMapTest, MultipliesBeforeDividingAndTruncates) {
   const RECT negative = MapLayerRect(RECT{-1, 0, 1, 1}, RECT{0, 0, 3, 3}, RECT{0, 0, 10, 10});
   EXPECT_EQ(negative.left, -3) << "toward zero, not down";
 }
+
+}  // namespace
+
+namespace {
+
+struct OwnIcon {
+  const char* name;
+  WORD id;
+  int size;  // as drawn
+};
+
+const OwnIcon kOwnIcons[] = {{"Program", 128, 32}, {"CloseHover", 210, 16}, {"CloseNormal", 211, 16}};
+
+class UpdaterIconTest : public ::testing::TestWithParam<OwnIcon> {
+ protected:
+  static void SetUpTestSuite() { RegisterUpdaterIcons(); }
+};
+
+TEST_P(UpdaterIconTest, LoadsAtItsSizeWithTheHotSpotAtTheCentre) {
+  const OwnIcon& c = GetParam();
+  for (int asked : {0, 16, 32}) {
+    HICON icon = static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(c.id), IMAGE_ICON, asked,
+                                               asked, LR_DEFAULTCOLOR));
+    ASSERT_NE(icon, nullptr) << asked;
+    ICONINFO info{};
+    ASSERT_TRUE(GetIconInfo(icon, &info));
+    EXPECT_EQ(static_cast<int>(info.xHotspot) * 2, asked != 0 ? asked : c.size);
+    DeleteObject(info.hbmColor);
+    DeleteObject(info.hbmMask);
+    DestroyIcon(icon);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Resources, UpdaterIconTest, ::testing::ValuesIn(kOwnIcons),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
