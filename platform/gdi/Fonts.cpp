@@ -20,6 +20,7 @@ namespace {
 
 // The UI font's pixel size when the platform reports none.
 constexpr int kDefaultPixelSize = 12;
+constexpr LONG kMaxPixelSize = 2000;
 
 bool HasNonLatin(const QString& text) {
   for (QChar c : text) {
@@ -102,12 +103,14 @@ QFont QFontFromLogFont(const LOGFONTW& logFont) {
   int pixels = kDefaultPixelSize;
   if (QGuiApplication::font().pixelSize() > 0) pixels = QGuiApplication::font().pixelSize();
   else if (QGuiApplication::font().pointSizeF() > 0) pixels = QFontInfo(QGuiApplication::font()).pixelSize();
-  if (logFont.lfHeight < 0) pixels = -logFont.lfHeight;
+  // Heights beyond any screen are cut to one that still draws.
+  const LONG height = std::max<LONG>(-kMaxPixelSize, std::min<LONG>(kMaxPixelSize, logFont.lfHeight));
+  if (height < 0) pixels = -height;
   font.setPixelSize(pixels > 0 ? pixels : kDefaultPixelSize);
-  if (logFont.lfHeight > 0) {
+  if (height > 0) {
     // A positive height is the cell's: shrink the character height until the cell fits.
     const int cell = QFontMetrics(font).height();
-    if (cell > logFont.lfHeight) font.setPixelSize(std::max(1, logFont.lfHeight * logFont.lfHeight / cell));
+    if (cell > height) font.setPixelSize(std::max(1, height * height / cell));
   }
   font.setWeight(QtWeight(logFont.lfWeight));
   font.setItalic(logFont.lfItalic != 0);

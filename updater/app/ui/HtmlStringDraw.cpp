@@ -4,6 +4,7 @@
 #include <platform/GdiOwners.h>
 #include <platform/User.h>
 
+#include <algorithm>
 #include <cwchar>
 #include <cwctype>
 #include <vector>
@@ -97,6 +98,12 @@ std::vector<Attribute> ParseAttributes(const std::wstring& text) {
     at = end + 1;  // over the blank that separates pairs
   }
   return attributes;
+}
+
+// Sizes from the text are kept within what a screen could show, so no sum overflows.
+int Bounded(long long value) {
+  constexpr long long kLimit = 1 << 20;
+  return static_cast<int>(std::max(-kLimit, std::min(kLimit, value)));
 }
 
 int AlignValue(wchar_t first, wchar_t start, wchar_t middle) {
@@ -218,14 +225,14 @@ void CHtmlStringDraw::ProcessTag(LayoutState& state, const std::wstring& tag) {
   } else if (name == L"spacer" || name == L"lhi") {
     for (const Attribute& attribute : attributes) {
       if (attribute.name != L"size") continue;
-      int size = LeadingInt(attribute.value);
+      long long size = LeadingInt(attribute.value);
       if (name == L"lhi") {
-        state.extraSpacing = size;
+        state.extraSpacing = Bounded(size);
         continue;
       }
       if (attribute.value.find(L'%') != std::wstring::npos) size = size * (m_layoutRect.right - m_layoutRect.left) / 100;
-      state.pen.x += size;
-      state.lineWidth += size;
+      state.pen.x = Bounded(state.pen.x + Bounded(size));
+      state.lineWidth = Bounded(state.lineWidth + Bounded(size));
     }
   } else if (name == L"align") {
     EndLine(state);

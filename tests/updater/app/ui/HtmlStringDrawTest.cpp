@@ -141,6 +141,12 @@ const MarkupCase kMarkupCases[] = {
      L"<font face=\"Deja size=20>x",
      {{L"x", L0, T0, FW_NORMAL, false, false, false, L"Deja size=20", kHeight}}},
     {"QuoteAtTheVeryEnd", L"a<font face=\"", {{L"a", L0, T0}}},
+    {"QuoteJustBeforeTheTagEnd",
+     L"<font face=\">x",
+     {{L"x", L0, T0, FW_NORMAL, false, false, false, L"", kHeight}}},
+    {"HugeSizesStayBounded",
+     L"<font size=-2147483648>a</font><spacer size=99999999999%>b",
+     {{L"a", L0, T0, FW_NORMAL, false, false, false, kFace, INT32_MIN}}},
 };
 
 class MarkupTest : public ::testing::TestWithParam<MarkupCase> {
