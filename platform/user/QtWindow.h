@@ -138,3 +138,4 @@ DialogState* DialogStateOf(HWND dialog);
 void AdoptAsDialog(HWND window, DLGPROC proc, HFONT font);
 // Runs a shown or hidden dialog modally over its owner; returns its result.
 INT_PTR RunModalLoop(HWND dialog, HWND owner);
+DWORD LayerWindowThreadProcessId(HWND window, LPDWORD processId);

@@ -177,3 +177,13 @@ int LayerGetWindowRgn(HWND handle, HRGN region) {
   target->region = window->shape;
   return RegionType(window->shape);
 }
+
+DWORD LayerWindowThreadProcessId(HWND handle, LPDWORD processId) {
+  std::shared_ptr<LayerWindow> window = SharedWindowOf(handle);
+  if (!window || window->destroyed) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return 0;
+  }
+  if (processId != nullptr) *processId = GetCurrentProcessId();
+  return window->threadId;
+}

@@ -102,6 +102,7 @@ BOOL IsWindowVisible(HWND window) {
 }
 
 LONG GetWindowLongW(HWND window, int index) {
+  if (IsLayerHandle(window)) return static_cast<LONG>(GetWindowLongPtrW(window, index));
   if (index != GWL_EXSTYLE && index != GWL_HWNDPARENT) {
     SetLastError(ERROR_INVALID_INDEX);
     return 0;
@@ -141,6 +142,7 @@ LONG GetWindowLongW(HWND window, int index) {
 
 DWORD GetWindowThreadProcessId(HWND window, LPDWORD processId) {
   if (processId != nullptr) *processId = 0;
+  if (IsLayerHandle(window)) return LayerWindowThreadProcessId(window, processId);
   Display* display = DisplayOrFail(ERROR_INVALID_WINDOW_HANDLE);
   XWindowAttributes attributes;
   if (display == nullptr || !Attributes(display, window, &attributes)) {

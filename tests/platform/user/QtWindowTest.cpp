@@ -185,6 +185,10 @@ TEST_F(QtWindowTest, ChildrenPaintIntoTheirTopLevelImage) {
   EXPECT_EQ(canvas.At(9, 4), 0xFF0000u);
   EXPECT_EQ(canvas.At(30, 15), 0xFF0000u);
   EXPECT_EQ(GetDlgItem(top, 1001), child);
+  DWORD process = 0;
+  EXPECT_EQ(GetWindowThreadProcessId(child, &process), GetCurrentThreadId());
+  EXPECT_EQ(process, GetCurrentProcessId());
+  EXPECT_EQ(GetWindowLongW(child, GWL_STYLE) & WS_CHILD, static_cast<LONG>(WS_CHILD));
   EXPECT_EQ(GetDlgCtrlID(child), 1001);
   EXPECT_EQ(GetParent(child), top);
   RECT rect{};
