@@ -27,9 +27,11 @@
 #include "FWInterfaces.h"
 #include "RootPainter.h"
 #include "ScreenContent.h"
+#include "SpinEvents.h"
 #include "SimBoxConfig.h"
 #include "SimFrame.h"
 #include "SimFrameReader.h"
+#include "SpinEvents.h"
 
 namespace {
 
@@ -276,12 +278,12 @@ int OneBigBody(Bench& b) {
 
 // Pulls of a 1920x1080 screen with the box asking for `ratio`.
 int AspectPulls(Bench& b, const char* ratio) {
-  BenchRootPainter painter;
+  RootPainter painter;
   if (!painter.Fits(kW, kH)) {
     std::fprintf(stderr, "needs a %dx%d X screen\n", kW, kH);
     return 1;
   }
-  painter.Paint(ContentPicture(ScreenContent::TextPage, kW, kH, 0), kW, kH);
+  painter.PaintPicture(ContentPicture(ScreenContent::TextPage, kW, kH, 0), kW, kH);
   if (!b.Share()) return 1;
   b.box.request(84, QByteArray(R"({"MaxWidth":1920,"MaxHeight":1920,"H264Profile":2,"AspectRatio":)") + ratio + "}");
   b.Settle(500);
@@ -301,8 +303,8 @@ int AspectPulls(Bench& b, const char* ratio) {
 // 1,000 key-frame requests to a host whose box reads nothing, each sent once
 // the host answered or dropped the one before; then the box reads again.
 int NoReader(Bench& b) {
-  BenchRootPainter painter;
-  if (painter.Fits(kW, kH)) painter.Paint(ContentPicture(ScreenContent::TextPage, kW, kH, 3), kW, kH);
+  RootPainter painter;
+  if (painter.Fits(kW, kH)) painter.PaintPicture(ContentPicture(ScreenContent::TextPage, kW, kH, 3), kW, kH);
   if (!b.Share()) return 1;
   b.log.watch("send a frame sn:");
   b.log.watch("frame sn:");

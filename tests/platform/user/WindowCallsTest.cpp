@@ -19,6 +19,7 @@
 #include "XScreen.h"
 #include "XWindowManager.h"
 #include "XWindows.h"
+#include "RowName.h"
 
 namespace {
 
@@ -104,21 +105,26 @@ TEST_P(WindowKindTest, Calls) {
   } else if (!how.empty()) {
     ASSERT_TRUE(windows_.Title("w", how, row.title));
   }
-  if (row.iconify) ASSERT_TRUE(windows_.Iconify("w"));
-  if (row.close) ASSERT_TRUE(windows_.Close("w"));
+  if (row.iconify) {
+    ASSERT_TRUE(windows_.Iconify("w"));
+  }
+  if (row.close) {
+    ASSERT_TRUE(windows_.Close("w"));
+  }
 
   EXPECT_EQ(IsWindow(w), row.close ? FALSE : TRUE);
   SetLastError(0);
   EXPECT_EQ(Title(w), row.expectTitle);
-  if (row.close) EXPECT_EQ(GetLastError(), ERROR_INVALID_WINDOW_HANDLE);
+  if (row.close) {
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_WINDOW_HANDLE);
+  }
   const LONG ownerId = GetWindowLongW(w, GWL_HWNDPARENT);
   EXPECT_EQ(ownerId, row.expectOwned ? static_cast<LONG>(reinterpret_cast<uintptr_t>(owner)) : 0);
   EXPECT_EQ(IsIconic(w), row.expectIconic ? TRUE : FALSE);
   EXPECT_EQ(IsWindowVisible(w), row.iconify || row.close ? FALSE : TRUE);
 }
 
-INSTANTIATE_TEST_SUITE_P(Windows, WindowKindTest, ::testing::ValuesIn(kKindCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Windows, WindowKindTest, ::testing::ValuesIn(kKindCases), RowName());
 
 TEST_F(WindowCallsTest, TitleIsCutToTheBuffer) {
   const HWND w = AsHwnd(windows_.Open("w", 0, 0, 10, 10, 0x111111));
@@ -156,8 +162,12 @@ QImage IconImage(HICON icon) { return QtWin::fromHICON(icon).toImage().convertTo
 TEST_P(WindowIconTest, Icons) {
   const IconCase& row = GetParam();
   const HWND w = AsHwnd(windows_.Open("w", 0, 0, 40, 40, 0x111111));
-  if (row.netSizes[0] != '\0') ASSERT_TRUE(windows_.NetIcon("w", row.netSizes, 0x3366cc));
-  if (row.hintSide > 0) ASSERT_TRUE(windows_.HintIcon("w", row.hintSide, row.hintSide, 0xcc6633, row.hintMask));
+  if (row.netSizes[0] != '\0') {
+    ASSERT_TRUE(windows_.NetIcon("w", row.netSizes, 0x3366cc));
+  }
+  if (row.hintSide > 0) {
+    ASSERT_TRUE(windows_.HintIcon("w", row.hintSide, row.hintSide, 0xcc6633, row.hintMask));
+  }
 
   for (WPARAM which : {WPARAM{ICON_BIG}, WPARAM{ICON_SMALL}}) {
     ULONG_PTR result = 12345;
@@ -187,8 +197,7 @@ TEST_P(WindowIconTest, Icons) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Windows, WindowIconTest, ::testing::ValuesIn(kIconCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Windows, WindowIconTest, ::testing::ValuesIn(kIconCases), RowName());
 
 TEST_F(WindowCallsTest, IconsOfAClosedWindowAndOtherMessages) {
   const HWND w = AsHwnd(windows_.Open("w", 0, 0, 40, 40, 0x111111));
