@@ -19,11 +19,6 @@
 #include "QueueHooks.h"
 #include "WindowDc.h"
 
-void RegisterBuiltInClasses();
-void RunPendingTasks();
-void ClearBuried();
-bool InsideWindowProcedure();
-
 namespace {
 
 class GuiPump : public QueuePump {

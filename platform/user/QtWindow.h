@@ -63,8 +63,13 @@ QPoint ScreenOrigin(const LayerWindow* window);
 // The calling thread's top-level windows, newest last.
 std::vector<LayerWindow*> ThreadTopLevels();
 
-// The message loop's side of the layer (QtMessageLoop.cpp).
+// The message loop's side of the layer (QtMessageLoop.cpp, QtWindowCore.cpp).
 void EnsureWindowLayer();
+void RegisterBuiltInClasses();
+// Tasks other threads left for the calling thread's windows.
+void RunPendingTasks();
+void ClearBuried();
+bool InsideWindowProcedure();
 // Paints every invalid window of the thread and flushes the images.
 void PaintAndFlush();
 void PaintTree(LayerWindow* topLevel);
