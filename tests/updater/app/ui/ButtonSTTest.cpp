@@ -158,6 +158,13 @@ TEST_F(ButtonSTTest, DisabledIsGreyAndNeverHovers) {
   EXPECT_FALSE(button_.IsHovering());
 }
 
+TEST_F(ButtonSTTest, OnlyTheHoverIconShowsInEveryState) {
+  HICON hover = static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(210), IMAGE_ICON, 0, 0, 0));
+  ASSERT_EQ(button_.SetIcons(hover, nullptr), 0u);
+  ASSERT_TRUE(PumpUntil([&] { return Icon(0, 0) == kHover; })) << "at rest";
+  EXPECT_EQ(button_.SetIcons(nullptr, nullptr), 1u) << "no usable icon";
+}
+
 TEST(TopRoundRegionTest, CornersOutsideShowTheRoot) {
   XScreen screen;
   ASSERT_TRUE(screen.ok());
