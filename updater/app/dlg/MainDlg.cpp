@@ -161,7 +161,7 @@ LRESULT CMainDlg::OnCloseButton(WORD, WORD, HWND, BOOL&) {
 LRESULT CMainDlg::OnClose(UINT, WPARAM, LPARAM, BOOL&) {
   if (m_finished) return 0;
   m_thread.Suspend();
-  const int answer = ShowBox(GetMsg(MSG_CLOSE_QUESTION), GetMsg(MSG_WARNING), MB_ICONWARNING | MB_YESNO);
+  const int answer = AskUser(GetMsg(MSG_CLOSE_QUESTION), GetMsg(MSG_WARNING), MB_ICONWARNING | MB_YESNO);
   m_thread.Resume();
   if (answer == IDYES && !m_finished) {
     TraceInf("***User close update!");
@@ -225,7 +225,7 @@ void CMainDlg::CheckDiskSpace() {
   std::wstring text = GetMsg(MSG_LOW_DISK);
   const size_t at = text.find(L"%s");
   if (at != std::wstring::npos) text.replace(at, 2, root);
-  ShowBox(text, GetMsg(MSG_WARNING), MB_ICONWARNING);
+  AskUser(text, GetMsg(MSG_WARNING), MB_ICONWARNING);
 }
 
 LRESULT CMainDlg::OnPercentMsg(UINT, WPARAM wParam, LPARAM, BOOL&) {
@@ -275,16 +275,20 @@ void CMainDlg::OnUpdateFinishedMsg(int code) {
     TraceErr("Update failed! (exitCode:%d)", code);
     std::wstring text = GetMsg(FailureRow(code));
     if (code == 6 && !m_svrErrText.empty()) text = m_svrErrText;
-    ShowBox(text, GetMsg(MSG_ERROR), MB_ICONERROR);
+    AskUser(text, GetMsg(MSG_ERROR), MB_ICONERROR);
   }
   ExitUpdate(code);
 }
 
-int CMainDlg::ShowBox(const std::wstring& text, const std::wstring& caption, UINT type) {
+int CMainDlg::AskUser(const std::wstring& text, const std::wstring& caption, UINT type) {
   ++m_openBoxes;
-  const int answer = MessageBoxW(m_hWnd, text.c_str(), caption.c_str(), type);
+  const int answer = ShowBox(text, caption, type);
   --m_openBoxes;
   return answer;
+}
+
+int CMainDlg::ShowBox(const std::wstring& text, const std::wstring& caption, UINT type) {
+  return MessageBoxW(m_hWnd, text.c_str(), caption.c_str(), type);
 }
 
 void CMainDlg::ExitUpdate(int code) {

@@ -65,7 +65,7 @@ class CMainDlg : public atl::CDialogImpl<CMainDlg>, public CLayerDraw, public CU
  protected:
   // Ends the process with the code; nothing after it runs.
   virtual void ExitUpdate(int code);
-  // A message box owned by the dialog; the watchdog is held while it is open.
+  // A message box owned by the dialog.
   virtual int ShowBox(const std::wstring& text, const std::wstring& caption, UINT type);
   // Starts the update thread with this dialog as its handle.
   virtual bool StartUpdate();
@@ -88,6 +88,8 @@ class CMainDlg : public atl::CDialogImpl<CMainDlg>, public CLayerDraw, public CU
   LRESULT OnTextMsg(UINT, WPARAM, LPARAM, BOOL&);
   LRESULT OnCtlColorStatic(UINT, WPARAM, LPARAM, BOOL&);
 
+  // The watchdog is held while a box is open.
+  int AskUser(const std::wstring& text, const std::wstring& caption, UINT type);
   void RefreshStatus();
   void AddLayers();
   void OnWatchdog();
