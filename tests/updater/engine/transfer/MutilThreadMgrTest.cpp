@@ -218,6 +218,9 @@ TEST_F(ManagerTest, NoDataFor60SecondsEndsWith1002) {
   ASSERT_TRUE(mgr.SetSverInfo(List()));
   CNetFile file(0, Item(200000), folder_.Folder());
   ASSERT_TRUE(mgr.Start(&file, nullptr));
+  // The manager takes its last-receive tick when its thread starts: the
+  // tick moves only after that, or the start would see the moved one.
+  ASSERT_TRUE(servers_[0]->WaitForRequests(1, 10000));
   g_fakeTick = 1000 + 60000;
   EXPECT_FALSE(mgr.WaitExit(300));
   g_fakeTick = 1000 + 60001;
