@@ -203,6 +203,7 @@ DWORD HttpRequest::Read(void* buffer, DWORD length) {
     if (length > 0 && !closed_ && (bodyOffset_ < body_.size() || bodyEnded_) && MayCompleteInline()) {
       now = true;
       n = TakeBody(buffer, length, &resume);
+      endTaken_ = n == 0;
     } else {
       readBuffer_ = buffer;
       readLength_ = length;
@@ -258,11 +259,16 @@ DWORD HttpRequest::Query(DWORD infoLevel, void* buffer, DWORD* bufferLength) {
 }
 
 void HttpRequest::Close() {
+  bool now = false;
   {
     std::lock_guard<std::mutex> guard(lock_);
     closed_ = true;
+    now = endTaken_ && MayCompleteInline();
   }
+  // The worker still cleans up; its own HANDLE_CLOSING then finds this one
+  // delivered (or this one finds the worker's) and goes nowhere.
   if (!Post(&HttpRequest::DoClose)) PlatformLog("winhttp: a request closed after its session's worker ended");
+  if (now) CompleteInline(WINHTTP_CALLBACK_STATUS_HANDLE_CLOSING, nullptr, 0);
 }
 
 bool HttpRequest::ListenerFor(DWORD status, Listener* listener) {

@@ -125,6 +125,9 @@ class HttpRequest : public InternetObject, public std::enable_shared_from_this<H
   // Buffering starts with the first read: a request closed before it reads
   // (a refused head) leaves its transfer unfinished, which drops the socket.
   bool readStarted_ = false;
+  // The caller took the body's end inline: nothing is pending on the worker,
+  // so HANDLE_CLOSING may go out from Close at once.
+  bool endTaken_ = false;
 
   // Worker thread only.
   CurlSlistPtr headerList_;  // before easy_: it dies after the handle that points to it

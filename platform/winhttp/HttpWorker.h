@@ -39,7 +39,7 @@ class HttpWorker {
 
   bool OnWorkerThread() const { return std::this_thread::get_id() == thread_.get_id(); }
   // Delivers a notification on the calling thread, for a call that completes
-  // at once; never HANDLE_CLOSING, which the worker alone counts.
+  // at once. A HANDLE_CLOSING counts once, whichever thread delivers it.
   void DeliverNow(const HttpNote& note) { Deliver(note); }
 
   // Worker thread only.
