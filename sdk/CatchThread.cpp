@@ -270,6 +270,7 @@ void CatchThread::slot_StopCatch() {
 
 void CatchThread::resetCatch() {
   m_screen.reset();
+  m_recycler.clear();
   QMutexLocker hold(&m_frameMutex);
   m_latestFrame.clear();
   m_lastSentFrame.clear();
@@ -297,7 +298,9 @@ int CatchThread::catchScreen(CatchFrame& frame) {
   }
   const unsigned char* bits = m_screen->GetDIBBits();
   // A picture that cannot be taken over is not a picture: keep the newest one.
-  if (!bits || frame.pic.fillFrom(AV_PIX_FMT_BGRA, size.width(), size.height(), bits,
+  // The DIB is read in place: it is converted before this thread's next
+  // tick can capture into it again.
+  if (!bits || frame.pic.wrap(AV_PIX_FMT_BGRA, size.width(), size.height(), bits,
                                   m_screen->GetDIBBytes(),
                                   QDateTime::currentMSecsSinceEpoch()) != 0) {
     shareLogErr("GetScreenDIB failed! (%dx%d, %d bytes)", size.width(), size.height(),
@@ -330,14 +333,18 @@ void CatchThread::setLatestFrame(const CatchFrame& frame) {
                          static_cast<int>(std::lround(f.cursorPos.y() * factor)));
   // The box would get a picture of another format or size than the encoder
   // was opened for: keep the newest one instead.
-  if (!f.pic.scaleTo(AV_PIX_FMT_YUV420P, target.width(), target.height())) {
+  if (!f.pic.scaleTo(AV_PIX_FMT_YUV420P, target.width(), target.height(), &m_recycler)) {
     shareLogErr("convert %dx%d to %dx%d failed", f.pic.width(), f.pic.height(), target.width(),
                 target.height());
     return;
   }
-  QMutexLocker hold(&m_frameMutex);
-  m_latestFrame.pic.swap(f.pic);
-  std::swap(m_latestFrame.cursorPos, f.cursorPos);
+  {
+    QMutexLocker hold(&m_frameMutex);
+    m_latestFrame.pic.swap(f.pic);
+    std::swap(m_latestFrame.cursorPos, f.cursorPos);
+  }
+  // The picture it replaced is written over once the encoder lets go of it.
+  m_recycler.give(f.pic);
 }
 
 void CatchThread::padToFitted(CatchFrame& f, const QSize& fitted) {

@@ -16,6 +16,7 @@
 
 #include "CorvaneSDK.h"
 #include "EncH264.h"
+#include "FrameRecycler.h"
 #include "NamedThread.h"
 #include "VideoFrame.h"
 
@@ -128,5 +129,7 @@ class CatchThread : public QNamedThread {
   QMutex m_frameMutex;
   CatchFrame m_latestFrame;
   CatchFrame m_lastSentFrame;
+  // Capture thread only.
+  FrameRecycler m_recycler;
   VPUEncoderPtr m_encoder;
 };

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include <QByteArray>
@@ -18,9 +19,11 @@
 #include "CatchThread.h"
 #include "CodecSetup.h"
 #include "EncH264.h"
+#include "FrameRecycler.h"
 #include "RootPainter.h"
 #include "SpinEvents.h"
 #include "ScreenContent.h"
+#include "ScreenInfo.h"
 #include "VideoFrame.h"
 
 namespace {
@@ -108,6 +111,75 @@ BenchStats EncoderOnly(const std::vector<std::vector<uint8_t>>& pics, double* ki
   return Summarise(ms);
 }
 
+struct TickSplit {
+  BenchStats capture, copy, convert, release, total;
+};
+
+// One capture tick taken apart: the screen into the DIB, then the picture to
+// YUV either copied into fresh buffers (as every tick did before) or read in
+// place into a recycled buffer. The freshly allocated buffers fault in on the
+// first touch, inside the copy and the conversion.
+bool MeasureTicks(const std::vector<std::vector<uint8_t>>& pics, RootPainter& root, bool inPlace,
+                  TickSplit* split) {
+  CScreenInfo screen(0);
+  if (!screen.IsMonitorValid()) return false;
+  FrameRecycler recycler;
+  VideoFrame latest, sent;
+  std::vector<double> capture, copy, convert, release, total;
+  for (size_t i = 0; i < pics.size(); ++i) {
+    root.PaintPicture(pics[i], kW, kH);
+    const auto t0 = Clock::now();
+    if (screen.CatchScreenDIB() != CScreenInfo::kCaptured) return false;
+    const double tCapture = MsSince(t0);
+    auto t = Clock::now();
+    VideoFrame f;
+    const int rc = inPlace ? f.wrap(AV_PIX_FMT_BGRA, kW, kH, screen.GetDIBBits(), screen.GetDIBBytes(), 0)
+                           : f.fillFrom(AV_PIX_FMT_BGRA, kW, kH, screen.GetDIBBits(), screen.GetDIBBytes(), 0);
+    if (rc != 0) return false;
+    const double tCopy = MsSince(t);
+    t = Clock::now();
+    if (!f.scaleTo(AV_PIX_FMT_YUV420P, kW, 1088, inPlace ? &recycler : nullptr)) return false;
+    const double tConvert = MsSince(t);
+    t = Clock::now();
+    // As the capture thread: the new picture replaces the newest, and every
+    // other one is still held by the encoder as the last sent frame.
+    latest.swap(f);
+    if (i % 2 == 0) sent = latest;
+    if (inPlace) recycler.give(f);
+    f = VideoFrame();
+    const double tRelease = MsSince(t);
+    if (i >= static_cast<size_t>(kWarmUp)) {
+      capture.push_back(tCapture);
+      copy.push_back(tCopy);
+      convert.push_back(tConvert);
+      release.push_back(tRelease);
+      total.push_back(MsSince(t0));
+    }
+  }
+  *split = TickSplit{Summarise(capture), Summarise(copy), Summarise(convert), Summarise(release),
+                     Summarise(total)};
+  return true;
+}
+
+void PrintTicks(const std::vector<std::vector<uint8_t>>& pics, RootPainter& root) {
+  printf("\none capture tick at %dx%d, ms (p50 / p95)\n\n", kW, kH);
+  printf("| %-34s | %-13s | %-13s | %-13s | %-13s | %-13s |\n", "way", "XShm capture", "copy DIB",
+         "convert", "free", "whole tick");
+  printf("|------------------------------------|---------------|---------------|---------------|---------------|---------------|\n");
+  for (bool inPlace : {false, true}) {
+    TickSplit s;
+    if (!MeasureTicks(pics, root, inPlace, &s)) {
+      fprintf(stderr, "capture tick failed\n");
+      return;
+    }
+    printf("| %-34s |", inPlace ? "in place, recycled YUV (now)" : "copied, fresh buffers (before)");
+    for (const BenchStats* b : {&s.capture, &s.copy, &s.convert, &s.release, &s.total})
+      printf(" %5.2f / %5.2f |", b->p50, b->p95);
+    printf("\n");
+  }
+  fflush(stdout);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -125,6 +197,13 @@ int main(int argc, char** argv) {
          "KiB");
   printf("|--------------|----------------------------------------------|----------|----------|----------|---------|\n");
   int rc = 0;
+  {
+    std::vector<std::vector<uint8_t>> pics;
+    for (int i = 0; i < count; ++i) pics.push_back(ContentPicture(ScreenContent::TextPage, kW, kH, i));
+    PrintTicks(pics, root);
+    if (argc > 2 && std::string(argv[2]) == "ticks") return 0;
+    printf("\n");
+  }
   for (ScreenContent content : {ScreenContent::TextPage, ScreenContent::Scrolling}) {
     std::vector<std::vector<uint8_t>> pics;
     for (int i = 0; i < count; ++i) pics.push_back(ContentPicture(content, kW, kH, i));
