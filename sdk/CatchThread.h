@@ -101,6 +101,8 @@ class CatchThread : public QNamedThread {
   bool applyCatchCfg(const CORVANESDK::SSCFG& cfg);
   void resetCatch();
   int catchScreen(CatchFrame& frame);
+  // The cursor relative to the capture rectangle; pos stays when unknown.
+  void readCursor(QPoint& pos) const;
   void setLatestFrame(const CatchFrame& frame);
   void padToFitted(CatchFrame& f, const QSize& fitted);
   void scaleIntoTarget(CatchFrame& f, const QSize& fitted, const QSize& target);
@@ -131,5 +133,9 @@ class CatchThread : public QNamedThread {
   CatchFrame m_lastSentFrame;
   // Capture thread only.
   FrameRecycler m_recycler;
+  // What the newest picture was converted with: a still screen keeps it
+  // while these hold.
+  QPoint m_convertedCursor;
+  float m_convertedRatio = 0.0f;
   VPUEncoderPtr m_encoder;
 };
