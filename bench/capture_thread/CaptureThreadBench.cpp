@@ -3,9 +3,11 @@
 // the same run. The difference is what capture, conversion, packing and the
 // two thread hops add to a box's wait.
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <functional>
 #include <string>
 #include <vector>
@@ -180,6 +182,43 @@ void PrintTicks(const std::vector<std::vector<uint8_t>>& pics, RootPainter& root
   fflush(stdout);
 }
 
+// CPU of the whole process on a still screen with the box pulling once a
+// second, per second of wall time.
+bool StillScreenCpu(RootPainter& root, int seconds, double* cpuPerSecond) {
+  root.PaintPicture(ContentPicture(ScreenContent::TextPage, kW, kH, 0), kW, kH);
+  CatchThread thread;
+  // Counted on the capture thread, so this one can sleep instead of running
+  // an event loop that would count as CPU too.
+  std::atomic<int> packets{0}, failures{0};
+  QObject receiver;
+  QObject::connect(&thread, &CatchThread::s_CatchRsp, &receiver, [&](const QByteArray&) { ++packets; },
+                   Qt::DirectConnection);
+  QObject::connect(&thread, &CatchThread::s_CatchFailed, &receiver, [&] { ++failures; }, Qt::DirectConnection);
+  thread.start();
+  CORVANESDK::SSCFG cfg;
+  cfg.monitorID = 0;
+  cfg.fps = kFps;
+  emit thread.s_CatchCfg(1, cfg);
+  emit thread.s_StartCatch();
+  // The first ticks capture; the still stretch starts after them.
+  QThread::msleep(1000);
+  const std::clock_t cpu0 = std::clock();
+  const auto wall0 = Clock::now();
+  for (int i = 0; i < seconds; ++i) {
+    SCDoEnc job;
+    job.bNewFrame = true;
+    job.sn = i;
+    emit thread.s_DoEnc(job);
+    while (MsSince(wall0) < 1000.0 * (i + 1)) QThread::msleep(5);
+  }
+  const double cpu = static_cast<double>(std::clock() - cpu0) / CLOCKS_PER_SEC;
+  *cpuPerSecond = cpu / (MsSince(wall0) / 1000.0);
+  emit thread.s_StopCatch();
+  thread.quit();
+  thread.wait();
+  return failures == 0 && packets >= seconds;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -202,6 +241,11 @@ int main(int argc, char** argv) {
     for (int i = 0; i < count; ++i) pics.push_back(ContentPicture(ScreenContent::TextPage, kW, kH, i));
     PrintTicks(pics, root);
     if (argc > 2 && std::string(argv[2]) == "ticks") return 0;
+    double still = 0;
+    const bool stillOk = StillScreenCpu(root, 10, &still);
+    printf("\nstill screen, capture at %d fps, one pull a second: %.4f s CPU per s%s\n", kFps, still,
+           stillOk ? "" : " (some pulls failed)");
+    if (argc > 2 && std::string(argv[2]) == "still") return 0;
     printf("\n");
   }
   for (ScreenContent content : {ScreenContent::TextPage, ScreenContent::Scrolling}) {
