@@ -219,6 +219,64 @@ bool StillScreenCpu(RootPainter& root, int seconds, double* cpuPerSecond) {
   return failures == 0 && packets >= seconds;
 }
 
+// A box pulling lock-step at `rate` pulls a second while the screen changes
+// between pulls: the time from each pull to its packet.
+bool PullLatency(const std::vector<std::vector<uint8_t>>& pics, RootPainter& root, int rate, BenchStats* stats) {
+  CatchThread thread;
+  std::atomic<int> packets{0}, failures{0};
+  std::atomic<int64_t> gotNs{0};
+  QObject receiver;
+  QObject::connect(&thread, &CatchThread::s_CatchRsp, &receiver,
+                   [&](const QByteArray&) {
+                     gotNs = Clock::now().time_since_epoch().count();
+                     ++packets;
+                   },
+                   Qt::DirectConnection);
+  QObject::connect(&thread, &CatchThread::s_CatchFailed, &receiver, [&] { ++failures; }, Qt::DirectConnection);
+  thread.start();
+  CORVANESDK::SSCFG cfg;
+  cfg.monitorID = 0;
+  cfg.fps = rate;
+  emit thread.s_CatchCfg(1, cfg);
+  emit thread.s_StartCatch();
+  QThread::msleep(300);
+  std::vector<double> ms;
+  const double slotMs = 1000.0 / rate;
+  const auto start = Clock::now();
+  bool ok = true;
+  for (size_t i = 0; i < pics.size() && ok; ++i) {
+    while (MsSince(start) < slotMs * i) QThread::usleep(200);
+    const int before = packets;
+    SCDoEnc job;
+    job.bNewFrame = true;
+    job.sn = static_cast<int>(i);
+    const auto t0 = Clock::now();
+    emit thread.s_DoEnc(job);
+    while (packets == before && failures == 0 && MsSince(t0) < 5000) QThread::usleep(100);
+    ok = packets > before;
+    if (ok && i >= static_cast<size_t>(kWarmUp))
+      ms.push_back(static_cast<double>(gotNs - t0.time_since_epoch().count()) / 1e6);
+    root.PaintPicture(pics[(i + 1) % pics.size()], kW, kH);
+  }
+  emit thread.s_StopCatch();
+  thread.quit();
+  thread.wait();
+  *stats = Summarise(ms);
+  return ok;
+}
+
+void PrintPulls(const std::vector<std::vector<uint8_t>>& pics, RootPainter& root) {
+  printf("\npull latency, box pulling lock-step, screen changing between pulls, ms\n\n");
+  printf("| %-12s | %8s | %8s | %8s |\n", "pulls/s", "p50", "p95", "mean");
+  printf("|--------------|----------|----------|----------|\n");
+  for (int rate : {12, 30, 60}) {
+    BenchStats s;
+    const bool ok = PullLatency(pics, root, rate, &s);
+    printf("| %-12d | %8.2f | %8.2f | %8.2f |%s\n", rate, s.p50, s.p95, s.mean, ok ? "" : " (a pull got no packet)");
+    fflush(stdout);
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -246,6 +304,8 @@ int main(int argc, char** argv) {
     printf("\nstill screen, capture at %d fps, one pull a second: %.4f s CPU per s%s\n", kFps, still,
            stillOk ? "" : " (some pulls failed)");
     if (argc > 2 && std::string(argv[2]) == "still") return 0;
+    PrintPulls(pics, root);
+    if (argc > 2 && std::string(argv[2]) == "pulls") return 0;
     printf("\n");
   }
   for (ScreenContent content : {ScreenContent::TextPage, ScreenContent::Scrolling}) {
