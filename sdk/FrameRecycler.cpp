@@ -2,6 +2,20 @@
 
 #include <algorithm>
 
+extern "C" {
+#include <libswscale/swscale.h>
+}
+
+FrameRecycler::~FrameRecycler() { sws_freeContext(m_scaler); }
+
+SwsContext* FrameRecycler::scaler(int srcWidth, int srcHeight, AVPixelFormat srcFmt, int width, int height,
+                                  AVPixelFormat fmt, int flags) {
+  // Frees the old one itself when the parameters differ.
+  m_scaler = sws_getCachedContext(m_scaler, srcWidth, srcHeight, srcFmt, width, height, fmt, flags, nullptr,
+                                  nullptr, nullptr);
+  return m_scaler;
+}
+
 bool FrameRecycler::take(AVPixelFormat fmt, int width, int height, VideoFrame& target) {
   for (auto it = m_frames.begin(); it != m_frames.end(); ++it) {
     if (it->format() != fmt || it->width() != width || it->height() != height || !it->isWritable())

@@ -144,11 +144,15 @@ int VideoFrame::fillFrom(AVPixelFormat fmt, int width, int height, const uint8_t
   return 0;
 }
 
-// A context per conversion: at 1920x1080 making and freeing one takes about
-// 0.1 ms beside 3.5 ms of converting (bench/encode), so caching would not pay.
-static SwsPtr MakeScaler(const AVFrame* src, AVPixelFormat fmt, int width, int height) {
+static int ScaleFlags(const AVFrame* src, int width, int height) {
   const bool sameSize = src->width == width && src->height == height;
-  const int flags = sameSize ? SWS_POINT : SWS_BICUBIC;
+  return sameSize ? SWS_POINT : SWS_BICUBIC;
+}
+
+// A context per conversion where no recycler keeps one: making a bicubic one
+// for 1920x1080 to 1920x1088 takes about 0.5 ms.
+static SwsPtr MakeScaler(const AVFrame* src, AVPixelFormat fmt, int width, int height) {
+  const int flags = ScaleFlags(src, width, height);
   return SwsPtr(sws_getContext(src->width, src->height, static_cast<AVPixelFormat>(src->format),
                                width, height, fmt, flags, nullptr, nullptr, nullptr));
 }
@@ -167,13 +171,21 @@ bool VideoFrame::scaleTo(AVPixelFormat fmt, int width, int height, FrameRecycler
   } else if (!target.alloc(fmt, width, height, pts())) {
     return false;
   }
-  SwsPtr scaler = MakeScaler(m_frame, fmt, width, height);
+  SwsPtr owned;
+  SwsContext* scaler = nullptr;
+  if (recycler != nullptr) {
+    scaler = recycler->scaler(m_frame->width, m_frame->height, format(), width, height, fmt,
+                              ScaleFlags(m_frame, width, height));
+  } else {
+    owned = MakeScaler(m_frame, fmt, width, height);
+    scaler = owned.get();
+  }
   if (!scaler) {
     shareLogErr("sws_getContext failed (%dx%d fmt %d -> %dx%d fmt %d)", this->width(),
                 this->height(), m_frame->format, width, height, static_cast<int>(fmt));
     return false;
   }
-  const int rows = sws_scale(scaler.get(), m_frame->data, m_frame->linesize, 0, m_frame->height,
+  const int rows = sws_scale(scaler, m_frame->data, m_frame->linesize, 0, m_frame->height,
                              target.m_frame->data, target.m_frame->linesize);
   if (rows != height) {
     shareLogErr("sws_scale wrote %d of %d rows", rows, height);

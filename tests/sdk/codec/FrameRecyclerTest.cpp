@@ -90,6 +90,14 @@ TEST_P(ConversionTickTest, SamePicturesAsCopyingIntoFreshBuffers) {
     recycler.give(now);
   }
   EXPECT_TRUE(reused) << "no tick wrote into a kept picture";
+  // Another target size afterwards gets a converter of its own.
+  const auto px = ScreenLikeBgra(c.w, c.h, 99);
+  VideoFrame old, now;
+  ASSERT_EQ(old.fillFrom(AV_PIX_FMT_BGRA, c.w, c.h, px.data(), static_cast<int>(px.size()), 0), 0);
+  ASSERT_EQ(now.wrap(AV_PIX_FMT_BGRA, c.w, c.h, px.data(), static_cast<int>(px.size()), 0), 0);
+  ASSERT_TRUE(old.scaleTo(AV_PIX_FMT_YUV420P, c.toW / 2, c.toH / 2));
+  ASSERT_TRUE(now.scaleTo(AV_PIX_FMT_YUV420P, c.toW / 2, c.toH / 2, &recycler));
+  EXPECT_TRUE(TightYuv(now) == TightYuv(old));
   for (size_t i = 0; i < held.size(); ++i)
     EXPECT_TRUE(TightYuv(held[i]) == expected[i * 2]) << "held frame " << i << " was written over";
 }
