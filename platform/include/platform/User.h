@@ -125,3 +125,58 @@ HICON CopyIcon(HICON icon);
 // The colour bitmap holds straight (not premultiplied) BGRA pixels.
 BOOL GetIconInfo(HICON icon, PICONINFO info);
 BOOL DestroyIcon(HICON icon);
+
+// Drawing icons into a DC of the gdi layer.
+#define DI_MASK 0x0001u
+#define DI_IMAGE 0x0002u
+#define DI_NORMAL 0x0003u
+#define DST_ICON 0x0003u
+#define DSS_NORMAL 0x0000u
+#define DSS_DISABLED 0x0020u
+typedef BOOL (*DRAWSTATEPROC)(HDC dc, LPARAM data, WPARAM wData, int width, int height);
+
+// Width or height 0: the icon's own. The icon is stretched to the size and
+// blended by its alpha.
+BOOL DrawIconEx(HDC dc, int x, int y, HICON icon, int width, int height, UINT step, HBRUSH flicker, UINT flags);
+// Only DST_ICON (data is the HICON), drawn at its own size inside (x, y,
+// width, height); DSS_DISABLED draws it greyed and lightened.
+BOOL DrawStateW(HDC dc, HBRUSH brush, DRAWSTATEPROC proc, LPARAM data, WPARAM wData, int x, int y, int width,
+                int height, UINT flags);
+
+// System colours and metrics.
+#define COLOR_WINDOW 5
+#define COLOR_WINDOWTEXT 8
+#define COLOR_BTNFACE 15
+#define COLOR_BTNSHADOW 16
+#define COLOR_GRAYTEXT 17
+#define COLOR_BTNTEXT 18
+#define COLOR_BTNHIGHLIGHT 20
+#define COLOR_3DDKSHADOW 21
+#define COLOR_3DLIGHT 22
+DWORD GetSysColor(int index);
+HBRUSH GetSysColorBrush(int index);
+
+#define SPI_GETNONCLIENTMETRICS 0x0029u
+struct NONCLIENTMETRICSW {
+  UINT cbSize;
+  int iBorderWidth;
+  int iScrollWidth;
+  int iScrollHeight;
+  int iCaptionWidth;
+  int iCaptionHeight;
+  LOGFONTW lfCaptionFont;
+  int iSmCaptionWidth;
+  int iSmCaptionHeight;
+  LOGFONTW lfSmCaptionFont;
+  int iMenuWidth;
+  int iMenuHeight;
+  LOGFONTW lfMenuFont;
+  LOGFONTW lfStatusFont;
+  LOGFONTW lfMessageFont;
+};
+// Only SPI_GETNONCLIENTMETRICS, with size and cbSize sizeof(NONCLIENTMETRICSW):
+// every font is the platform's default UI font.
+BOOL SystemParametersInfoW(UINT action, UINT size, LPVOID buffer, UINT winIni);
+
+#include <platform/UserWindows.h>
+#include <platform/Dialogs.h>
