@@ -61,7 +61,7 @@ wait_file() {
 }
 
 boxlog=$work/box.log
-ip netns exec "$CORVANE_NETNS_BOX" "$simbox" --bind 0.0.0.0 --name "Room 7" --accept --pull 12 --seconds 120 \
+ip netns exec "$CORVANE_NETNS_BOX" "$simbox" --bind 0.0.0.0 --name "Room 7" --accept --need-code --pull 12 --seconds 120 \
   >"$boxlog" 2>&1 &
 box=$!
 pids+=("$box")
@@ -92,6 +92,14 @@ xdotool mousemove --window "$window" 100 93
 sleep 0.5
 xdotool mousemove --window "$window" 148 93 click 1
 wait_file "$boxlog" "send act=2" 50 || fail "the box got no connect"
+# The box asks for the code it shows on its screen: the user types it.
+sleep 1
+shot code
+dialog=$(xdotool search --onlyvisible --pid "$client" 2>/dev/null | grep -vx "$window" | tail -1)
+[ -n "$dialog" ] && xdotool windowfocus --sync "$dialog" 2>/dev/null
+xdotool type --delay 40 "4711"
+xdotool key Return
+wait_file "$boxlog" '"ConnCode":"4711"' 50 || fail "the box did not get the code typed"
 sleep 1.5
 shot connected
 # Screen sharing is the page's default choice.
