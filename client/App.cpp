@@ -303,7 +303,7 @@ void CApp::prepareCrashText() {
   crashTail_.clear();
   crashTail_ += "MeetID:0\n";
   crashTail_ += "PCID:" + GetUsrID().toLocal8Bit() + "\n";
-  crashTail_ += QByteArray("IP:") + ip + "\n";
+  crashTail_ += QByteArray("IP:") + QByteArray(ip) + "\n";
   // Room for the whole text, so the hook's appends do not grow it.
   crashHead_.reserve(crashHead_.size() + 64);
 }
