@@ -4,6 +4,7 @@
 #include <QVector>
 #include <QtGlobal>
 
+#include "QtWindow.h"
 #include "RegionObject.h"
 #include "XAtoms.h"
 #include "XConnection.h"
@@ -93,6 +94,7 @@ HWND GetWindow(HWND window, UINT command) {
 }
 
 BOOL IsWindowVisible(HWND window) {
+  if (IsLayerHandle(window)) return IsLayerWindowVisible(window);
   Display* display = DisplayOrFail(ERROR_INVALID_WINDOW_HANDLE);
   XWindowAttributes attributes;
   if (display == nullptr || !Attributes(display, window, &attributes)) return FALSE;
@@ -100,6 +102,7 @@ BOOL IsWindowVisible(HWND window) {
 }
 
 LONG GetWindowLongW(HWND window, int index) {
+  if (IsLayerHandle(window)) return static_cast<LONG>(GetWindowLongPtrW(window, index));
   if (index != GWL_EXSTYLE && index != GWL_HWNDPARENT) {
     SetLastError(ERROR_INVALID_INDEX);
     return 0;
@@ -139,6 +142,7 @@ LONG GetWindowLongW(HWND window, int index) {
 
 DWORD GetWindowThreadProcessId(HWND window, LPDWORD processId) {
   if (processId != nullptr) *processId = 0;
+  if (IsLayerHandle(window)) return LayerWindowThreadProcessId(window, processId);
   Display* display = DisplayOrFail(ERROR_INVALID_WINDOW_HANDLE);
   XWindowAttributes attributes;
   if (display == nullptr || !Attributes(display, window, &attributes)) {
@@ -155,6 +159,7 @@ DWORD GetWindowThreadProcessId(HWND window, LPDWORD processId) {
 }
 
 HWND GetParent(HWND window) {
+  if (IsLayerHandle(window)) return LayerGetParent(window);
   Display* display = DisplayOrFail(ERROR_INVALID_WINDOW_HANDLE);
   if (display == nullptr || window == nullptr) return nullptr;
   const Window root = DefaultRootWindow(display);
@@ -177,6 +182,7 @@ HWND GetParent(HWND window) {
 }
 
 BOOL GetWindowRect(HWND window, LPRECT rect) {
+  if (IsLayerHandle(window)) return LayerGetWindowRect(LayerWindowOf(window), rect);
   Display* display = DisplayOrFail(ERROR_INVALID_WINDOW_HANDLE);
   XWindowAttributes attributes;
   if (display == nullptr || rect == nullptr || !Attributes(display, window, &attributes)) {
@@ -197,6 +203,7 @@ BOOL GetWindowRect(HWND window, LPRECT rect) {
 }
 
 int GetWindowRgn(HWND window, HRGN region) {
+  if (IsLayerHandle(window)) return LayerGetWindowRgn(window, region);
   auto target = LookupGdiAs<RegionObject>(region);
   Display* display = DisplayOrFail(ERROR_INVALID_WINDOW_HANDLE);
   XWindowAttributes attributes;

@@ -217,6 +217,9 @@ TEST_F(ManagerTest, NoDataFor60SecondsEndsWith1002) {
   ASSERT_TRUE(mgr.SetSverInfo(List()));
   CNetFile file(0, Item(200000), folder_.Folder());
   ASSERT_TRUE(mgr.Start(&file, nullptr));
+  // The watchdog takes its first tick on the manager's thread: move the clock
+  // only once the request is out, so a slow start cannot read the moved tick.
+  ASSERT_TRUE(servers_[0]->WaitForRequests(1, 10000));
   g_fakeTick = 1000 + 60000;
   EXPECT_FALSE(mgr.WaitExit(300));
   g_fakeTick = 1000 + 60001;
