@@ -51,7 +51,7 @@ int FindInStack(Window window) {
 bool Attributes(Display* display, HWND window, XWindowAttributes* attributes) {
   if (window == nullptr) return false;
   XErrorTrap trap(display);
-  return XGetWindowAttributes(display, ToWindow(window), attributes) != 0 && !trap.Failed();
+  return XGetWindowAttributes(display, ToWindow(window), attributes) != 0 && !trap.FailedByReply();
 }
 
 }  // namespace
@@ -117,7 +117,7 @@ LONG GetWindowLongW(HWND window, int index) {
     SetLastError(ERROR_SUCCESS);
     Window owner = None;
     XErrorTrap trap(display);
-    if (!XGetTransientForHint(display, ToWindow(window), &owner) || trap.Failed()) return 0;
+    if (!XGetTransientForHint(display, ToWindow(window), &owner) || trap.FailedByReply()) return 0;
     // Transient for the root means a dialog of its whole group: owned all the same.
     // X ids have 29 bits, so the owner fits.
     return static_cast<LONG>(owner);
@@ -166,7 +166,7 @@ HWND GetParent(HWND window) {
   Window owner = None;
   {
     XErrorTrap trap(display);
-    if (!XGetTransientForHint(display, ToWindow(window), &owner) || trap.Failed()) owner = None;
+    if (!XGetTransientForHint(display, ToWindow(window), &owner) || trap.FailedByReply()) owner = None;
   }
   SetLastError(ERROR_SUCCESS);
   if (owner != None && owner != root && owner != ToWindow(window)) return ToHwnd(owner);
@@ -193,7 +193,7 @@ BOOL GetWindowRect(HWND window, LPRECT rect) {
   Window child = None;
   XErrorTrap trap(display);
   if (!XTranslateCoordinates(display, ToWindow(window), DefaultRootWindow(display), 0, 0, &x, &y, &child) ||
-      trap.Failed()) {
+      trap.FailedByReply()) {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
     return FALSE;
   }
@@ -216,12 +216,12 @@ int GetWindowRgn(HWND window, HRGN region) {
   XErrorTrap trap(display);
   if (!XShapeQueryExtents(display, ToWindow(window), &boundingShaped, &bx, &by, &bw, &bh, &clipShaped, &cx, &cy,
                           &cw, &ch) ||
-      trap.Failed() || !boundingShaped) {
+      trap.FailedByReply() || !boundingShaped) {
     return RGN_ERROR;  // like a window without a region
   }
   int count = 0, ordering = 0;
   const XFreePtr<XRectangle> rects(XShapeGetRectangles(display, ToWindow(window), ShapeBounding, &count, &ordering));
-  if (trap.Failed()) return RGN_ERROR;
+  if (trap.FailedByReply()) return RGN_ERROR;
   // X measures the shape from inside the border, Windows from the window's corner.
   const int border = attributes.border_width;
   QVector<QRect> bands;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <platform/Gdi.h>
+#include <platform/MessageQueue.h>
 #include <platform/Win32Types.h>
 
 #ifndef ERROR_INVALID_WINDOW_HANDLE
@@ -68,14 +69,33 @@ int GetWindowTextW(HWND window, LPWSTR text, int count);
 #define GCL_HICON (-14)
 #define GCL_HICONSM (-34)
 typedef ULONG_PTR* PDWORD_PTR;
-// Only WM_GETICON: ICON_BIG gives the largest _NET_WM_ICON entry, ICON_SMALL
+// WM_GETICON: ICON_BIG gives the largest _NET_WM_ICON entry, ICON_SMALL
 // the one nearest 16 pixels; *result is 0 without one. Other messages fail
-// with ERROR_INVALID_PARAMETER.
+// with ERROR_INVALID_PARAMETER, except those of WM_USER and above: they go to
+// the window's message port (below), wherever its process runs, and wait for
+// the answer up to timeout ms: 0 with ERROR_TIMEOUT when none came in time,
+// ERROR_INVALID_WINDOW_HANDLE when the window has no port.
 LRESULT SendMessageTimeoutW(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT flags, UINT timeout,
                             PDWORD_PTR result);
 // GCL_HICON and GCL_HICONSM: the WM_HINTS icon pixmap with its mask, else 0.
 // Handles are pointer-sized here, so the value is too.
 ULONG_PTR GetClassLongW(HWND window, int index);
+
+// Where other processes' messages to one window arrive: a local socket in the
+// per-user runtime folder, named by display and window id. Each message is
+// handed to the sink on the thread that opened the port, from its event
+// loop, as the MSG the receiving window's nativeEvent sees with the event
+// type "windows_generic_MSG"; the sink returns whether it handled it and sets
+// the answer.
+class WindowMessagePort;
+typedef bool (*WINDOWMESSAGESINK)(void* context, MSG* message, LRESULT* result);
+// Null with the last error set when the port cannot be opened. The port is
+// removed by CloseWindowMessagePort, which must run on the opening thread.
+WindowMessagePort* OpenWindowMessagePort(HWND window, WINDOWMESSAGESINK sink, void* context);
+void CloseWindowMessagePort(WindowMessagePort* port);
+
+// Restores a minimised window, then brings it to the front.
+void SwitchToThisWindow(HWND window, BOOL altTab);
 
 // Placement. The window manager, when one runs, is asked through EWMH client
 // messages; without one the calls act on the window directly.

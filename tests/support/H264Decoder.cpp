@@ -1,6 +1,9 @@
 #include "H264Decoder.h"
 
 #include <algorithm>
+#include <cstring>
+
+#include "LumaPicture.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -12,7 +15,7 @@ H264Decoder::H264Decoder() {
   if (!codec) return;
   m_ctx = avcodec_alloc_context3(codec);
   if (!m_ctx) return;
-  // One picture in, one picture out: what the box needs from a pulled stream.
+  // A pulled stream: every access unit has to come out as soon as it goes in.
   m_ctx->flags |= AV_CODEC_FLAG_LOW_DELAY;
   m_ctx->thread_count = 1;
   if (avcodec_open2(m_ctx, codec, nullptr) < 0) {
@@ -28,12 +31,29 @@ H264Decoder::~H264Decoder() {
 }
 
 bool H264Decoder::decode(const uint8_t* data, int size, std::vector<Picture>* out) {
-  if (!ok()) return false;
+  // An empty packet would tell the decoder the stream ended, after which it
+  // refuses everything.
+  if (!ok() || data == nullptr || size <= 0) return false;
   av_packet_unref(m_packet);
   if (av_new_packet(m_packet, size) < 0) return false;
   std::copy(data, data + size, m_packet->data);
   if (avcodec_send_packet(m_ctx, m_packet) < 0) return false;
   return drain(out);
+}
+
+bool H264Decoder::decodeLuma(const std::vector<uint8_t>& annexB, LumaPicture* out) {
+  std::vector<Picture> pictures;
+  if (!decode(annexB.data(), static_cast<int>(annexB.size()), &pictures) || pictures.empty()) return false;
+  const Picture& pic = pictures.back();
+  if (pic.frame->format != AV_PIX_FMT_YUV420P) return false;
+  out->width = pic.width;
+  out->height = pic.height;
+  out->key = pic.key;
+  out->y.resize(static_cast<size_t>(pic.width) * pic.height);
+  for (int row = 0; row < pic.height; ++row)
+    memcpy(out->y.data() + static_cast<size_t>(row) * pic.width,
+           pic.frame->data[0] + static_cast<ptrdiff_t>(row) * pic.frame->linesize[0], pic.width);
+  return true;
 }
 
 bool H264Decoder::drain(std::vector<Picture>* out) {
