@@ -73,9 +73,6 @@ TEST(LoopbackTest, TypedAddressWithACodeConnectsAndIsRemembered) {
 
 }  // namespace
 
-// Qt 5.15's offscreen platform never frees its screen objects; nothing of ours.
-extern "C" const char* __lsan_default_suppressions() { return "leak:libqoffscreen.so\n"; }
-
 int main(int argc, char** argv) {
   qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
