@@ -31,6 +31,7 @@
 #include "SimBoxConfig.h"
 #include "SimFrame.h"
 #include "SimFrameReader.h"
+#include "SpinEvents.h"
 
 namespace {
 

@@ -15,6 +15,7 @@
 #include "FWIniDatFile.h"
 #include "FakeSdk.h"
 #include "PageFixture.h"
+#include "RowName.h"
 
 namespace {
 
@@ -193,7 +194,6 @@ TEST_P(DlgConnBoxCloseTest, AsksWhileConnecting) {
   EXPECT_EQ(calls.back(), c.request.value_or(Call::ConnectBox));
 }
 
-INSTANTIATE_TEST_SUITE_P(States, DlgConnBoxCloseTest, ::testing::ValuesIn(kCloses),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(States, DlgConnBoxCloseTest, ::testing::ValuesIn(kCloses), RowName());
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "ToolTip.h"
 #include "XScreen.h"
 #include "XWindows.h"
+#include "RowName.h"
 
 namespace {
 
@@ -45,8 +46,7 @@ TEST_P(ZoneTest, Zone) {
   EXPECT_EQ(CShareAreaDlg::hitZone(QPoint(GetParam().x, GetParam().y), QSize(300, 200)), GetParam().zone);
 }
 
-INSTANTIATE_TEST_SUITE_P(Frame, ZoneTest, ::testing::ValuesIn(kZoneCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Frame, ZoneTest, ::testing::ValuesIn(kZoneCases), RowName());
 
 TEST(ShareAreaGeometryTest, FrameAndAreaAreInverse) {
   const QRect area(100, 200, 640, 480);
@@ -122,8 +122,7 @@ TEST_P(ShareAreaDragTest, Drag) {
   EXPECT_EQ(areas.last().at(0).toRect(), CShareAreaDlg::areaRectForFrame(row.expect));
 }
 
-INSTANTIATE_TEST_SUITE_P(Frame, ShareAreaDragTest, ::testing::ValuesIn(kDragCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Frame, ShareAreaDragTest, ::testing::ValuesIn(kDragCases), RowName());
 
 TEST_F(ShareAreaDlgTest, RightButtonAndInsideDoNothing) {
   QSignalSpy areas(&dialog_, &CShareAreaDlg::s_updateShareRt);

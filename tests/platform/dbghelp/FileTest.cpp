@@ -8,6 +8,7 @@
 #include <fstream>
 #include <sstream>
 #include "RowName.h"
+#include "ScopedTempDir.h"
 
 namespace fs = std::filesystem;
 
@@ -16,13 +17,8 @@ namespace {
 class FileTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "corvane-file-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    m_folder = pattern;
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    fs::remove_all(m_folder, ignored);
+    ASSERT_TRUE(m_temp.ok());
+    m_folder = m_temp.path();
   }
   std::string Content(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -32,6 +28,7 @@ class FileTest : public ::testing::Test {
   }
   void Put(const fs::path& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
 
+  ScopedTempDir m_temp{"file"};
   fs::path m_folder;
 };
 

@@ -9,6 +9,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "ScopedTempDir.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -34,17 +36,15 @@ struct FakeCrash {
 class MiniDumpWriteDumpTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "corvane-dump-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    m_folder = pattern;
+    ASSERT_TRUE(m_temp.ok());
+    m_folder = m_temp.path();
     m_file = CreateFileW((m_folder / "t.dmp").wstring().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     ASSERT_NE(m_file, INVALID_HANDLE_VALUE);
   }
   void TearDown() override {
     if (m_file != INVALID_HANDLE_VALUE) CloseHandle(m_file);
-    std::error_code ignored;
-    fs::remove_all(m_folder, ignored);
   }
+  ScopedTempDir m_temp{"dump"};
   fs::path m_folder;
   HANDLE m_file = INVALID_HANDLE_VALUE;
   FakeCrash m_crash;

@@ -13,6 +13,7 @@
 #include <platform/Kernel.h>
 #include <platform/Strings.h>
 #include "RowName.h"
+#include "ScopedTempDir.h"
 
 namespace fs = std::filesystem;
 
@@ -21,13 +22,8 @@ namespace {
 class FileCalls : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "corvane-files-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    m_root = pattern;
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    fs::remove_all(m_root, ignored);
+    ASSERT_TRUE(m_temp.ok());
+    m_root = m_temp.path();
   }
   std::wstring W(const std::string& name) const { return (m_root / name).wstring(); }
   void Touch(const std::string& name, const std::string& text = "x") { std::ofstream(m_root / name) << text; }
@@ -46,6 +42,7 @@ class FileCalls : public ::testing::Test {
     return names;
   }
 
+  ScopedTempDir m_temp{"files"};
   fs::path m_root;
 };
 

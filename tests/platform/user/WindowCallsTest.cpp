@@ -19,6 +19,7 @@
 #include "XScreen.h"
 #include "XWindowManager.h"
 #include "XWindows.h"
+#include "RowName.h"
 
 namespace {
 
@@ -123,8 +124,7 @@ TEST_P(WindowKindTest, Calls) {
   EXPECT_EQ(IsWindowVisible(w), row.iconify || row.close ? FALSE : TRUE);
 }
 
-INSTANTIATE_TEST_SUITE_P(Windows, WindowKindTest, ::testing::ValuesIn(kKindCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Windows, WindowKindTest, ::testing::ValuesIn(kKindCases), RowName());
 
 TEST_F(WindowCallsTest, TitleIsCutToTheBuffer) {
   const HWND w = AsHwnd(windows_.Open("w", 0, 0, 10, 10, 0x111111));
@@ -197,8 +197,7 @@ TEST_P(WindowIconTest, Icons) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Windows, WindowIconTest, ::testing::ValuesIn(kIconCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Windows, WindowIconTest, ::testing::ValuesIn(kIconCases), RowName());
 
 TEST_F(WindowCallsTest, IconsOfAClosedWindowAndOtherMessages) {
   const HWND w = AsHwnd(windows_.Open("w", 0, 0, 40, 40, 0x111111));

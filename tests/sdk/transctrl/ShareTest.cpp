@@ -272,8 +272,7 @@ TEST_P(RatioEnd, GivesAPictureTheBoxDecodes) {
   EXPECT_LT(MeanLuma(frame.picture, black), 20.0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Share, RatioEnd, ::testing::ValuesIn(kRatioEnds),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Share, RatioEnd, ::testing::ValuesIn(kRatioEnds), RowName());
 
 struct BurstCase {
   const char* name;

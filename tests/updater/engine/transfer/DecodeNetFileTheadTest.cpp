@@ -16,6 +16,7 @@
 #include "TransferTestSupport.h"
 #include "UpdateFixture.h"
 #include "Zf7zWriter.h"
+#include "RowName.h"
 
 namespace {
 
@@ -95,8 +96,7 @@ TEST_P(DecodeTest, StateAndFileOnDisk) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Files, DecodeTest, ::testing::ValuesIn(kCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Files, DecodeTest, ::testing::ValuesIn(kCases), RowName());
 
 TEST(Decode, NeverPostedReadsFailedAndUploadsWriteNothing) {
   TempFolder folder;

@@ -16,6 +16,7 @@
 #include "NetFile.h"
 #include "TempFolder.h"
 #include "UpdateServer.h"
+#include "RowName.h"
 
 namespace {
 
@@ -209,8 +210,7 @@ TEST_P(ConnectionBadAnswerTest, EndsTheTaskWithItsError) {
   EXPECT_NE(log[1].connection, log[0].connection);
 }
 
-INSTANTIATE_TEST_SUITE_P(Faults, ConnectionBadAnswerTest, ::testing::ValuesIn(kBadAnswers),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Faults, ConnectionBadAnswerTest, ::testing::ValuesIn(kBadAnswers), RowName());
 
 TEST_F(ConnectionTest, UploadGoesOutInWritesOf10240) {
   Connect();
@@ -309,7 +309,6 @@ TEST_P(ServerInfoTest, Parses) {
   EXPECT_EQ(info.basePath, GetParam().basePath);
 }
 
-INSTANTIATE_TEST_SUITE_P(Entries, ServerInfoTest, ::testing::ValuesIn(kEntries),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Entries, ServerInfoTest, ::testing::ValuesIn(kEntries), RowName());
 
 }  // namespace

@@ -17,6 +17,7 @@
 #include "TransferClock.h"
 #include "TransferTestSupport.h"
 #include "UpdateServer.h"
+#include "RowName.h"
 
 namespace {
 
@@ -50,8 +51,7 @@ TEST_P(BackoffTest, MayTakeTask) {
   EXPECT_EQ(CMutilThreadMgr::MayTakeTask(item, item.lastErrTick + GetParam().sinceError), GetParam().mayTake);
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, BackoffTest, ::testing::ValuesIn(kBackoff),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Table, BackoffTest, ::testing::ValuesIn(kBackoff), RowName());
 
 TEST(Backoff, BusyConnectionTakesNothing) {
   CMutilThreadMgr::SConnItem item;
@@ -169,8 +169,7 @@ TEST_P(UnknownSizeTest, CompletesWithTheWholeBody) {
   EXPECT_EQ(file.Data(), content_);
 }
 
-INSTANTIATE_TEST_SUITE_P(Heads, UnknownSizeTest, ::testing::ValuesIn(kUnknown),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Heads, UnknownSizeTest, ::testing::ValuesIn(kUnknown), RowName());
 
 TEST_F(ManagerTest, EmptyFileFinishesAtOnce) {
   StartServers(1);

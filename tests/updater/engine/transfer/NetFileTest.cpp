@@ -9,6 +9,7 @@
 #include "HttpUpDownConnection.h"
 #include "NetFile.h"
 #include "TempFolder.h"
+#include "RowName.h"
 
 namespace {
 
@@ -78,8 +79,7 @@ TEST_P(NetFileTaskTest, TasksInTurn) {
   EXPECT_FALSE(file.IsComplete());
 }
 
-INSTANTIATE_TEST_SUITE_P(BlockMap, NetFileTaskTest, ::testing::ValuesIn(kTaskCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(BlockMap, NetFileTaskTest, ::testing::ValuesIn(kTaskCases), RowName());
 
 struct WriteCase {
   const char* name;
@@ -122,8 +122,7 @@ TEST_P(NetFileWriteTest, BlocksAfterOneWrite) {
   EXPECT_EQ(file.Data().substr(c.position, end - c.position), std::string(end - c.position, 'x'));
 }
 
-INSTANTIATE_TEST_SUITE_P(BlockMap, NetFileWriteTest, ::testing::ValuesIn(kWriteCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(BlockMap, NetFileWriteTest, ::testing::ValuesIn(kWriteCases), RowName());
 
 TEST(NetFile, NegativePositionIsRefused) {
   TempFolder folder;
