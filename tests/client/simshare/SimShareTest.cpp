@@ -1,0 +1,175 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QLabel>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QToolButton>
+
+#include <memory>
+#include <vector>
+
+#include "EventWait.h"
+#include "FWIniDatFile.h"
+#include "FWMsgBox.h"
+#include "LumaDecoder.h"
+#include "RootPainter.h"
+#include "ScreenShareWnd.h"
+#include "SimBox.h"
+#include "SimFramePuller.h"
+#include "TransCtrlCallBackImpl.h"
+#include "XScreen.h"
+
+namespace {
+
+using namespace CORVANESDK;
+
+constexpr int kSessionId = 5150;
+constexpr double kMinPsnr = 30.0;
+
+class SimShareTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(screen_.ok());
+    ASSERT_TRUE(painter_.ok());
+    box_ = std::make_unique<SimBox>(SimBoxConfig{});
+    ASSERT_TRUE(box_->listen(QHostAddress::LocalHost, 0));
+    Answer(2, SimAnswer::Connected(kSessionId, 0));
+    Answer(8, R"({"SN":1})");
+    Answer(7, "{}");
+    box_->puller()->setSessionId(kSessionId);
+    QObject::connect(box_->puller(), &SimFramePuller::frameReceived, box_.get(),
+                     [this](const SimPulledFrame& frame) { frames_.push_back(frame); });
+    main_ = std::make_unique<QWidget>();
+    main_->resize(582, 420);
+    page_ = new ScreenShareWnd(main_.get());
+    main_->show();
+  }
+  void TearDown() override {
+    box_->puller()->stop();
+    GetTransCtrlEngine().disconnectBox();
+    EXPECT_TRUE(WaitFor([] { return GetTransCtrlEngine().getState() == CVSTATE_IDLE; }, 10000));
+    main_.reset();
+    Settle(100);
+    box_.reset();
+  }
+  void Answer(int act, const QByteArray& body) {
+    box_->config().actReplies[act] = {SimActReply{SimActReply::Kind::Answer, body, -1}};
+  }
+  BOX_INFO Box() const {
+    BOX_INFO box;
+    box.ip = "127.0.0.1";
+    box.port = box_->tcpPort();
+    box.boxID = "SIM-0001";
+    box.dispName = "Sim Room";
+    return box;
+  }
+  ::testing::AssertionResult Connect() {
+    GetTransCtrlEngine().connectBox(Box());
+    if (!WaitFor([] { return GetTransCtrlEngine().getState() == CVSTATE_CONNECTED; }, 10000))
+      return ::testing::AssertionFailure() << "state " << GetTransCtrlEngine().getState();
+    page_->setShareState(0);
+    return ::testing::AssertionSuccess();
+  }
+  // Without a window manager a minimised window stays on the screen; the
+  // stand-in for the main window goes away as it would under one, before the
+  // test paints the root (an unmapped window leaves the root's background).
+  void WaitUntilSharing() {
+    ASSERT_TRUE(WaitFor([&] { return GetTransCtrlEngine().getState() == CVSTATE_SHARING && Enabled("stopShareBtn"); },
+                        10000));
+    EXPECT_TRUE(main_->isMinimized());
+    main_->hide();
+    Settle(100);
+  }
+  void Click(const char* name) { page_->findChild<QToolButton*>(name)->click(); }
+  bool Enabled(const char* name) { return page_->findChild<QToolButton*>(name)->isEnabled(); }
+  // Pulls frames until the decoded picture shows pattern `variant`.
+  ::testing::AssertionResult PullPattern(int variant) {
+    double psnr = 0;
+    for (int i = 0; i < 60; ++i) {
+      const size_t before = frames_.size();
+      if (!WaitFor([&] { return box_->puller()->request(i == 0); }, 5000))
+        return ::testing::AssertionFailure() << "a request is still out";
+      if (!WaitFor([&] { return frames_.size() > before; }, 10000))
+        return ::testing::AssertionFailure() << "no frame response";
+      const SimPulledFrame& frame = frames_.back();
+      if (!frame.error.isEmpty()) return ::testing::AssertionFailure() << qPrintable(frame.error);
+      if (frame.picture.y.empty()) continue;
+      const std::vector<uint8_t> want =
+          ReferenceLuma(RootPainter::Pattern(variant, screen_.width(), screen_.height()), screen_.width(),
+                        screen_.height(), frame.picture.width, frame.picture.height);
+      psnr = Psnr(frame.picture.y, want);
+      if (psnr >= kMinPsnr) return ::testing::AssertionSuccess();
+      Settle(30);
+    }
+    return ::testing::AssertionFailure() << "the picture never matched the screen, PSNR " << psnr;
+  }
+  // Closes every notice that opens, keeping its text.
+  void CatchNotices() {
+    QObject::connect(&noticeTimer_, &QTimer::timeout, [this] {
+      auto* box = qobject_cast<FWMsgBox*>(QApplication::activeModalWidget());
+      if (box == nullptr) return;
+      if (auto* label = box->findChild<QLabel*>(QStringLiteral("FWMsg_label"))) notices_ << label->text();
+      box->button(FWMsgBox::Ok)->click();
+    });
+    noticeTimer_.start(20);
+  }
+
+  XScreen screen_;
+  RootPainter painter_;
+  std::unique_ptr<SimBox> box_;
+  std::unique_ptr<QWidget> main_;
+  ScreenShareWnd* page_ = nullptr;
+  std::vector<SimPulledFrame> frames_;
+  QTimer noticeTimer_;
+  QStringList notices_;
+};
+
+TEST_F(SimShareTest, AScreenShareStartedByItsButtonShowsTheScreenUntilTheBoxStopsIt) {
+  ASSERT_TRUE(Connect());
+  Answer(6, SimAnswer::Code(0, {{QStringLiteral("Sharer"), 1}, {QStringLiteral("Backstage"), 1}}));
+  Click("startShareBtn");
+  WaitUntilSharing();
+  ASSERT_TRUE(painter_.Paint(1));
+  ASSERT_TRUE(PullPattern(1));
+  ASSERT_TRUE(painter_.Paint(2));
+  ASSERT_TRUE(PullPattern(2));
+
+  CatchNotices();
+  box_->sendRequest(83, "{}");
+  ASSERT_TRUE(WaitFor([&] { return !notices_.isEmpty(); }, 10000));
+  EXPECT_EQ(notices_.first(), "Box has stopped screen share!");
+  EXPECT_TRUE(Enabled("startShareBtn"));
+  EXPECT_FALSE(Enabled("stopShareBtn"));
+  EXPECT_EQ(page_->captureCfg().monitorID, -1);
+  EXPECT_EQ(GetTransCtrlEngine().getState(), CVSTATE_CONNECTED);
+}
+
+TEST_F(SimShareTest, StopByTheButtonWaitsForTheBox) {
+  ASSERT_TRUE(Connect());
+  Answer(6, SimAnswer::Code(0, {{QStringLiteral("Sharer"), 1}, {QStringLiteral("Backstage"), 1}}));
+  Click("startShareBtn");
+  WaitUntilSharing();
+  ASSERT_TRUE(painter_.Paint(3));
+  ASSERT_TRUE(PullPattern(3));
+  Click("stopShareBtn");
+  ASSERT_TRUE(WaitFor([&] { return Enabled("startShareBtn"); }, 10000));
+  EXPECT_EQ(box_->commandsWithAct(7).size(), 1);
+  EXPECT_EQ(GetTransCtrlEngine().getState(), CVSTATE_CONNECTED);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QCoreApplication::setAttribute(Qt::AA_DisableHighDpiScaling);
+  QApplication app(argc, argv);
+  QTemporaryDir dir;
+  if (!dir.isValid()) return 1;
+  FWIniDatFile::instance().setFile(dir.filePath(QStringLiteral("UserCfg.ini")));
+  GetCorvaneSDK().init(nullptr, &FWIniDatFile::instance());
+  GetTransCtrlEngine().setCallBack(&CTransCtrlCallBackImpl::instance());
+  ::testing::InitGoogleTest(&argc, argv);
+  const int rc = RUN_ALL_TESTS();
+  GetCorvaneSDK().init(nullptr, nullptr);
+  return rc;
+}
