@@ -9,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+#include "DlgConnBox.h"
 #include "EventWait.h"
 #include "FWIniDatFile.h"
 #include "FWMsgBox.h"
@@ -156,6 +157,78 @@ TEST_F(SimShareTest, StopByTheButtonWaitsForTheBox) {
   ASSERT_TRUE(WaitFor([&] { return Enabled("startShareBtn"); }, 10000));
   EXPECT_EQ(box_->commandsWithAct(7).size(), 1);
   EXPECT_EQ(GetTransCtrlEngine().getState(), CVSTATE_CONNECTED);
+}
+
+// What the main window does with the page's reconnect request: the
+// connection dialog, then the page told how it ended.
+class ReconnectingMain : public QObject {
+ public:
+  ReconnectingMain(ScreenShareWnd* page, QWidget* main) : page_(page), main_(main) {
+    QObject::connect(page, &ScreenShareWnd::s_reconnBox, this, [this](MEETING_BOX_INFO box) {
+      ++dialogs;
+      DlgConnBox dialog(box, main_);
+      dialog.setAutoCloseOnFail(true);
+      dialog.exec();
+      if (GetTransCtrlEngine().getState() >= CVSTATE_CONNECTED)
+        page_->setShareState(0);
+      else
+        page_->retryReconnect();
+    });
+    QObject::connect(page, &ScreenShareWnd::s_selectOtherBox, this, [this] { ++searchPages; });
+  }
+  int dialogs = 0;
+  int searchPages = 0;
+
+ private:
+  ScreenShareWnd* page_;
+  QWidget* main_;
+};
+
+TEST_F(SimShareTest, ALostShareComesBackByItselfAfterThePagesReconnect) {
+  ReconnectingMain stand(page_, main_.get());
+  ASSERT_TRUE(Connect());
+  Answer(6, SimAnswer::Code(0, {{QStringLiteral("Sharer"), 1}, {QStringLiteral("Backstage"), 1}}));
+  Click("startShareBtn");
+  WaitUntilSharing();
+  ASSERT_TRUE(painter_.Paint(4));
+  ASSERT_TRUE(PullPattern(4));
+
+  // The SDK's own reconnect is refused; the page waits, then reconnects.
+  page_->reconnectTimer().setInterval(300);
+  box_->config().refuseReconnect = true;
+  box_->dropConnections();
+  box_->puller()->forget();
+  ASSERT_TRUE(WaitFor([&] { return page_->reconnectPending(); }, 10000));
+  EXPECT_EQ(page_->findChild<QToolButton*>("stopShareBtn")->text(), "Disconnect");
+  ASSERT_TRUE(WaitFor([&] { return GetTransCtrlEngine().getState() == CVSTATE_SHARING && Enabled("stopShareBtn"); },
+                      15000));
+  EXPECT_EQ(stand.dialogs, 1);
+  EXPECT_EQ(stand.searchPages, 0);
+  EXPECT_EQ(box_->commandsWithAct(6).size(), 2);
+  EXPECT_EQ(box_->commandsWithAct(2).size(), 2);
+  WaitUntilSharing();
+  ASSERT_TRUE(painter_.Paint(5));
+  ASSERT_TRUE(PullPattern(5));
+}
+
+TEST_F(SimShareTest, DisconnectWhileReconnectingAbandonsTheReconnect) {
+  ReconnectingMain stand(page_, main_.get());
+  ASSERT_TRUE(Connect());
+  Answer(6, SimAnswer::Code(0, {{QStringLiteral("Sharer"), 1}, {QStringLiteral("Backstage"), 1}}));
+  Click("startShareBtn");
+  WaitUntilSharing();
+  page_->reconnectTimer().setInterval(300);
+  box_->config().refuseReconnect = true;
+  box_->dropConnections();
+  ASSERT_TRUE(WaitFor([&] { return page_->reconnectPending(); }, 10000));
+  const int accepted = box_->connectionsAccepted();
+  Click("stopShareBtn");
+  EXPECT_EQ(stand.searchPages, 1);
+  EXPECT_FALSE(page_->reconnectPending());
+  Settle(800);
+  EXPECT_EQ(stand.dialogs, 0);
+  EXPECT_EQ(box_->connectionsAccepted(), accepted);
+  EXPECT_EQ(GetTransCtrlEngine().getState(), CVSTATE_IDLE);
 }
 
 }  // namespace
