@@ -2,10 +2,13 @@
 
 #include <QApplication>
 #include <QLabel>
+#include <QMouseEvent>
+#include <QTest>
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QToolButton>
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -105,6 +108,43 @@ class SimShareTest : public ::testing::Test {
     }
     return ::testing::AssertionFailure() << "the picture never matched the screen, PSNR " << psnr;
   }
+  // Pulls frames until the decoded picture shows what the screen shows in
+  // `area` (the capture sends the area alone; the frame's tip lies inside it).
+  ::testing::AssertionResult PullArea(const QRect& area) {
+    // The frame is on the screen, around the area and not in it.
+    const std::vector<unsigned> left = screen_.Grab(area.x() - 1, area.y(), 1, area.height());
+    if (std::count(left.begin(), left.end(), 0xff0000u) < area.height() / 2)
+      return ::testing::AssertionFailure() << "no frame line left of the area";
+    const std::vector<unsigned> inside = screen_.Grab(area.x(), area.y(), area.width(), area.height());
+    if (std::count(inside.begin(), inside.end(), 0xff0000u) != 0)
+      return ::testing::AssertionFailure() << "the frame's red lies in the area";
+    std::vector<uint8_t> crop;
+    for (unsigned rgb : inside) {
+      crop.push_back(rgb & 0xff);
+      crop.push_back((rgb >> 8) & 0xff);
+      crop.push_back((rgb >> 16) & 0xff);
+      crop.push_back(0xff);
+    }
+    double psnr = 0;
+    int width = 0, height = 0;
+    for (int i = 0; i < 60; ++i) {
+      const size_t before = frames_.size();
+      if (!WaitFor([&] { return box_->puller()->request(i == 0); }, 5000))
+        return ::testing::AssertionFailure() << "a request is still out";
+      if (!WaitFor([&] { return frames_.size() > before; }, 10000))
+        return ::testing::AssertionFailure() << "no frame response";
+      const SimPulledFrame& frame = frames_.back();
+      if (!frame.error.isEmpty()) return ::testing::AssertionFailure() << qPrintable(frame.error);
+      if (frame.picture.y.empty()) continue;
+      width = frame.picture.width;
+      height = frame.picture.height;
+      psnr = Psnr(frame.picture.y, ReferenceLuma(crop, area.width(), area.height(), width, height));
+      if (psnr >= kMinPsnr) return ::testing::AssertionSuccess();
+      Settle(30);
+    }
+    return ::testing::AssertionFailure() << "the picture (" << width << "x" << height
+                                         << ") never matched the area, PSNR " << psnr;
+  }
   // Closes every notice that opens, keeping its text.
   void CatchNotices() {
     QObject::connect(&noticeTimer_, &QTimer::timeout, [this] {
@@ -157,6 +197,36 @@ TEST_F(SimShareTest, StopByTheButtonWaitsForTheBox) {
   ASSERT_TRUE(WaitFor([&] { return Enabled("startShareBtn"); }, 10000));
   EXPECT_EQ(box_->commandsWithAct(7).size(), 1);
   EXPECT_EQ(GetTransCtrlEngine().getState(), CVSTATE_CONNECTED);
+}
+
+TEST_F(SimShareTest, AnAreaShareFollowsItsFrameAndNeverShowsIt) {
+  ASSERT_TRUE(Connect());
+  Answer(6, SimAnswer::Code(0, {{QStringLiteral("Sharer"), 1}, {QStringLiteral("Backstage"), 1}}));
+  page_->findChild<QRadioButton*>("areaButton")->setChecked(true);
+  Click("startShareBtn");
+  WaitUntilSharing();
+  CShareAreaDlg& frame = page_->areaFrame();
+  ASSERT_TRUE(WaitFor([&] { return frame.isVisible(); }));
+  ASSERT_TRUE(painter_.Paint(6));
+  Settle(200);
+  ASSERT_TRUE(PullArea(QRect(384, 216, 1152, 648)));
+
+  // Dragging the frame's tab moves what the box sees.
+  const QPoint tab = frame.mapToGlobal(QPoint(frame.width() / 2, 5));
+  ASSERT_TRUE(screen_.MoveCursor(tab.x(), tab.y()));
+  QTest::mousePress(&frame, Qt::LeftButton, {}, frame.mapFromGlobal(tab));
+  const QPoint end = tab + QPoint(-200, 100);
+  ASSERT_TRUE(screen_.MoveCursor(end.x(), end.y()));
+  ASSERT_TRUE(WaitFor([&] { return QCursor::pos() == end; }));
+  QMouseEvent move(QEvent::MouseMove, frame.mapFromGlobal(end), end, Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(&frame, &move);
+  QTest::mouseRelease(&frame, Qt::LeftButton, {}, frame.mapFromGlobal(end));
+  ASSERT_EQ(page_->captureCfg().catchRt.size(), 1u);
+  const SSRECT moved = page_->captureCfg().catchRt.front();
+  const QRect movedArea(moved.x, moved.y, moved.width, moved.height);
+  EXPECT_EQ(movedArea, QRect(184, 316, 1152, 648));
+  Settle(200);
+  ASSERT_TRUE(PullArea(movedArea));
 }
 
 // What the main window does with the page's reconnect request: the
