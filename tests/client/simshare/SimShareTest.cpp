@@ -2,6 +2,9 @@
 
 #include <QApplication>
 #include <QLabel>
+#include <QPushButton>
+#include <QStandardItemModel>
+#include <QTableView>
 #include <QMouseEvent>
 #include <QTest>
 #include <QRadioButton>
@@ -9,10 +12,12 @@
 #include <QToolButton>
 
 #include <algorithm>
+#include <cstdlib>
 #include <memory>
 #include <vector>
 
 #include "DlgConnBox.h"
+#include "EnumWndDlg.h"
 #include "EventWait.h"
 #include "FWIniDatFile.h"
 #include "FWMsgBox.h"
@@ -23,6 +28,7 @@
 #include "SimFramePuller.h"
 #include "TransCtrlCallBackImpl.h"
 #include "XScreen.h"
+#include "XWindows.h"
 
 namespace {
 
@@ -227,6 +233,62 @@ TEST_F(SimShareTest, AnAreaShareFollowsItsFrameAndNeverShowsIt) {
   EXPECT_EQ(movedArea, QRect(184, 316, 1152, 648));
   Settle(200);
   ASSERT_TRUE(PullArea(movedArea));
+}
+
+// Luma of a decoded picture at a point; the picture of an application share
+// covers its window's rectangle.
+int LumaAt(const LumaPicture& picture, int x, int y) {
+  return picture.y[static_cast<size_t>(y) * picture.width + x];
+}
+
+TEST_F(SimShareTest, AnApplicationShareShowsItsWindowAndMasksTheOneAboveIt) {
+  XWindows windows;
+  ASSERT_TRUE(windows.started());
+  ASSERT_NE(windows.Open("app", 100, 100, 600, 400, 0x336699, "pid=31337"), 0u);
+  ASSERT_TRUE(windows.Title("app", "net", "Helper app"));
+  ASSERT_TRUE(Connect());
+  Answer(6, SimAnswer::Code(0, {{QStringLiteral("Sharer"), 1}, {QStringLiteral("Backstage"), 1}}));
+  page_->findChild<QRadioButton*>("windowButton")->setChecked(true);
+  // The chooser: the helper's row, then its start button.
+  QTimer chooser;
+  QObject::connect(&chooser, &QTimer::timeout, [&] {
+    auto* dialog = qobject_cast<CEnumWndDlg*>(QApplication::activeModalWidget());
+    if (dialog == nullptr) return;
+    const auto found = dialog->model()->findItems(QStringLiteral("Helper app"));
+    if (found.isEmpty()) return;
+    auto* list = dialog->findChild<QTableView*>(QStringLiteral("WndList"));
+    list->selectRow(found.first()->row());
+    dialog->findChild<QPushButton*>(QStringLiteral("startAppShare"))->click();
+  });
+  chooser.start(20);
+  Click("startShareBtn");
+  chooser.stop();
+  ASSERT_EQ(page_->captureCfg().catchWndPro.size(), 1u);
+  WaitUntilSharing();
+  // Another program's window over the shared one.
+  ASSERT_NE(windows.Open("cover", 300, 200, 200, 150, 0xffffff, "pid=31338"), 0u);
+  ASSERT_TRUE(windows.Raise("cover"));
+  Settle(300);
+
+  LumaPicture picture;
+  bool seen = false;
+  for (int i = 0; i < 40 && !seen; ++i) {
+    const size_t before = frames_.size();
+    ASSERT_TRUE(WaitFor([&] { return box_->puller()->request(i == 0); }, 5000));
+    ASSERT_TRUE(WaitFor([&] { return frames_.size() > before; }, 10000))
+        << "state " << GetTransCtrlEngine().getState() << " watched process " << page_->shareWatcher().processId();
+    ASSERT_EQ(frames_.back().error, QString());
+    if (frames_.back().picture.y.empty()) continue;
+    picture = frames_.back().picture;
+    if (picture.width < 600 || picture.height < 400) continue;
+    seen = std::abs(LumaAt(picture, 50, 50) - 95) < 15 &&
+           std::abs(LumaAt(picture, 300, 175) - 206) < 15;
+    if (!seen) Settle(50);
+  }
+  ASSERT_FALSE(picture.y.empty());
+  EXPECT_TRUE(seen) << picture.width << "x" << picture.height << ": shared window " << LumaAt(picture, 50, 50)
+                    << ", covered part " << LumaAt(picture, 300, 175);
+  EXPECT_GT(std::abs(LumaAt(picture, 300, 175) - 235), 15) << "the window above reached the picture";
 }
 
 // What the main window does with the page's reconnect request: the
