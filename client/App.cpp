@@ -1,10 +1,257 @@
 #include "App.h"
 
+#include <platform/Errand.h>
+#include <platform/Kernel.h>
+#include <platform/Scribe.h>
+#include <platform/Threads.h>
+#include <platform/User.h>
+
+#include <QApplication>
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
+#include <QResource>
+#include <QScreen>
+#include <QTextCodec>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "AppLog.h"
+#include "AppPaths.h"
+#include "BoxSearchCallBackImpl.h"
+#include "CorvaneSDK.h"
 #include "FWIniDatFile.h"
+#include "JsonHelpers.h"
+#include "MainWnd.h"
+#include "NamedEvent.h"
+#include "PRXCmdLineAnalyse.h"
+#include "ScreenScale.h"
+#include "SetupErrand.h"
+#include "SystemHelpers.h"
+#include "TransCtrlCallBackImpl.h"
+
+const char* const kMainInstanceBlock = "CORVANE_MAIN1";
+const wchar_t* const kMainIdleEvent = L"FWCORVANEIDEL";
+
+namespace {
+constexpr int kInstanceBlockSize = 256;
+constexpr int kCrashLogTail = 20480;
+// The crash hook runs on the alternate signal stack: the log tail stays off it.
+char g_crashLogTail[kCrashLogTail];
+}  // namespace
 
 CApp theApp;
 
-CApp::CApp() : QObject(nullptr) {}
+CApp::CApp() : QObject(nullptr), version_(GetAppVersion()) {}
+
+void AppMessageHandler(QtMsgType, const QMessageLogContext&, const QString& message) {
+  const std::wstring text = (message + QStringLiteral("\n")).toStdWString();
+  OutputDebugStringW(text.c_str());
+}
+
+int CApp::init(int argc, char** argv) {
+  InstallFilter(this);
+  std::srand(GetTickCount());
+  qInstallMessageHandler(AppMessageHandler);
+
+  const QString programFolder = GetModuleDir();
+  SetCurrentDirectoryW(programFolder.toStdWString().c_str());
+  FWIniDatFile::instance().setFile(programFolder + QStringLiteral("UserCfg.ini"));
+  QCoreApplication::addLibraryPath(QStringLiteral("./plugins"));
+
+  // Qt wants one argument, the program; the client's own are read below
+  // from main's vector and never reach Qt.
+  static int qtArgc = 1;
+  static char qtProgram[] = "Corvane";
+  static char* qtArgv[] = {qtProgram, nullptr};
+  application_ = new QApplication(qtArgc, qtArgv);
+  QApplication::setQuitOnLastWindowClosed(false);
+  QCoreApplication::setApplicationName(QFileInfo(QCoreApplication::applicationFilePath()).fileName());
+  QTextCodec::setCodecForLocale(QTextCodec::codecForLocale());
+
+  OpenAppLog();
+
+  const DWORD openError = openInstanceBlock();
+  if (openError != 0) {
+    AppLogErr("Corvane open sh err! (err:%d)", static_cast<int>(openError));
+    return -1;
+  }
+
+  cmdLine_.ParseArgs(argc, argv, QStringLiteral("="));
+  const QString todo = cmdLine_.GetString(QStringLiteral("-do"), QString());
+  if (todo == QLatin1String("stop")) {
+    DWORD killError = 0;
+    stopPrevInstance(1000, &killError);
+    return killError == 0 ? kInitStopDone : kInitStopFailed;
+  }
+
+  if (checkInstance() == 1) {
+    CNamedEvent idle;
+    if (idle.create(kMainIdleEvent, true, false)) {
+      MainLogDbg("Corvane SetEvent(FWCORVANEIDEL)=%d", idle.set() ? 1 : 0);
+    }
+    AppLogDbg("Corvane is running!");
+    idle.close();
+    return -1;
+  }
+
+  FWIniDatFile& settings = FWIniDatFile::instance();
+  language_ = settings.getString(QStringLiteral("Language"), QStringLiteral("CFG"));
+  if (language_.isEmpty()) {
+    language_ = QStringLiteral("zh_CN");
+    settings.setString(QStringLiteral("Language"), language_, QStringLiteral("CFG"));
+  }
+  AppLogDbg("curLanguage: %s", language_.toUtf8().constData());
+
+  if (language_ != QLatin1String("en_US")) {
+    const QString qtPath = QStringLiteral("./Res/qt_") + language_ + QStringLiteral(".qm");
+    if (!qtTranslator_.load(qtPath, QString(), QString(), QString())) {
+      AppLogErr("QTranslator load(%s) failed!", qtPath.toUtf8().constData());
+    } else {
+      QCoreApplication::installTranslator(&qtTranslator_);
+    }
+    const QString appPath = QStringLiteral("./Res/Corvane_") + language_ + QStringLiteral(".qm");
+    if (!appTranslator_.load(appPath, QString(), QString(), QString())) {
+      AppLogErr("QTranslator load(%s) failed!", appPath.toUtf8().constData());
+    } else {
+      QCoreApplication::installTranslator(&appTranslator_);
+    }
+  }
+
+  if (!QResource::registerResource(programFolder + QStringLiteral("Res/Corvane.rcc"), QString())) return -1;
+
+  const QScreen* primary = QGuiApplication::primaryScreen();
+  const QRect screen = primary != nullptr ? primary->geometry() : QRect();
+  if (screen.width() > 1440 && screen.height() > 900) {
+    initScreenScale(settings.getInt(QStringLiteral("HighDPI"), 1, QStringLiteral("CFG")) != 0);
+  }
+
+  QString styleSheet;
+  QFile qss(programFolder + QStringLiteral("Res/Corvane.qss"));
+  if (qss.open(QIODevice::ReadOnly)) {
+    styleSheet = QString::fromLocal8Bit(qss.readAll());
+    qss.close();
+  }
+  application_->setStyleSheet(scaleStyleSheet(styleSheet));
+
+  SetupErrand();
+
+  CORVANESDK::GetCorvaneSDK().init(&theAppLog, &settings);
+  CORVANESDK::GetBoxSearchEngine().setCallBack(&CBoxSearchCallBackImpl::instance());
+  CORVANESDK::GetTransCtrlEngine().setCallBack(&CTransCtrlCallBackImpl::instance());
+
+  prepareCrashText();
+  return 0;
+}
+
+int CApp::exec() {
+  int result = 0;
+  {
+    MainWnd mainWnd(nullptr);
+    CNamedEvent idle;
+    if (idle.create(kMainIdleEvent, true, false)) {
+      MainLogDbg("Corvane SetEvent(FWCORVANEIDEL)=%d", idle.set() ? 1 : 0);
+    }
+    mainWnd.show();
+    result = QApplication::exec();
+    idle.close();
+  }
+  return result;
+}
+
+DWORD CApp::openInstanceBlock() { return instanceBlock_.open(kMainInstanceBlock, kInstanceBlockSize); }
+
+int CApp::instanceWord(int index) {
+  CNamedShareMem::Guard guard(instanceBlock_);
+  const int* words = instanceBlock_.data();
+  return words != nullptr && index >= 0 && index < 2 ? words[index] : 0;
+}
+
+int CApp::checkInstance() {
+  CNamedShareMem::Guard guard(instanceBlock_);
+  int* words = instanceBlock_.data();
+  if (words == nullptr) return 0;
+  if (words[0] != 0) {
+    int waitMs = 0;
+    if (words[1] != 0) {
+      ULONG_PTR reply = 0;
+      // The window id travels as the 32-bit word it is stored in.
+      const HWND window = reinterpret_cast<HWND>(static_cast<uintptr_t>(static_cast<unsigned>(words[1])));
+      SendMessageTimeoutW(window, WM_ACTIVATE_MAIN, 0, 0, SMTO_BLOCK, activateTimeoutMs_, &reply);
+      if (reply == ACTIVATE_REPLY_OK) return 1;
+      if (reply == ACTIVATE_REPLY_WAIT) waitMs = 2000;
+    }
+    stopPrevInstance(waitMs);
+  }
+  words[0] = static_cast<int>(GetCurrentProcessId());
+  words[1] = 0;
+  return 0;
+}
+
+bool CApp::stopPrevInstance(int waitMs, DWORD* killError) {
+  if (killError != nullptr) *killError = 0;
+  AppLogInf("Stop pre-Corvane_instace...");
+  CNamedShareMem::Guard guard(instanceBlock_);
+  int* words = instanceBlock_.data();
+  if (words == nullptr || words[0] == 0) return false;
+  const DWORD pid = static_cast<DWORD>(words[0]);
+  MainLogDbg("Corvane: kill pre-instace pid:%d, wait:%d", static_cast<int>(pid), waitMs);
+  DWORD error = 0;
+  if (pid == GetCurrentProcessId()) {
+    error = ERROR_ACCESS_DENIED;
+  } else if (!ProcessRunsOwnExecutable(pid)) {
+    // The pid was handed to another program since: never end it in our place.
+    error = ERROR_ACCESS_DENIED;
+  } else {
+    error = KillProcess(pid, GetCurrentProcessId(), static_cast<DWORD>(waitMs));
+  }
+  if (error != 0) {
+    AppLogWar("Corvane: terminate pre-instace Err! (err:%d)", static_cast<int>(error));
+  } else {
+    AppLogDbg("Corvane: kill pre-instace pid:%d, success!", static_cast<int>(pid));
+  }
+  if (killError != nullptr) *killError = error;
+  words[0] = 0;
+  words[1] = 0;
+  return true;
+}
+
+void CApp::setMainWnd(int pid, int hwnd) {
+  CNamedShareMem::Guard guard(instanceBlock_);
+  int* words = instanceBlock_.data();
+  if (words == nullptr) return;
+  words[0] = pid;
+  words[1] = hwnd;
+}
+
+void CApp::clearInstanceBlock() {
+  if (!instanceBlock_.isOpen()) return;
+  CNamedShareMem::Guard guard(instanceBlock_);
+  int* words = instanceBlock_.data();
+  if (words != nullptr && words[0] == static_cast<int>(GetCurrentProcessId())) {
+    words[0] = 0;
+    words[1] = 0;
+  }
+}
+
+void CApp::quit() {
+  AppLogDbg("exit Corvane......");
+  getErrand()->stop();
+  Sleep(1000);
+  QCoreApplication::quit();
+}
+
+void CApp::exit(int code) {
+  InstallFilter(nullptr);
+  AppLogDbg("UnitApp...");
+  clearInstanceBlock();
+  AppLogDbg("exit %d", code);
+  ScribeClose();
+  TerminateProcess(GetCurrentProcess(), static_cast<UINT>(code));
+  std::_Exit(code);
+}
 
 void CApp::saveLastBoxInfo(const QString& boxId) {
   FWIniDatFile::instance().setString(QStringLiteral("LastBoxInfo"), boxId, QStringLiteral("CFG"));
@@ -16,4 +263,66 @@ QString CApp::lastUserAddIp() {
 
 void CApp::saveLastUserAddIp(const QString& ip) {
   FWIniDatFile::instance().setString(QStringLiteral("LastUserAddIp"), ip, QStringLiteral("CFG"));
+}
+
+QString CApp::updateServerList(const QString& newVersion, const QString& updateUrl) {
+  const QString path = QStringLiteral("Update/Corvane/%1/Win32/").arg(newVersion);
+  QStringList servers = updateUrl.split(QLatin1Char(';'), Qt::SkipEmptyParts, Qt::CaseSensitive);
+  for (QString& server : servers) {
+    if (!server.endsWith(QLatin1Char('/'))) server += QLatin1Char('/');
+    server += path;
+  }
+  return servers.join(QLatin1Char(';'));
+}
+
+QString CApp::updateCommand(const QString& programDir, const QString& newVersion, const QString& updateUrl) {
+  PRXCmdLineAnalyse argument;
+  argument.prefix = QStringLiteral("corvane:");
+  argument.SetValue(QStringLiteral("-SPVER"), newVersion);
+  argument.SetValue(QStringLiteral("-UPURL"), updateServerList(newVersion, updateUrl));
+  // By its absolute path: a bare name would be searched along PATH only.
+  return QStringLiteral("\"%1\" %2").arg(programDir + QStringLiteral("CorvaneUpdate"), argument.ToCmdLine());
+}
+
+void CApp::startUpdate(const QString& newVersion, const QString& updateUrl) {
+  const QString command = updateCommand(GetModuleDir(), newVersion, updateUrl);
+  MainLogDbg("Run update: %s", command.toLocal8Bit().constData());
+  const DWORD error = RunProcess(command.toLocal8Bit(), SW_SHOW);
+  if (error != 0) MainLogErr("Run update failed! (err:%d)", static_cast<int>(error));
+}
+
+void CApp::prepareCrashText() {
+  const QString exe = QCoreApplication::applicationFilePath();
+  crashHead_.clear();
+  crashHead_ += "Module:" + QFileInfo(exe).fileName().toLocal8Bit() + "\n";
+  crashHead_ += "MeetVer:" + version_.toLocal8Bit() + "\n";
+  crashHead_ += "ExeLastModied:" +
+                QFileInfo(exe).lastModified().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")).toLocal8Bit() + "\n";
+  char ip[kLocalIPv4Size] = {};
+  GetLocalIPv4(ip);
+  crashTail_.clear();
+  crashTail_ += "MeetID:0\n";
+  crashTail_ += "PCID:" + GetUsrID().toLocal8Bit() + "\n";
+  crashTail_ += QByteArray("IP:") + QByteArray(ip) + "\n";
+  // Room for the whole text, so the hook's appends do not grow it.
+  crashHead_.reserve(crashHead_.size() + 64);
+}
+
+void CApp::GetDumpInfo(const QString& dumpPath, QByteArray& text) {
+  AppLogErr("app dumped to: %s", dumpPath.toLocal8Bit().constData());
+  ScribeFlush();
+  SYSTEMTIME now{};
+  GetLocalTime(&now);
+  char dumpTime[64];
+  std::snprintf(dumpTime, sizeof dumpTime, "DumpTime:%4d-%02d-%02d %02d:%02d:%02d\n", now.wYear, now.wMonth,
+                now.wDay, now.wHour, now.wMinute, now.wSecond);
+  const int tail = ScribeReadTail(g_crashLogTail, kCrashLogTail);
+  text.clear();
+  text.reserve(crashHead_.size() + crashTail_.size() + 64 + kCrashLogTail);
+  text += crashHead_;
+  text += dumpTime;
+  text += crashTail_;
+  text += "LastLogData:";
+  text.append(g_crashLogTail, tail > 0 ? tail : 0);
+  text += "\n";
 }

@@ -21,6 +21,8 @@ class DlgConnBox : public QNoNCDialog {
 
   // A failure then ends the dialog at once (automatic reconnects).
   void setAutoCloseOnFail(bool autoClose) { autoClose_ = autoClose; }
+  // Still in reconnect mode: only a refused code takes the dialog out of it.
+  bool autoCloseOnFail() const { return autoClose_; }
 
  public slots:
   void slot_reconn();

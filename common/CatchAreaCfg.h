@@ -26,6 +26,9 @@ class CatchAreaCfg {
   RECT GetBoundRect() const { return m_boundRect; }
 
   int GetMode() const { return m_mode; }
+  // Windows can move, map and restack without a pixel changing under the
+  // capture, so what they cover is worked out anew on every capture.
+  bool FollowsWindows() const { return !m_windows.empty() || !m_processIds.empty(); }
   HBRUSH GetFillBrush() const { return m_fillBrush.get(); }
   // Null when the whole bounding rectangle is captured.
   HRGN GetCatchRgn() const { return m_catchRgn.get(); }

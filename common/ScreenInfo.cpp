@@ -34,7 +34,17 @@ bool CScreenInfo::IsMonitorValid() const { return CMonitors().GetMonitor(m_monit
 
 QSize CScreenInfo::GetDIBSize() const { return QSize(Width(m_dibRect), Height(m_dibRect)); }
 
+void CScreenInfo::SetSkipUnchanged(bool skip) {
+  if (!skip) {
+    m_damage.reset();
+  } else if (!m_damage) {
+    m_damage = std::make_unique<ScreenDamage>();
+    if (!m_damage->IsActive()) m_damage.reset();
+  }
+}
+
 void CScreenInfo::ReleaseDIB() {
+  m_dibCaptured = false;
   m_dib.reset();
   m_dibBits = nullptr;
   m_dibBytes = 0;
@@ -82,7 +92,15 @@ int CScreenInfo::CatchScreenDIB() {
     const int result = CreateDIB(bound);
     if (result != kCaptured) return result;
   }
+  // The drawn-in cursor is no part of the damage, and windows can move
+  // without a pixel changing.
+  const bool sameRect = bound.left == m_dibRect.left && bound.top == m_dibRect.top &&
+                        bound.right == m_dibRect.right && bound.bottom == m_dibRect.bottom;
+  if (m_damage && m_dibCaptured && sameRect && !m_drawCursor && !m_area.FollowsWindows() &&
+      !m_damage->ChangedSince(bound))
+    return kUnchanged;
   m_dibRect = bound;
+  m_dibCaptured = false;
   const DWORD rop = m_area.GetMode() == 2 ? SRCCOPY | CAPTUREBLT : SRCCOPY;
   HGDIOBJ previous = SelectObject(m_memDC.get(), m_dib.get());
   HRGN clip = m_area.GetCatchRgn();
@@ -93,7 +111,8 @@ int CScreenInfo::CatchScreenDIB() {
     OffsetRgn(clip, -bound.left, -bound.top);
     SelectClipRgn(m_memDC.get(), clip);
   }
-  BitBlt(m_memDC.get(), 0, 0, Width(bound), Height(bound), m_screenDC.get(), bound.left, bound.top, rop);
+  m_dibCaptured =
+      BitBlt(m_memDC.get(), 0, 0, Width(bound), Height(bound), m_screenDC.get(), bound.left, bound.top, rop) != FALSE;
   POINT cursor{};
   if (m_drawCursor && GetCursorPos(&cursor)) DrawCursor(cursor.x - bound.left, cursor.y - bound.top);
   SelectObject(m_memDC.get(), previous);

@@ -2,17 +2,22 @@
 // top-down 32-bit BGRX picture, optionally with the mouse cursor blended in.
 #pragma once
 
+#include <memory>
+
 #include <QSize>
 
 #include <platform/Gdi.h>
 #include <platform/GdiOwners.h>
+#include <platform/ScreenDamage.h>
 
 #include "CatchAreaCfg.h"
 
 class CScreenInfo {
  public:
   // Results of CatchScreenDIB besides a failed DIB creation's error number.
-  enum { kCaptured = 0, kNoDC = 10, kNoArea = 13 };
+  // kUnchanged: nothing was drawn in the capture rectangle since the last
+  // capture, whose picture the DIB still holds.
+  enum { kUnchanged = -1, kCaptured = 0, kNoDC = 10, kNoArea = 13 };
 
   explicit CScreenInfo(int monitorIndex);
   CScreenInfo(const CScreenInfo&) = delete;
@@ -23,6 +28,9 @@ class CScreenInfo {
   int SetCurMonitor(int monitorIndex);
   bool IsMonitorValid() const;
   void SetDrawCursor(bool draw) { m_drawCursor = draw; }
+  // Lets CatchScreenDIB answer kUnchanged on a still screen instead of reading
+  // it again. Not with a drawn-in cursor, nor while windows are followed.
+  void SetSkipUnchanged(bool skip);
   CatchAreaCfg& GetCatchAreaCfg() { return m_area; }
 
   int CatchScreenDIB();
@@ -44,6 +52,9 @@ class CScreenInfo {
   unsigned char* m_dibBits = nullptr;  // owned by the DIB
   int m_dibBytes = 0;
   RECT m_dibRect{0, 0, 0, 0};
+  // The DIB holds the last capture of m_dibRect.
+  bool m_dibCaptured = false;
+  std::unique_ptr<ScreenDamage> m_damage;
   int m_bitsPerPixel = 32;
   bool m_drawCursor = false;
   CatchAreaCfg m_area;

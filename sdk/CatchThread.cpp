@@ -178,6 +178,7 @@ bool CatchThread::applyCatchCfg(const CORVANESDK::SSCFG& cfg) {
     return false;
   }
   m_screen->SetDrawCursor(cfg.cursorType == 1);
+  m_screen->SetSkipUnchanged(true);
   CatchAreaCfg& area = m_screen->GetCatchAreaCfg();
   area.SetFillColor(kFillColor);
   if (!cfg.catchRt.empty()) {
@@ -270,6 +271,7 @@ void CatchThread::slot_StopCatch() {
 
 void CatchThread::resetCatch() {
   m_screen.reset();
+  m_recycler.clear();
   QMutexLocker hold(&m_frameMutex);
   m_latestFrame.clear();
   m_lastSentFrame.clear();
@@ -286,7 +288,18 @@ int CatchThread::catchScreen(CatchFrame& frame) {
     return 0;
   }
   const int rslt = m_screen->CatchScreenDIB();
-  if (rslt != 0) {
+  if (rslt == CScreenInfo::kUnchanged) {
+    // The cursor is no part of the damage: a moved one needs the picture
+    // converted again for its record to follow, from the DIB as it is.
+    QPoint cursor = frame.cursorPos;
+    readCursor(cursor);
+    bool haveLatest = false;
+    {
+      QMutexLocker hold(&m_frameMutex);
+      haveLatest = !m_latestFrame.pic.isEmpty();
+    }
+    if (haveLatest && cursor == m_convertedCursor && m_aspectRatio.load() == m_convertedRatio) return 0;
+  } else if (rslt != 0) {
     shareLogWarn("Cach ScreenDIB failed! (err:%d)", rslt);
     return -1;
   }
@@ -297,25 +310,31 @@ int CatchThread::catchScreen(CatchFrame& frame) {
   }
   const unsigned char* bits = m_screen->GetDIBBits();
   // A picture that cannot be taken over is not a picture: keep the newest one.
-  if (!bits || frame.pic.fillFrom(AV_PIX_FMT_BGRA, size.width(), size.height(), bits,
+  // The DIB is read in place: it is converted before this thread's next
+  // tick can capture into it again.
+  if (!bits || frame.pic.wrap(AV_PIX_FMT_BGRA, size.width(), size.height(), bits,
                                   m_screen->GetDIBBytes(),
                                   QDateTime::currentMSecsSinceEpoch()) != 0) {
     shareLogErr("GetScreenDIB failed! (%dx%d, %d bytes)", size.width(), size.height(),
                 m_screen->GetDIBBytes());
     return -1;
   }
-  POINT cursor{0, 0};
-  if (GetCursorPos(&cursor)) {
-    const RECT bound = m_screen->GetCatchAreaCfg().GetBoundRect();
-    frame.cursorPos = QPoint(cursor.x - bound.left, cursor.y - bound.top);
-  }
+  readCursor(frame.cursorPos);
   return 1;
+}
+
+void CatchThread::readCursor(QPoint& pos) const {
+  POINT cursor{0, 0};
+  if (!GetCursorPos(&cursor)) return;
+  const RECT bound = m_screen->GetCatchAreaCfg().GetBoundRect();
+  pos = QPoint(cursor.x - bound.left, cursor.y - bound.top);
 }
 
 void CatchThread::setLatestFrame(const CatchFrame& frame) {
   if (frame.pic.isEmpty()) return;
   CatchFrame f = frame;
-  const QSize fitted = fittedSize(f.pic.size(), m_aspectRatio.load());
+  const float ratio = m_aspectRatio.load();
+  const QSize fitted = fittedSize(f.pic.size(), ratio);
   if (fitted != f.pic.size()) {
     const QSize fittedTarget = targetSize(fitted, m_cfg.encSize);
     if (fittedTarget == fitted)
@@ -330,14 +349,20 @@ void CatchThread::setLatestFrame(const CatchFrame& frame) {
                          static_cast<int>(std::lround(f.cursorPos.y() * factor)));
   // The box would get a picture of another format or size than the encoder
   // was opened for: keep the newest one instead.
-  if (!f.pic.scaleTo(AV_PIX_FMT_YUV420P, target.width(), target.height())) {
+  if (!f.pic.scaleTo(AV_PIX_FMT_YUV420P, target.width(), target.height(), &m_recycler)) {
     shareLogErr("convert %dx%d to %dx%d failed", f.pic.width(), f.pic.height(), target.width(),
                 target.height());
     return;
   }
-  QMutexLocker hold(&m_frameMutex);
-  m_latestFrame.pic.swap(f.pic);
-  std::swap(m_latestFrame.cursorPos, f.cursorPos);
+  {
+    QMutexLocker hold(&m_frameMutex);
+    m_latestFrame.pic.swap(f.pic);
+    std::swap(m_latestFrame.cursorPos, f.cursorPos);
+  }
+  // The picture it replaced is written over once the encoder lets go of it.
+  m_recycler.give(f.pic);
+  m_convertedCursor = frame.cursorPos;
+  m_convertedRatio = ratio;
 }
 
 void CatchThread::padToFitted(CatchFrame& f, const QSize& fitted) {

@@ -16,6 +16,7 @@
 
 #include "CorvaneSDK.h"
 #include "EncH264.h"
+#include "FrameRecycler.h"
 #include "NamedThread.h"
 #include "VideoFrame.h"
 
@@ -100,6 +101,8 @@ class CatchThread : public QNamedThread {
   bool applyCatchCfg(const CORVANESDK::SSCFG& cfg);
   void resetCatch();
   int catchScreen(CatchFrame& frame);
+  // The cursor relative to the capture rectangle; pos stays when unknown.
+  void readCursor(QPoint& pos) const;
   void setLatestFrame(const CatchFrame& frame);
   void padToFitted(CatchFrame& f, const QSize& fitted);
   void scaleIntoTarget(CatchFrame& f, const QSize& fitted, const QSize& target);
@@ -128,5 +131,11 @@ class CatchThread : public QNamedThread {
   QMutex m_frameMutex;
   CatchFrame m_latestFrame;
   CatchFrame m_lastSentFrame;
+  // Capture thread only.
+  FrameRecycler m_recycler;
+  // What the newest picture was converted with: a still screen keeps it
+  // while these hold.
+  QPoint m_convertedCursor;
+  float m_convertedRatio = 0.0f;
   VPUEncoderPtr m_encoder;
 };

@@ -11,6 +11,7 @@ extern "C" {
 }
 
 struct AVFrame;
+class FrameRecycler;
 
 class VideoFrame {
  public:
@@ -31,14 +32,22 @@ class VideoFrame {
   // the picture.
   int fillFrom(AVPixelFormat fmt, int width, int height, const uint8_t* data, int len,
                int64_t pts);
+  // Points at a tightly packed picture owned elsewhere instead of copying it
+  // in; same results as fillFrom. The memory must stay valid and unchanged
+  // while this frame or any copy of it lives, so a wrapped picture is only
+  // for converting at once, never for keeping.
+  int wrap(AVPixelFormat fmt, int width, int height, const uint8_t* data, int len, int64_t pts);
   // Converts to fmt at width x height. Returns false, keeping the previous
-  // picture, when the conversion cannot run.
-  bool scaleTo(AVPixelFormat fmt, int width, int height);
+  // picture, when the conversion cannot run. With a recycler, the result is
+  // written into a kept picture where one fits.
+  bool scaleTo(AVPixelFormat fmt, int width, int height, FrameRecycler* recycler = nullptr);
   // Centres the picture on black at the larger size (4-byte packed formats).
   // Returns false, keeping the previous picture, when it cannot.
   bool padTo(int width, int height);
 
   bool isEmpty() const;
+  // True when no copy shares the pixels, so they may be written over.
+  bool isWritable() const;
   QSize size() const;
   int width() const;
   int height() const;

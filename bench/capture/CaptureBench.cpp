@@ -17,6 +17,7 @@
 #include <chrono>
 #include <cstdio>
 #include <functional>
+#include <string>
 #include <vector>
 
 namespace {
@@ -25,9 +26,9 @@ constexpr int kRounds = 200;
 
 using Figures = BenchStats;
 
-Figures Measure(const std::function<bool()>& step) {
+Figures Measure(const std::function<bool()>& step, int rounds = kRounds) {
   std::vector<double> times;
-  for (int i = 0; i < kRounds; ++i) {
+  for (int i = 0; i < rounds; ++i) {
     const auto start = std::chrono::steady_clock::now();
     if (!step()) return {-1, -1, -1};
     times.push_back(MsSince(start));
@@ -58,13 +59,13 @@ Figures Floor(Display* display, const RECT& r) {
   return figures;
 }
 
-void Row(Display* display, const char* name, CScreenInfo& info) {
+void Row(Display* display, const char* name, CScreenInfo& info, int rounds = kRounds) {
   if (info.CatchScreenDIB() != 0) {
     std::printf("%-12s capture failed\n", name);
     return;
   }
   const RECT bound = info.GetCatchAreaCfg().GetBoundRect();
-  const Figures capture = Measure([&] { return info.CatchScreenDIB() == 0; });
+  const Figures capture = Measure([&] { return info.CatchScreenDIB() == 0; }, rounds);
   const Figures floor = Floor(display, bound);
   std::printf("%-12s %4ldx%-4ld  %8.3f %8.3f  %8.3f %8.3f  %6.2f\n", name, static_cast<long>(bound.right - bound.left),
               static_cast<long>(bound.bottom - bound.top), capture.p50, capture.p95, floor.p50, floor.p95,
@@ -108,6 +109,23 @@ int main() {
     info.GetCatchAreaCfg().AddAreas({RECT{100, 100, 900, 700}});
     Row(display, "area", info);
   }
+  // The window walk grows with the number of top-level windows: the shared
+  // process's window among 5, 50 and 200 of them.
+  std::vector<Window> extra;
+  for (int total : {5, 50, 200}) {
+    while (static_cast<int>(extra.size()) + 4 < total) {
+      const int i = static_cast<int>(extra.size());
+      extra.push_back(XCreateSimpleWindow(display, DefaultRootWindow(display), 20 + (i * 37) % 1500,
+                                          20 + (i * 53) % 800, 300, 200, 0, 0, 0x102030u * (i % 7 + 1)));
+      XMapWindow(display, extra.back());
+    }
+    XSync(display, False);
+    CScreenInfo info(0);
+    info.GetCatchAreaCfg().AddProcessIds({static_cast<DWORD>(pid)});
+    const std::string name = "window/" + std::to_string(total);
+    Row(display, name.c_str(), info, total >= 200 ? 10 : 30);
+  }
+  for (Window w : extra) XDestroyWindow(display, w);
   for (Window w : windows) XDestroyWindow(display, w);
   XCloseDisplay(display);
   return 0;

@@ -3,10 +3,13 @@
 // the same run. The difference is what capture, conversion, packing and the
 // two thread hops add to a box's wait.
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include <QByteArray>
@@ -18,9 +21,11 @@
 #include "CatchThread.h"
 #include "CodecSetup.h"
 #include "EncH264.h"
+#include "FrameRecycler.h"
 #include "RootPainter.h"
 #include "SpinEvents.h"
 #include "ScreenContent.h"
+#include "ScreenInfo.h"
 #include "VideoFrame.h"
 
 namespace {
@@ -108,6 +113,170 @@ BenchStats EncoderOnly(const std::vector<std::vector<uint8_t>>& pics, double* ki
   return Summarise(ms);
 }
 
+struct TickSplit {
+  BenchStats capture, copy, convert, release, total;
+};
+
+// One capture tick taken apart: the screen into the DIB, then the picture to
+// YUV either copied into fresh buffers (as every tick did before) or read in
+// place into a recycled buffer. The freshly allocated buffers fault in on the
+// first touch, inside the copy and the conversion.
+bool MeasureTicks(const std::vector<std::vector<uint8_t>>& pics, RootPainter& root, bool inPlace,
+                  TickSplit* split) {
+  CScreenInfo screen(0);
+  if (!screen.IsMonitorValid()) return false;
+  FrameRecycler recycler;
+  VideoFrame latest, sent;
+  std::vector<double> capture, copy, convert, release, total;
+  for (size_t i = 0; i < pics.size(); ++i) {
+    root.PaintPicture(pics[i], kW, kH);
+    const auto t0 = Clock::now();
+    if (screen.CatchScreenDIB() != CScreenInfo::kCaptured) return false;
+    const double tCapture = MsSince(t0);
+    auto t = Clock::now();
+    VideoFrame f;
+    const int rc = inPlace ? f.wrap(AV_PIX_FMT_BGRA, kW, kH, screen.GetDIBBits(), screen.GetDIBBytes(), 0)
+                           : f.fillFrom(AV_PIX_FMT_BGRA, kW, kH, screen.GetDIBBits(), screen.GetDIBBytes(), 0);
+    if (rc != 0) return false;
+    const double tCopy = MsSince(t);
+    t = Clock::now();
+    if (!f.scaleTo(AV_PIX_FMT_YUV420P, kW, 1088, inPlace ? &recycler : nullptr)) return false;
+    const double tConvert = MsSince(t);
+    t = Clock::now();
+    // As the capture thread: the new picture replaces the newest, and every
+    // other one is still held by the encoder as the last sent frame.
+    latest.swap(f);
+    if (i % 2 == 0) sent = latest;
+    if (inPlace) recycler.give(f);
+    f = VideoFrame();
+    const double tRelease = MsSince(t);
+    if (i >= static_cast<size_t>(kWarmUp)) {
+      capture.push_back(tCapture);
+      copy.push_back(tCopy);
+      convert.push_back(tConvert);
+      release.push_back(tRelease);
+      total.push_back(MsSince(t0));
+    }
+  }
+  *split = TickSplit{Summarise(capture), Summarise(copy), Summarise(convert), Summarise(release),
+                     Summarise(total)};
+  return true;
+}
+
+void PrintTicks(const std::vector<std::vector<uint8_t>>& pics, RootPainter& root) {
+  printf("\none capture tick at %dx%d, ms (p50 / p95)\n\n", kW, kH);
+  printf("| %-34s | %-13s | %-13s | %-13s | %-13s | %-13s |\n", "way", "XShm capture", "copy DIB",
+         "convert", "free", "whole tick");
+  printf("|------------------------------------|---------------|---------------|---------------|---------------|---------------|\n");
+  for (bool inPlace : {false, true}) {
+    TickSplit s;
+    if (!MeasureTicks(pics, root, inPlace, &s)) {
+      fprintf(stderr, "capture tick failed\n");
+      return;
+    }
+    printf("| %-34s |", inPlace ? "in place, recycled YUV (now)" : "copied, fresh buffers (before)");
+    for (const BenchStats* b : {&s.capture, &s.copy, &s.convert, &s.release, &s.total})
+      printf(" %5.2f / %5.2f |", b->p50, b->p95);
+    printf("\n");
+  }
+  fflush(stdout);
+}
+
+// CPU of the whole process on a still screen with the box pulling once a
+// second, per second of wall time.
+bool StillScreenCpu(RootPainter& root, int seconds, double* cpuPerSecond) {
+  root.PaintPicture(ContentPicture(ScreenContent::TextPage, kW, kH, 0), kW, kH);
+  CatchThread thread;
+  // Counted on the capture thread, so this one can sleep instead of running
+  // an event loop that would count as CPU too.
+  std::atomic<int> packets{0}, failures{0};
+  QObject receiver;
+  QObject::connect(&thread, &CatchThread::s_CatchRsp, &receiver, [&](const QByteArray&) { ++packets; },
+                   Qt::DirectConnection);
+  QObject::connect(&thread, &CatchThread::s_CatchFailed, &receiver, [&] { ++failures; }, Qt::DirectConnection);
+  thread.start();
+  CORVANESDK::SSCFG cfg;
+  cfg.monitorID = 0;
+  cfg.fps = kFps;
+  emit thread.s_CatchCfg(1, cfg);
+  emit thread.s_StartCatch();
+  // The first ticks capture; the still stretch starts after them.
+  QThread::msleep(1000);
+  const std::clock_t cpu0 = std::clock();
+  const auto wall0 = Clock::now();
+  for (int i = 0; i < seconds; ++i) {
+    SCDoEnc job;
+    job.bNewFrame = true;
+    job.sn = i;
+    emit thread.s_DoEnc(job);
+    while (MsSince(wall0) < 1000.0 * (i + 1)) QThread::msleep(5);
+  }
+  const double cpu = static_cast<double>(std::clock() - cpu0) / CLOCKS_PER_SEC;
+  *cpuPerSecond = cpu / (MsSince(wall0) / 1000.0);
+  emit thread.s_StopCatch();
+  thread.quit();
+  thread.wait();
+  return failures == 0 && packets >= seconds;
+}
+
+// A box pulling lock-step at `rate` pulls a second while the screen changes
+// between pulls: the time from each pull to its packet.
+bool PullLatency(const std::vector<std::vector<uint8_t>>& pics, RootPainter& root, int rate, BenchStats* stats) {
+  CatchThread thread;
+  std::atomic<int> packets{0}, failures{0};
+  std::atomic<int64_t> gotNs{0};
+  QObject receiver;
+  QObject::connect(&thread, &CatchThread::s_CatchRsp, &receiver,
+                   [&](const QByteArray&) {
+                     gotNs = Clock::now().time_since_epoch().count();
+                     ++packets;
+                   },
+                   Qt::DirectConnection);
+  QObject::connect(&thread, &CatchThread::s_CatchFailed, &receiver, [&] { ++failures; }, Qt::DirectConnection);
+  thread.start();
+  CORVANESDK::SSCFG cfg;
+  cfg.monitorID = 0;
+  cfg.fps = rate;
+  emit thread.s_CatchCfg(1, cfg);
+  emit thread.s_StartCatch();
+  QThread::msleep(300);
+  std::vector<double> ms;
+  const double slotMs = 1000.0 / rate;
+  const auto start = Clock::now();
+  bool ok = true;
+  for (size_t i = 0; i < pics.size() && ok; ++i) {
+    while (MsSince(start) < slotMs * i) QThread::usleep(200);
+    const int before = packets;
+    SCDoEnc job;
+    job.bNewFrame = true;
+    job.sn = static_cast<int>(i);
+    const auto t0 = Clock::now();
+    emit thread.s_DoEnc(job);
+    while (packets == before && failures == 0 && MsSince(t0) < 5000) QThread::usleep(100);
+    ok = packets > before;
+    if (ok && i >= static_cast<size_t>(kWarmUp))
+      ms.push_back(static_cast<double>(gotNs - t0.time_since_epoch().count()) / 1e6);
+    root.PaintPicture(pics[(i + 1) % pics.size()], kW, kH);
+  }
+  emit thread.s_StopCatch();
+  thread.quit();
+  thread.wait();
+  *stats = Summarise(ms);
+  return ok;
+}
+
+void PrintPulls(const std::vector<std::vector<uint8_t>>& pics, RootPainter& root) {
+  printf("\npull latency, box pulling lock-step, screen changing between pulls, ms\n\n");
+  printf("| %-12s | %8s | %8s | %8s |\n", "pulls/s", "p50", "p95", "mean");
+  printf("|--------------|----------|----------|----------|\n");
+  for (int rate : {12, 30, 60}) {
+    BenchStats s;
+    const bool ok = PullLatency(pics, root, rate, &s);
+    printf("| %-12d | %8.2f | %8.2f | %8.2f |%s\n", rate, s.p50, s.p95, s.mean, ok ? "" : " (a pull got no packet)");
+    fflush(stdout);
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -125,6 +294,20 @@ int main(int argc, char** argv) {
          "KiB");
   printf("|--------------|----------------------------------------------|----------|----------|----------|---------|\n");
   int rc = 0;
+  {
+    std::vector<std::vector<uint8_t>> pics;
+    for (int i = 0; i < count; ++i) pics.push_back(ContentPicture(ScreenContent::TextPage, kW, kH, i));
+    PrintTicks(pics, root);
+    if (argc > 2 && std::string(argv[2]) == "ticks") return 0;
+    double still = 0;
+    const bool stillOk = StillScreenCpu(root, 10, &still);
+    printf("\nstill screen, capture at %d fps, one pull a second: %.4f s CPU per s%s\n", kFps, still,
+           stillOk ? "" : " (some pulls failed)");
+    if (argc > 2 && std::string(argv[2]) == "still") return 0;
+    PrintPulls(pics, root);
+    if (argc > 2 && std::string(argv[2]) == "pulls") return 0;
+    printf("\n");
+  }
   for (ScreenContent content : {ScreenContent::TextPage, ScreenContent::Scrolling}) {
     std::vector<std::vector<uint8_t>> pics;
     for (int i = 0; i < count; ++i) pics.push_back(ContentPicture(content, kW, kH, i));

@@ -2,7 +2,8 @@
 // scripted servers (127.0.0.1 to 127.0.0.4) throttled to 10 MB/s each, and
 // the 64 MiB file from four nginx servers with limit_rate 10m. Each fetch
 // runs in a child process, so its CPU time and peak memory are its own.
-#include <spawn.h>
+#include <signal.h>
+#include <sys/ptrace.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -28,8 +29,6 @@
 #include "Trace.h"
 #include "TraceManager.h"
 #include "UpdateServer.h"
-
-extern char** environ;
 
 namespace {
 
@@ -73,29 +72,54 @@ struct Measure {
   int status = -1;
 };
 
+// The child's own high-water mark, read when it is about to exit. The child
+// runs traced so that it stops there with its memory still mapped: ru_maxrss
+// of wait4 cannot serve, as exec folds in the high-water mark of the memory
+// it replaces, the parent's (posix_spawn shares it; fork copies its pages).
+long PeakAtExitKiB(pid_t pid) {
+  std::ifstream proc("/proc/" + std::to_string(pid) + "/status");
+  for (std::string line; std::getline(proc, line);) {
+    if (line.rfind("VmHWM:", 0) == 0) return std::atol(line.c_str() + 6);
+  }
+  return -1;
+}
+
 Measure Run(const std::vector<std::string>& args) {
   std::vector<char*> argv;
   for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
   Measure m;
+  m.peakKiB = -1;
   const auto start = std::chrono::steady_clock::now();
-  pid_t pid = -1;
-  if (posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) return m;
-  // ru_maxrss of a spawned child keeps the parent's high-water mark from
-  // before the exec: read the child's own VmHWM while it runs instead.
+  const pid_t pid = fork();
+  if (pid < 0) return m;
+  if (pid == 0) {
+    // Only async-signal-safe calls between fork and exec.
+    ptrace(PTRACE_TRACEME, 0, nullptr, nullptr);
+    execvp(argv[0], argv.data());
+    _exit(127);
+  }
   int status = 0;
   rusage usage{};
+  bool traced = false;
   for (;;) {
-    std::ifstream proc("/proc/" + std::to_string(pid) + "/status");
-    for (std::string line; std::getline(proc, line);) {
-      if (line.rfind("VmHWM:", 0) == 0) m.peakKiB = std::max(m.peakKiB, std::atol(line.c_str() + 6));
+    if (wait4(pid, &status, 0, &usage) != pid) break;
+    if (WIFEXITED(status) || WIFSIGNALED(status)) break;
+    if (!WIFSTOPPED(status)) continue;
+    int forward = 0;
+    if (!traced && WSTOPSIG(status) == SIGTRAP) {
+      // The stop after exec: from here on, stop once more at the exit.
+      traced = true;
+      ptrace(PTRACE_SETOPTIONS, pid, nullptr, reinterpret_cast<void*>(PTRACE_O_TRACEEXIT | PTRACE_O_EXITKILL));
+    } else if ((status >> 8) == (SIGTRAP | (PTRACE_EVENT_EXIT << 8))) {
+      m.peakKiB = std::max(m.peakKiB, PeakAtExitKiB(pid));
+    } else {
+      forward = WSTOPSIG(status);
     }
-    if (wait4(pid, &status, WNOHANG, &usage) == pid) break;
-    usleep(5000);
+    ptrace(PTRACE_CONT, pid, nullptr, reinterpret_cast<void*>(static_cast<intptr_t>(forward)));
   }
   m.wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   m.cpu = usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-  m.peakKiB = usage.ru_maxrss;
   m.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   return m;
 }
@@ -124,8 +148,9 @@ void Row(const char* source, const char* who, size_t size, const Measure& m, con
     total += s;
     perServer += (perServer.empty() ? "" : "/") + std::to_string(s / 1024);
   }
-  std::printf("%-8s %-7s %5zu MiB  %7.2f s  %6.2f s  %7.1f MiB  %-27s %9s  %s\n", source, who, size >> 20, m.wall,
-              m.cpu, m.peakKiB / 1024.0, served.empty() ? "-" : perServer.c_str(),
+  const std::string peak = m.peakKiB < 0 ? "-" : std::to_string(m.peakKiB / 1024) + " MiB";
+  std::printf("%-8s %-7s %5zu MiB  %7.2f s  %6.2f s  %11s  %-27s %9s  %s\n", source, who, size >> 20, m.wall,
+              m.cpu, peak.c_str(), served.empty() ? "-" : perServer.c_str(),
               served.empty() ? "-" : std::to_string((total - static_cast<long long>(size)) / 1024).c_str(),
               m.status == 0 && exact ? "ok" : "FAILED");
 }

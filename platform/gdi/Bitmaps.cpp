@@ -9,6 +9,7 @@
 
 #include "BitmapObject.h"
 #include "BrushObject.h"
+#include "FontObject.h"
 #include "MemoryDc.h"
 #include "RegionObject.h"
 
@@ -43,9 +44,11 @@ HBRUSH CreateSolidBrush(COLORREF color) {
 BOOL DeleteObject(HGDIOBJ object) {
   if (object == StockBitmapHandle()) return TRUE;
   std::shared_ptr<GdiObject> found = LookupGdiObject(object);
+  auto brush = std::dynamic_pointer_cast<BrushObject>(found);
+  auto font = std::dynamic_pointer_cast<FontObject>(found);
+  if ((brush && brush->stock) || (font && font->stock)) return TRUE;
   const bool drawingObject = std::dynamic_pointer_cast<BitmapObject>(found) ||
-                             std::dynamic_pointer_cast<RegionObject>(found) ||
-                             std::dynamic_pointer_cast<BrushObject>(found);
+                             std::dynamic_pointer_cast<RegionObject>(found) || brush || font;
   if (!drawingObject) {
     SetLastError(ERROR_INVALID_HANDLE);
     return FALSE;
@@ -60,6 +63,15 @@ BOOL DeleteObject(HGDIOBJ object) {
 }
 
 int GetObjectW(HGDIOBJ object, int size, LPVOID buffer) {
+  if (auto font = LookupGdiAs<FontObject>(object)) {
+    if (buffer == nullptr) return sizeof(LOGFONTW);
+    if (size < static_cast<int>(sizeof(LOGFONTW))) {
+      SetLastError(ERROR_INVALID_PARAMETER);
+      return 0;
+    }
+    memcpy(buffer, &font->logFont, sizeof(LOGFONTW));
+    return sizeof(LOGFONTW);
+  }
   auto bitmap = LookupGdiAs<BitmapObject>(object);
   if (!bitmap) {
     SetLastError(ERROR_INVALID_HANDLE);

@@ -9,6 +9,7 @@
 
 #include "BrushObject.h"
 #include "DisplayDc.h"
+#include "FontObject.h"
 #include "MemoryDc.h"
 #include "RegionObject.h"
 
@@ -66,14 +67,14 @@ BOOL DeleteDC(HDC dc) {
 }
 
 int SelectClipRgn(HDC dc, HRGN region) {
-  auto memory = LookupGdiAs<MemoryDc>(dc);
-  if (!memory) {
+  auto drawable = LookupGdiAs<DrawDc>(dc);
+  if (!drawable) {
     SetLastError(ERROR_INVALID_HANDLE);
     return RGN_ERROR;
   }
   if (region == nullptr) {
-    memory->hasClip = false;
-    memory->clip = QRegion();
+    drawable->state.hasClip = false;
+    drawable->state.clip = QRegion();
     return SIMPLEREGION;
   }
   auto object = LookupGdiAs<RegionObject>(region);
@@ -82,15 +83,15 @@ int SelectClipRgn(HDC dc, HRGN region) {
     return RGN_ERROR;
   }
   // The DC keeps a copy: the caller may change or delete its region.
-  memory->hasClip = true;
-  memory->clip = object->region;
-  return RegionType(memory->clip);
+  drawable->state.hasClip = true;
+  drawable->state.clip = object->region;
+  return RegionType(drawable->state.clip);
 }
 
 HGDIOBJ SelectObject(HDC dc, HGDIOBJ object) {
-  auto memory = LookupGdiAs<MemoryDc>(dc);
+  auto drawable = LookupGdiAs<DrawDc>(dc);
   std::shared_ptr<GdiObject> found = LookupGdiObject(object);
-  if (!memory || !found) {
+  if (!drawable || !found) {
     SetLastError(ERROR_INVALID_HANDLE);
     return nullptr;
   }
@@ -98,8 +99,20 @@ HGDIOBJ SelectObject(HDC dc, HGDIOBJ object) {
     const int type = SelectClipRgn(dc, static_cast<HRGN>(object));
     return type == RGN_ERROR ? HGDI_ERROR : reinterpret_cast<HGDIOBJ>(static_cast<intptr_t>(type));
   }
+  if (auto font = std::dynamic_pointer_cast<FontObject>(found)) {
+    HGDIOBJ previous = drawable->state.fontHandle != nullptr ? drawable->state.fontHandle : GetStockObject(DEFAULT_GUI_FONT);
+    drawable->state.fontHandle = object;
+    drawable->state.font = font;
+    return previous;
+  }
+  if (std::dynamic_pointer_cast<BrushObject>(found)) {
+    HGDIOBJ previous = drawable->state.brushHandle != nullptr ? drawable->state.brushHandle : GetStockObject(WHITE_BRUSH);
+    drawable->state.brushHandle = object;
+    return previous;
+  }
+  auto memory = std::dynamic_pointer_cast<MemoryDc>(drawable);
   auto bitmap = std::dynamic_pointer_cast<BitmapObject>(found);
-  if (!bitmap) {
+  if (!bitmap || !memory) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
   }
@@ -119,25 +132,46 @@ HGDIOBJ SelectObject(HDC dc, HGDIOBJ object) {
 }
 
 int FillRect(HDC dc, const RECT* rect, HBRUSH brush) {
-  auto memory = LookupGdiAs<MemoryDc>(dc);
+  auto drawable = LookupGdiAs<DrawDc>(dc);
   auto fill = LookupGdiAs<BrushObject>(brush);
-  if (!memory || !fill || rect == nullptr) {
+  if (!drawable || !fill || rect == nullptr) {
     SetLastError(rect == nullptr ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE);
     return 0;
   }
-  BitmapObject& bitmap = *memory->bitmap;
-  if (bitmap.bitsPerPixel() != 32) return 1;  // the stock bitmap: nothing to see
-  QRegion area = QRegion(QRectFromRect(*rect)) & QRect(0, 0, bitmap.width(), bitmap.height());
-  if (memory->hasClip) area &= memory->clip;
-  const uint8_t pixel[4] = {GetBValue(fill->color), GetGValue(fill->color), GetRValue(fill->color), 0};
-  for (const QRect& part : area) {
-    for (int y = part.top(); y <= part.bottom(); ++y) {
-      uint8_t* row = bitmap.bits() + static_cast<size_t>(y) * bitmap.stride() + part.x() * 4;
-      for (int x = 0; x < part.width(); ++x) memcpy(row + x * 4, pixel, 4);
-    }
-  }
+  DrawSurface surface;
+  if (fill->hollow || !drawable->Surface(&surface)) return 1;  // nothing to see
+  FillSolid(surface.image, DrawableArea(*drawable, surface) & QRectFromLogical(*rect, LogicalToImage(*drawable, surface)),
+            fill->color);
   return 1;
 }
+
+namespace {
+
+// Copies between two drawable DCs, even within one image: the rows are
+// taken before any is written.
+BOOL CopyBetween(DrawDc& destination, int x, int y, int width, int height, DrawDc& source, int sourceX,
+                 int sourceY) {
+  DrawSurface to, from;
+  if (!destination.Surface(&to) || !source.Surface(&from)) return TRUE;
+  const QPoint toOffset = LogicalToImage(destination, to);
+  const QPoint fromOffset = LogicalToImage(source, from);
+  const QRect target = QRect(x, y, width, height).translated(toOffset);
+  // Where each target pixel comes from, in the source image.
+  const QPoint shift = QPoint(sourceX, sourceY) + fromOffset - QPoint(x, y) - toOffset;
+  const QRegion readable = from.limit & from.image.rect();
+  const QRegion area = DrawableArea(destination, to) & to.image.rect() & target & readable.translated(-shift);
+  const QImage copy = from.image.copy(area.boundingRect().translated(shift));
+  const QPoint copyOrigin = area.boundingRect().topLeft();
+  for (const QRect& part : area) {
+    for (int row = part.top(); row <= part.bottom(); ++row) {
+      const uchar* in = copy.constScanLine(row - copyOrigin.y()) + (part.left() - copyOrigin.x()) * 4;
+      memcpy(to.image.scanLine(row) + part.left() * 4, in, static_cast<size_t>(part.width()) * 4);
+    }
+  }
+  return TRUE;
+}
+
+}  // namespace
 
 BOOL BitBlt(HDC destination, int x, int y, int width, int height, HDC source, int sourceX, int sourceY,
             DWORD rop) {
@@ -147,7 +181,13 @@ BOOL BitBlt(HDC destination, int x, int y, int width, int height, HDC source, in
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
-  auto memory = LookupGdiAs<MemoryDc>(destination);
+  auto drawable = LookupGdiAs<DrawDc>(destination);
+  auto fromDrawable = LookupGdiAs<DrawDc>(source);
+  if (drawable && fromDrawable) {
+    if (width <= 0 || height <= 0) return TRUE;
+    return CopyBetween(*drawable, x, y, width, height, *fromDrawable, sourceX, sourceY);
+  }
+  auto memory = std::dynamic_pointer_cast<MemoryDc>(drawable);
   auto display = LookupGdiAs<DisplayDc>(source);
   if (!memory || !display) {
     SetLastError(ERROR_INVALID_HANDLE);
@@ -156,7 +196,7 @@ BOOL BitBlt(HDC destination, int x, int y, int width, int height, HDC source, in
   std::shared_ptr<BitmapObject> bitmap = memory->bitmap;
   if (bitmap->bitsPerPixel() != 32 || width <= 0 || height <= 0) return TRUE;
   QRegion target = QRegion(QRect(x, y, width, height)) & QRect(0, 0, bitmap->width(), bitmap->height());
-  if (memory->hasClip) target &= memory->clip;
+  if (memory->state.hasClip) target &= memory->state.clip;
   if (!display->CopyTo(bitmap, target, QPoint(sourceX - x, sourceY - y))) {
     SetLastError(ERROR_GEN_FAILURE);
     return FALSE;

@@ -134,7 +134,7 @@ bool DisplayDc::ReadRowsInto(BitmapObject& bitmap, const Attachment& attachment,
   if (image->bytes_per_line == bitmap.stride() && image->bits_per_pixel == 32) {
     XErrorTrap trap(dpy);
     read = XShmGetImage(dpy, root_, image.get(), rows.x() + offset.x(), rows.y() + offset.y(), AllPlanes) == True &&
-           !trap.Failed();
+           !trap.FailedByReply();
     if (!read) PlatformLog("gdi: XShmGetImage at (%d,%d) failed: %s", rows.x() + offset.x(), rows.y() + offset.y(),
                         trap.Text().c_str());
   }

@@ -3,6 +3,12 @@
 
 #include "RegionObject.h"
 
+#include <QVector>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
 int RegionType(const QRegion& region) {
   if (region.isEmpty()) return NULLREGION;
   return region.rectCount() == 1 ? SIMPLEREGION : COMPLEXREGION;
@@ -72,4 +78,34 @@ int GetRgnBox(HRGN region, LPRECT rect) {
   }
   *rect = RectFromQRect(object->region.boundingRect());
   return RegionType(object->region);
+}
+
+HRGN CreateRoundRectRgn(int left, int top, int right, int bottom, int ellipseWidth, int ellipseHeight) {
+  const int x0 = std::min(left, right), x1 = std::max(left, right);
+  const int y0 = std::min(top, bottom), y1 = std::max(top, bottom);
+  const int width = x1 - x0, height = y1 - y0;
+  const double a = std::min(std::abs(ellipseWidth), width) / 2.0;
+  const double b = std::min(std::abs(ellipseHeight), height) / 2.0;
+  // One rectangle per run of rows with the same inset: a banded list that
+  // QRegion takes as it is.
+  QVector<QRect> rows;
+  for (int row = 0; row < height; ++row) {
+    const double centre = row + 0.5;
+    double dy = 0;
+    if (centre < b) dy = b - centre;
+    else if (centre > height - b) dy = centre - (height - b);
+    const double ratio = b > 0 ? dy / b : 0;
+    const int inset = a > 0 ? static_cast<int>(std::lround(a - a * std::sqrt(std::max(0.0, 1 - ratio * ratio)))) : 0;
+    const QRect line(x0 + inset, y0 + row, width - 2 * inset, 1);
+    if (line.width() <= 0) continue;
+    if (!rows.isEmpty() && rows.back().left() == line.left() && rows.back().right() == line.right() &&
+        rows.back().bottom() + 1 == line.top()) {
+      rows.back().setBottom(line.bottom());
+    } else {
+      rows.append(line);
+    }
+  }
+  auto region = std::make_shared<RegionObject>();
+  region->region.setRects(rows.constData(), rows.size());
+  return static_cast<HRGN>(RegisterGdiObject(std::move(region)));
 }

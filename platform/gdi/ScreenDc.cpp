@@ -11,7 +11,9 @@
 #include <cmath>
 
 #include "DisplayDc.h"
+#include "DrawDc.h"
 #include "GdiObject.h"
+#include "WindowDc.h"
 #include "XConnection.h"
 #include "XErrorTrap.h"
 #include "XOwners.h"
@@ -21,9 +23,13 @@
 
 namespace {
 
-// The screen DC of GetDC(nullptr): it only answers GetDeviceCaps, asking the
-// calling thread's X connection each time.
-class ScreenDc : public GdiObject {};
+// The screen DC of GetDC(nullptr): it answers GetDeviceCaps, asking the
+// calling thread's X connection each time, and measures text; nothing is
+// drawn through it.
+class ScreenDc : public DrawDc {
+ public:
+  bool Surface(DrawSurface*) override { return false; }
+};
 
 // Xft.dpi of the resource database the desktop keeps on the root window
 // (xrdb). Read from the property, not from the copy Xlib took when the
@@ -64,18 +70,22 @@ int ScreenDpi(Display* display) {
 
 HDC GetDC(HWND window) {
   if (window != nullptr) {
-    PlatformLog("gdi: GetDC of a window is not supported");
+    const WindowDcSource* source = CurrentWindowDcSource();
+    if (source != nullptr && source->owns(window)) return source->getDc(window);
+    PlatformLog("gdi: GetDC of an X window is not supported");
     SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
   }
-  if (ThreadDisplay() == nullptr) {
-    SetLastError(ERROR_NOT_READY);
-    return nullptr;
-  }
+  // Text is measured on a screen DC even where no X server runs (offscreen);
+  // GetDeviceCaps then reports 0.
   return static_cast<HDC>(RegisterGdiObject(std::make_shared<ScreenDc>()));
 }
 
-int ReleaseDC(HWND, HDC dc) {
+int ReleaseDC(HWND window, HDC dc) {
+  if (window != nullptr) {
+    const WindowDcSource* source = CurrentWindowDcSource();
+    if (source != nullptr && source->owns(window)) return source->releaseDc(window, dc);
+  }
   if (!LookupGdiAs<ScreenDc>(dc)) return 0;
   UnregisterGdiObject(dc);
   return 1;

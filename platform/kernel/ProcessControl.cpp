@@ -4,9 +4,14 @@
 
 #include <platform/Kernel.h>
 
+#include <QString>
+
+#include <unistd.h>
+
 #include <atomic>
 #include <cstdio>
 
+#include "ProcessIdentity.h"
 #include "ProcessObject.h"
 
 namespace {
@@ -26,4 +31,17 @@ DWORD WaitForInputIdle(HANDLE process, DWORD) {
 void OutputDebugStringA(LPCSTR text) {
   if (!text) return;
   std::fputs(text, stderr);
+}
+
+void OutputDebugStringW(LPCWSTR text) {
+  if (!text) return;
+  const QByteArray utf8 = QString::fromWCharArray(text).toUtf8();
+  std::fputs(utf8.constData(), stderr);
+}
+
+BOOL ProcessRunsOwnExecutable(DWORD processId) {
+  const ProcessIdentity own = ReadProcessIdentity(getpid());
+  const ProcessIdentity other = ReadProcessIdentity(static_cast<pid_t>(processId));
+  if (!own.haveExecutable || !other.haveExecutable) return FALSE;
+  return own.device == other.device && own.inode == other.inode;
 }

@@ -6,6 +6,7 @@
 #include <mutex>
 #include <unordered_map>
 
+#include "QueueHooks.h"
 #include "ThreadQueue.h"
 #include "WorkerThreadObject.h"
 
@@ -63,8 +64,16 @@ std::shared_ptr<ThreadQueue> QueueOf(DWORD threadId) {
   return it == table.byThread.end() ? nullptr : it->second;
 }
 
+std::mutex g_hooksLock;
+WindowQueueHooks g_hooks{nullptr};
+
+bool IsLayerWindow(HWND window) {
+  std::lock_guard<std::mutex> guard(g_hooksLock);
+  return g_hooks.isWindow != nullptr && g_hooks.isWindow(window);
+}
+
 bool CheckArguments(LPMSG msg, HWND window) {
-  if (window) {
+  if (window && !IsLayerWindow(window)) {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
     return false;
   }
@@ -76,6 +85,22 @@ bool CheckArguments(LPMSG msg, HWND window) {
 }
 
 }  // namespace
+
+void SetWindowQueueHooks(const WindowQueueHooks& hooks) {
+  std::lock_guard<std::mutex> guard(g_hooksLock);
+  g_hooks = hooks;
+}
+
+void InstallQueuePump(QueuePump* pump) { t_queue.Get()->SetPump(pump); }
+
+bool PostWindowMessage(DWORD threadId, const MSG& msg) {
+  std::shared_ptr<ThreadQueue> queue = QueueOf(threadId);
+  if (!queue) return false;
+  queue->Post(msg);
+  return true;
+}
+
+void RemoveWindowTimers(HWND window) { t_queue.Get()->RemoveWindowTimers(window); }
 
 BOOL PostThreadMessageW(DWORD threadId, UINT message, WPARAM wParam, LPARAM lParam) {
   std::shared_ptr<ThreadQueue> queue = QueueOf(threadId);
@@ -89,29 +114,32 @@ BOOL PostThreadMessageW(DWORD threadId, UINT message, WPARAM wParam, LPARAM lPar
 
 BOOL PeekMessageW(LPMSG msg, HWND window, UINT filterMin, UINT filterMax, UINT removeMessage) {
   if (!CheckArguments(msg, window)) return FALSE;
-  return t_queue.Get()->Take(msg, filterMin, filterMax, (removeMessage & PM_REMOVE) != 0, false) ? TRUE : FALSE;
+  return t_queue.Get()->Take(msg, window, filterMin, filterMax, (removeMessage & PM_REMOVE) != 0, false) ? TRUE
+                                                                                                       : FALSE;
 }
 
 BOOL GetMessageW(LPMSG msg, HWND window, UINT filterMin, UINT filterMax) {
   if (!CheckArguments(msg, window)) return -1;
-  t_queue.Get()->Take(msg, filterMin, filterMax, true, true);
+  t_queue.Get()->Take(msg, window, filterMin, filterMax, true, true);
   return msg->message == WM_QUIT ? FALSE : TRUE;
 }
 
-UINT_PTR SetTimer(HWND window, UINT_PTR, UINT elapseMs, TIMERPROC proc) {
-  if (window) {
+UINT_PTR SetTimer(HWND window, UINT_PTR timerId, UINT elapseMs, TIMERPROC proc) {
+  if (window && !IsLayerWindow(window)) {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
     return 0;
   }
-  return t_queue.Get()->AddTimer(elapseMs, proc);
+  // A window timer runs on its window's thread, which is the caller's.
+  const UINT_PTR id = t_queue.Get()->AddTimer(window, timerId, elapseMs, proc);
+  return window && id == 0 ? 1 : id;
 }
 
 BOOL KillTimer(HWND window, UINT_PTR timerId) {
-  if (window) {
+  if (window && !IsLayerWindow(window)) {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
     return FALSE;
   }
-  if (!t_queue.Get()->RemoveTimer(timerId)) {
+  if (!t_queue.Get()->RemoveTimer(window, timerId)) {
     SetLastError(ERROR_INVALID_TIMER_ID);
     return FALSE;
   }

@@ -82,7 +82,7 @@ BOOL GetCursorPos(LPPOINT point) {
   unsigned int mask = 0;
   XErrorTrap trap(display);
   if (!XQueryPointer(display, DefaultRootWindow(display), &root, &child, &rootX, &rootY, &x, &y, &mask) ||
-      trap.Failed()) {
+      trap.FailedByReply()) {
     SetLastError(ERROR_ACCESS_DENIED);  // the pointer is on another screen
     return FALSE;
   }
@@ -102,7 +102,7 @@ BOOL GetCursorInfo(PCURSORINFO info) {
   }
   XErrorTrap trap(display);
   const XFreePtr<XFixesCursorImage> image(XFixesGetCursorImage(display));
-  if (!image || trap.Failed() || image->width == 0 || image->height == 0) {
+  if (!image || trap.FailedByReply() || image->width == 0 || image->height == 0) {
     SetLastError(ERROR_GEN_FAILURE);
     return FALSE;
   }

@@ -29,11 +29,23 @@ struct MonitorRecord {
 // at most 29 bits, so no monitor name can take this value.
 constexpr uintptr_t kWholeRootId = uintptr_t{1} << 40;
 
-bool HasMonitorQuery(Display* display) {
+bool AskMonitorQuery(Display* display) {
   int eventBase = 0, errorBase = 0, major = 0, minor = 0;
   if (!XRRQueryExtension(display, &eventBase, &errorBase)) return false;
   if (!XRRQueryVersion(display, &major, &minor)) return false;
   return major > 1 || (major == 1 && minor >= 5);
+}
+
+// The server's RandR version does not change while the connection lasts, and
+// monitors are asked for several times on every capture tick.
+bool HasMonitorQuery(Display* display) {
+  thread_local Display* asked = nullptr;
+  thread_local bool answer = false;
+  if (display != asked) {
+    answer = AskMonitorQuery(display);
+    asked = display;
+  }
+  return answer;
 }
 
 std::vector<MonitorRecord> QueryMonitors(Display* display) {
@@ -43,7 +55,7 @@ std::vector<MonitorRecord> QueryMonitors(Display* display) {
     int count = 0;
     XErrorTrap trap(display);
     const MonitorsPtr infos(XRRGetMonitors(display, root, True, &count));
-    if (trap.Failed()) PlatformLog("user: XRRGetMonitors failed: %s", trap.Text().c_str());
+    if (trap.FailedByReply()) PlatformLog("user: XRRGetMonitors failed: %s", trap.Text().c_str());
     for (int i = 0; infos && i < count; ++i) {
       const XRRMonitorInfo& info = infos.get()[i];
       if (info.width <= 0 || info.height <= 0) continue;

@@ -1,4 +1,5 @@
 #include <platform/Kernel.h>
+#include <platform/Resources.h>
 #include <platform/StockIcons.h>
 #include <platform/User.h>
 
@@ -100,6 +101,11 @@ std::shared_ptr<IconObject> DrawStockIcon(int id) {
 
 HICON LoadIconW(HINSTANCE instance, LPCWSTR name) {
   const auto id = reinterpret_cast<ULONG_PTR>(name);
+  // The program's own icons, at their own size.
+  if (instance != nullptr && id <= 0xffff) {
+    HICON own = static_cast<HICON>(LoadImageW(instance, name, IMAGE_ICON, 0, 0, LR_DEFAULTCOLOR));
+    if (own != nullptr) return own;
+  }
   // Resource ids are below 0x10000; anything above is a name we do not have.
   if (instance != nullptr || id > 0xffff) {
     SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "IconObject.h"
+#include "WindowMessagePort.h"
 #include "XAtoms.h"
 #include "XConnection.h"
 #include "XErrorTrap.h"
@@ -162,8 +163,10 @@ std::shared_ptr<IconObject> HintsIcon(Display* display, unsigned long window) {
 
 }  // namespace
 
-LRESULT SendMessageTimeoutW(HWND window, UINT message, WPARAM wParam, LPARAM, UINT, UINT, PDWORD_PTR result) {
+LRESULT SendMessageTimeoutW(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT, UINT timeout,
+                            PDWORD_PTR result) {
   if (result != nullptr) *result = 0;
+  if (message >= WM_USER) return SendPortMessage(window, message, wParam, lParam, timeout, result);
   if (message != WM_GETICON || (wParam != ICON_BIG && wParam != ICON_SMALL)) {
     PlatformLog("user: SendMessageTimeoutW message 0x%x (%lu) is not offered", message,
                 static_cast<unsigned long>(wParam));

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "QtWindow.h"
 #include "XAtoms.h"
 #include "XConnection.h"
 #include "XWindowQuery.h"
@@ -17,6 +18,7 @@
 #include <X11/Xutil.h>
 
 BOOL IsWindow(HWND window) {
+  if (IsLayerHandle(window)) return LayerIsWindow(window);
   Display* display = ThreadDisplay();
   if (display == nullptr || window == nullptr) return FALSE;
   return WindowExists(display, XWindowOf(window)) ? TRUE : FALSE;
@@ -39,6 +41,7 @@ int GetWindowTextW(HWND window, LPWSTR text, int count) {
     return 0;
   }
   text[0] = L'\0';
+  if (IsLayerHandle(window)) return LayerGetWindowText(window, text, count);
   Display* display = DisplayOrFail(ERROR_INVALID_WINDOW_HANDLE);
   if (display == nullptr) return 0;
   const Window id = XWindowOf(window);

@@ -4,6 +4,7 @@
 #include <QVector>
 #include <QtGlobal>
 
+#include "QtWindow.h"
 #include "RegionObject.h"
 #include "XAtoms.h"
 #include "XConnection.h"
@@ -50,7 +51,7 @@ int FindInStack(Window window) {
 bool Attributes(Display* display, HWND window, XWindowAttributes* attributes) {
   if (window == nullptr) return false;
   XErrorTrap trap(display);
-  return XGetWindowAttributes(display, ToWindow(window), attributes) != 0 && !trap.Failed();
+  return XGetWindowAttributes(display, ToWindow(window), attributes) != 0 && !trap.FailedByReply();
 }
 
 }  // namespace
@@ -93,6 +94,7 @@ HWND GetWindow(HWND window, UINT command) {
 }
 
 BOOL IsWindowVisible(HWND window) {
+  if (IsLayerHandle(window)) return IsLayerWindowVisible(window);
   Display* display = DisplayOrFail(ERROR_INVALID_WINDOW_HANDLE);
   XWindowAttributes attributes;
   if (display == nullptr || !Attributes(display, window, &attributes)) return FALSE;
@@ -100,6 +102,7 @@ BOOL IsWindowVisible(HWND window) {
 }
 
 LONG GetWindowLongW(HWND window, int index) {
+  if (IsLayerHandle(window)) return static_cast<LONG>(GetWindowLongPtrW(window, index));
   if (index != GWL_EXSTYLE && index != GWL_HWNDPARENT) {
     SetLastError(ERROR_INVALID_INDEX);
     return 0;
@@ -114,7 +117,7 @@ LONG GetWindowLongW(HWND window, int index) {
     SetLastError(ERROR_SUCCESS);
     Window owner = None;
     XErrorTrap trap(display);
-    if (!XGetTransientForHint(display, ToWindow(window), &owner) || trap.Failed()) return 0;
+    if (!XGetTransientForHint(display, ToWindow(window), &owner) || trap.FailedByReply()) return 0;
     // Transient for the root means a dialog of its whole group: owned all the same.
     // X ids have 29 bits, so the owner fits.
     return static_cast<LONG>(owner);
@@ -139,6 +142,7 @@ LONG GetWindowLongW(HWND window, int index) {
 
 DWORD GetWindowThreadProcessId(HWND window, LPDWORD processId) {
   if (processId != nullptr) *processId = 0;
+  if (IsLayerHandle(window)) return LayerWindowThreadProcessId(window, processId);
   Display* display = DisplayOrFail(ERROR_INVALID_WINDOW_HANDLE);
   XWindowAttributes attributes;
   if (display == nullptr || !Attributes(display, window, &attributes)) {
@@ -155,13 +159,14 @@ DWORD GetWindowThreadProcessId(HWND window, LPDWORD processId) {
 }
 
 HWND GetParent(HWND window) {
+  if (IsLayerHandle(window)) return LayerGetParent(window);
   Display* display = DisplayOrFail(ERROR_INVALID_WINDOW_HANDLE);
   if (display == nullptr || window == nullptr) return nullptr;
   const Window root = DefaultRootWindow(display);
   Window owner = None;
   {
     XErrorTrap trap(display);
-    if (!XGetTransientForHint(display, ToWindow(window), &owner) || trap.Failed()) owner = None;
+    if (!XGetTransientForHint(display, ToWindow(window), &owner) || trap.FailedByReply()) owner = None;
   }
   SetLastError(ERROR_SUCCESS);
   if (owner != None && owner != root && owner != ToWindow(window)) return ToHwnd(owner);
@@ -177,6 +182,7 @@ HWND GetParent(HWND window) {
 }
 
 BOOL GetWindowRect(HWND window, LPRECT rect) {
+  if (IsLayerHandle(window)) return LayerGetWindowRect(LayerWindowOf(window), rect);
   Display* display = DisplayOrFail(ERROR_INVALID_WINDOW_HANDLE);
   XWindowAttributes attributes;
   if (display == nullptr || rect == nullptr || !Attributes(display, window, &attributes)) {
@@ -187,7 +193,7 @@ BOOL GetWindowRect(HWND window, LPRECT rect) {
   Window child = None;
   XErrorTrap trap(display);
   if (!XTranslateCoordinates(display, ToWindow(window), DefaultRootWindow(display), 0, 0, &x, &y, &child) ||
-      trap.Failed()) {
+      trap.FailedByReply()) {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
     return FALSE;
   }
@@ -197,6 +203,7 @@ BOOL GetWindowRect(HWND window, LPRECT rect) {
 }
 
 int GetWindowRgn(HWND window, HRGN region) {
+  if (IsLayerHandle(window)) return LayerGetWindowRgn(window, region);
   auto target = LookupGdiAs<RegionObject>(region);
   Display* display = DisplayOrFail(ERROR_INVALID_WINDOW_HANDLE);
   XWindowAttributes attributes;
@@ -209,12 +216,12 @@ int GetWindowRgn(HWND window, HRGN region) {
   XErrorTrap trap(display);
   if (!XShapeQueryExtents(display, ToWindow(window), &boundingShaped, &bx, &by, &bw, &bh, &clipShaped, &cx, &cy,
                           &cw, &ch) ||
-      trap.Failed() || !boundingShaped) {
+      trap.FailedByReply() || !boundingShaped) {
     return RGN_ERROR;  // like a window without a region
   }
   int count = 0, ordering = 0;
   const XFreePtr<XRectangle> rects(XShapeGetRectangles(display, ToWindow(window), ShapeBounding, &count, &ordering));
-  if (trap.Failed()) return RGN_ERROR;
+  if (trap.FailedByReply()) return RGN_ERROR;
   // X measures the shape from inside the border, Windows from the window's corner.
   const int border = attributes.border_width;
   QVector<QRect> bands;

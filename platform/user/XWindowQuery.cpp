@@ -45,7 +45,7 @@ bool ReadLongs(Display* display, unsigned long window, unsigned long property, u
   const int status = XGetWindowProperty(display, window, property, 0, maxItems, False, type, &actualType,
                                         &actualFormat, &count, &after, &raw);
   const XFreePtr<unsigned char> data(raw);
-  const bool failed = trap.Failed();
+  const bool failed = trap.FailedByReply();
   const bool usable = !failed && status == Success && data && actualType == type && actualFormat == 32;
   if (usable) {
     // Xlib hands 32-bit items over as longs.
@@ -64,7 +64,7 @@ bool ReadText(Display* display, unsigned long window, unsigned long property, st
   const int status = XGetWindowProperty(display, window, property, 0, kMaxTextItems, False, AnyPropertyType,
                                         &actualType, &actualFormat, &count, &after, &raw);
   const XFreePtr<unsigned char> data(raw);
-  if (trap.Failed() || status != Success || !data || actualFormat != 8) return false;
+  if (trap.FailedByReply() || status != Success || !data || actualFormat != 8) return false;
   if (actualType == AtomNamed(display, "UTF8_STRING")) {
     utf8->assign(reinterpret_cast<const char*>(data.get()), count);
     return true;
@@ -104,7 +104,7 @@ bool Children(Display* display, unsigned long window, std::vector<unsigned long>
   XErrorTrap trap(display);
   const Status status = XQueryTree(display, window, &root, &parentWindow, &raw, &count);
   const XFreePtr<Window> list(raw);
-  const bool ok = status != 0 && !trap.Failed();
+  const bool ok = status != 0 && !trap.FailedByReply();
   if (ok && list) children->assign(list.get(), list.get() + count);  // bottom of the stacking order first
   if (parent != nullptr) *parent = parentWindow;
   return ok;
@@ -150,5 +150,5 @@ bool WindowExists(Display* display, unsigned long window) {
   if (window == None) return false;
   XWindowAttributes attributes;
   XErrorTrap trap(display);
-  return XGetWindowAttributes(display, window, &attributes) != 0 && !trap.Failed();
+  return XGetWindowAttributes(display, window, &attributes) != 0 && !trap.FailedByReply();
 }

@@ -175,23 +175,81 @@ DWORD HttpRequest::Write(const void* buffer, DWORD length) {
 }
 
 DWORD HttpRequest::Receive() {
+  bool now = false;
   {
     std::lock_guard<std::mutex> guard(lock_);
     if (!sent_ || receiveCalled_ || dead_) return ERROR_WINHTTP_INCORRECT_HANDLE_STATE;
     receiveCalled_ = true;
+    // The head is already in: the worker will not note it again, as no
+    // receive is pending there.
+    now = headPublished_ && !closed_ && MayCompleteInline();
+  }
+  if (now) {
+    CompleteInline(WINHTTP_CALLBACK_STATUS_HEADERS_AVAILABLE, nullptr, 0);
+    return ERROR_SUCCESS;
   }
   return Post(&HttpRequest::DoReceive) ? ERROR_SUCCESS : ERROR_WINHTTP_OPERATION_CANCELLED;
 }
 
 DWORD HttpRequest::Read(void* buffer, DWORD length) {
   if (!buffer && length) return ERROR_INVALID_PARAMETER;
+  bool now = false;
+  bool resume = false;
+  size_t n = 0;
   {
     std::lock_guard<std::mutex> guard(lock_);
     if (!receiveCalled_ || dead_) return ERROR_WINHTTP_INCORRECT_HANDLE_STATE;
-    readBuffer_ = buffer;
-    readLength_ = length;
+    readStarted_ = true;
+    if (length > 0 && !closed_ && (bodyOffset_ < body_.size() || bodyEnded_) && MayCompleteInline()) {
+      now = true;
+      n = TakeBody(buffer, length, &resume);
+      endTaken_ = n == 0;
+    } else {
+      readBuffer_ = buffer;
+      readLength_ = length;
+    }
   }
-  return Post(&HttpRequest::DoRead) ? ERROR_SUCCESS : ERROR_WINHTTP_OPERATION_CANCELLED;
+  if (!now) return Post(&HttpRequest::DoRead) ? ERROR_SUCCESS : ERROR_WINHTTP_OPERATION_CANCELLED;
+  if (resume) Post(&HttpRequest::DoResume);
+  CompleteInline(WINHTTP_CALLBACK_STATUS_READ_COMPLETE, buffer, static_cast<DWORD>(n));
+  return ERROR_SUCCESS;
+}
+
+namespace {
+// Bytes buffered per request before the worker pauses its transfer.
+constexpr size_t kBodyBufferLimit = 256 * 1024;
+// Set while this thread delivers a notification inline: a callback that reads
+// again from there goes through the worker, so the stack stays flat.
+thread_local int g_inlineDepth = 0;
+}  // namespace
+
+bool HttpRequest::MayCompleteInline() const { return g_inlineDepth == 0 && !worker().OnWorkerThread(); }
+
+size_t HttpRequest::TakeBody(void* buffer, DWORD length, bool* resume) {
+  const size_t n = std::min<size_t>(length, body_.size() - bodyOffset_);
+  if (n) std::memcpy(buffer, body_.data() + bodyOffset_, n);
+  bodyOffset_ += n;
+  if (bodyOffset_ == body_.size()) {
+    body_.clear();
+    bodyOffset_ = 0;
+  } else if (bodyOffset_ >= 65536 && bodyOffset_ * 2 >= body_.size()) {
+    body_.erase(0, bodyOffset_);
+    bodyOffset_ = 0;
+  }
+  *resume = bodyPaused_ && body_.size() - bodyOffset_ < kBodyBufferLimit;
+  if (*resume) bodyPaused_ = false;
+  return n;
+}
+
+void HttpRequest::CompleteInline(DWORD status, void* buffer, DWORD number) {
+  HttpNote note;
+  note.request = shared_from_this();
+  note.status = status;
+  note.buffer = buffer;
+  note.number = number;
+  ++g_inlineDepth;
+  worker().DeliverNow(note);
+  --g_inlineDepth;
 }
 
 DWORD HttpRequest::Query(DWORD infoLevel, void* buffer, DWORD* bufferLength) {
@@ -201,11 +259,16 @@ DWORD HttpRequest::Query(DWORD infoLevel, void* buffer, DWORD* bufferLength) {
 }
 
 void HttpRequest::Close() {
+  bool now = false;
   {
     std::lock_guard<std::mutex> guard(lock_);
     closed_ = true;
+    now = endTaken_ && MayCompleteInline();
   }
+  // The worker still cleans up; its own HANDLE_CLOSING then finds this one
+  // delivered (or this one finds the worker's) and goes nowhere.
   if (!Post(&HttpRequest::DoClose)) PlatformLog("winhttp: a request closed after its session's worker ended");
+  if (now) CompleteInline(WINHTTP_CALLBACK_STATUS_HANDLE_CLOSING, nullptr, 0);
 }
 
 bool HttpRequest::ListenerFor(DWORD status, Listener* listener) {
@@ -453,21 +516,20 @@ void HttpRequest::DoReceive() {
 void HttpRequest::DoRead() {
   void* buffer;
   DWORD length;
+  HttpNote note;
+  note.request = shared_from_this();
+  note.status = WINHTTP_CALLBACK_STATUS_READ_COMPLETE;
+  bool resume = false;
   {
     std::lock_guard<std::mutex> guard(lock_);
     buffer = readBuffer_;
     length = readLength_;
+    note.buffer = buffer;
+    if (length > 0 && bodyOffset_ < body_.size()) note.number = static_cast<DWORD>(TakeBody(buffer, length, &resume));
   }
-  HttpNote note;
-  note.request = shared_from_this();
-  note.status = WINHTTP_CALLBACK_STATUS_READ_COMPLETE;
-  note.buffer = buffer;
-  if (stashOffset_ < stash_.size()) {
-    const size_t n = std::min<size_t>(length, stash_.size() - stashOffset_);
-    std::memcpy(buffer, stash_.data() + stashOffset_, n);
-    stashOffset_ += n;
-    note.number = static_cast<DWORD>(n);
+  if (note.number > 0) {
     worker().Queue(std::move(note));
+    if (resume) DoResume();
     return;
   }
   if (bodyDone_ || length == 0) {
@@ -482,6 +544,10 @@ void HttpRequest::DoRead() {
   download_ = static_cast<unsigned char*>(buffer);
   downloadRoom_ = length;
   lastProgress_ = Clock::now();
+  if (pausedBits_ & CURLPAUSE_RECV) Pause(CURLPAUSE_RECV, false);
+}
+
+void HttpRequest::DoResume() {
   if (pausedBits_ & CURLPAUSE_RECV) Pause(CURLPAUSE_RECV, false);
 }
 
@@ -510,6 +576,10 @@ void HttpRequest::OnDone(CURLcode result) {
   HeadOut();
   bodyDone_ = true;
   HeadFinal();
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    bodyEnded_ = true;
+  }
   if (pending_ == Pending::Read) {
     pending_ = Pending::None;
     HttpNote note;
@@ -591,15 +661,24 @@ size_t HttpRequest::OnBody(char* data, size_t size, size_t count, void* context)
   const size_t length = size * count;
   self->lastProgress_ = Clock::now();
   self->HeadFinal();
-  // Reads are pulled: what nobody asked for stays with libcurl, which stops reading the socket.
   if (self->pending_ != Pending::Read) {
-    self->pausedBits_ |= CURLPAUSE_RECV;
-    return CURL_WRITEFUNC_PAUSE;
+    // No read waits: once reading started the bytes wait in the request's
+    // buffer, up to its limit; else libcurl keeps them and stops reading the socket.
+    std::lock_guard<std::mutex> guard(self->lock_);
+    if (!self->readStarted_ || self->body_.size() - self->bodyOffset_ >= kBodyBufferLimit) {
+      self->bodyPaused_ = true;
+      self->pausedBits_ |= CURLPAUSE_RECV;
+      return CURL_WRITEFUNC_PAUSE;
+    }
+    self->body_.append(data, length);
+    return length;
   }
   const size_t n = std::min<size_t>(length, self->downloadRoom_);
   std::memcpy(self->download_, data, n);
-  self->stash_.assign(data + n, length - n);
-  self->stashOffset_ = 0;
+  if (n < length) {
+    std::lock_guard<std::mutex> guard(self->lock_);
+    self->body_.append(data + n, length - n);
+  }
   self->pending_ = Pending::None;
   HttpNote note;
   note.request = self->shared_from_this();

@@ -64,7 +64,13 @@ class HttpRequest : public InternetObject, public std::enable_shared_from_this<H
   void DoWrite();
   void DoReceive();
   void DoRead();
+  void DoResume();
   void DoClose();
+  // Takes up to length buffered body bytes; lock_ held. Sets *resume when the
+  // worker paused the body for a full buffer that now has room again.
+  size_t TakeBody(void* buffer, DWORD length, bool* resume);
+  bool MayCompleteInline() const;
+  void CompleteInline(DWORD status, void* buffer, DWORD number);
   bool Configure();
   void Note(DWORD status);
   void NoteError(DWORD api, DWORD error);
@@ -109,6 +115,19 @@ class HttpRequest : public InternetObject, public std::enable_shared_from_this<H
   DWORD writeLength_ = 0;
   void* readBuffer_ = nullptr;
   DWORD readLength_ = 0;
+  // Body bytes libcurl delivered before anybody read them: a read that finds
+  // some completes at once on its caller's thread, without a round trip to
+  // the worker. Bounded: past the limit the worker pauses the transfer.
+  std::string body_;
+  size_t bodyOffset_ = 0;
+  bool bodyEnded_ = false;  // the body arrived whole; what is buffered is the rest
+  bool bodyPaused_ = false;
+  // Buffering starts with the first read: a request closed before it reads
+  // (a refused head) leaves its transfer unfinished, which drops the socket.
+  bool readStarted_ = false;
+  // The caller took the body's end inline: nothing is pending on the worker,
+  // so HANDLE_CLOSING may go out from Close at once.
+  bool endTaken_ = false;
 
   // Worker thread only.
   CurlSlistPtr headerList_;  // before easy_: it dies after the handle that points to it
@@ -131,6 +150,4 @@ class HttpRequest : public InternetObject, public std::enable_shared_from_this<H
   DWORD uploadLength_ = 0;
   unsigned char* download_ = nullptr;
   DWORD downloadRoom_ = 0;
-  std::string stash_;
-  size_t stashOffset_ = 0;
 };

@@ -37,6 +37,11 @@ class HttpWorker {
   bool AddRequest();
   void CloseSession();
 
+  bool OnWorkerThread() const { return std::this_thread::get_id() == thread_.get_id(); }
+  // Delivers a notification on the calling thread, for a call that completes
+  // at once. A HANDLE_CLOSING counts once, whichever thread delivers it.
+  void DeliverNow(const HttpNote& note) { Deliver(note); }
+
   // Worker thread only.
   CURLM* multi() const { return multi_.get(); }
   void Queue(HttpNote note) { notes_.push_back(std::move(note)); }

@@ -66,6 +66,10 @@ XErrorTrap::~XErrorTrap() {
 
 bool XErrorTrap::Failed() {
   XSync(display_, False);
+  return FailedByReply();
+}
+
+bool XErrorTrap::FailedByReply() {
   checked_ = true;
   std::lock_guard<std::mutex> guard(g_errorsLock);
   const RecordedError& record = Errors()[display_];

@@ -74,11 +74,13 @@ void About(QPainter& p) {
   p.drawPoint(QPointF(20, 16.5));
 }
 
+// Drawn on a 64-unit grid at 128 pixels: About shows it at 96.
 QImage AppIcon() {
-  QImage image(64, 64, QImage::Format_ARGB32_Premultiplied);
+  QImage image(128, 128, QImage::Format_ARGB32_Premultiplied);
   image.fill(Qt::transparent);
   QPainter painter(&image);
   painter.setRenderHint(QPainter::Antialiasing);
+  painter.scale(2, 2);
   painter.setPen(Qt::NoPen);
   painter.setBrush(kBlue);
   painter.drawRoundedRect(QRectF(2, 2, 60, 60), 12, 12);

@@ -2,6 +2,62 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="zh_CN" sourcelanguage="en_US">
 <context>
+    <name>CApp</name>
+    <message>
+        <source>Corvane</source>
+        <translation>Corvane</translation>
+    </message>
+</context>
+<context>
+    <name>CSystemTrayIcon</name>
+    <message>
+        <source>show main window</source>
+        <translation>显示主窗口</translation>
+    </message>
+    <message>
+        <source>&amp;About</source>
+        <translation>关于(&amp;A)</translation>
+    </message>
+    <message>
+        <source>&amp;Exit</source>
+        <translation>退出(&amp;E)</translation>
+    </message>
+</context>
+<context>
+    <name>DlgAbout</name>
+    <message>
+        <source>Ok</source>
+        <translation>确定</translation>
+    </message>
+    <message>
+        <source>About </source>
+        <translation>关于 </translation>
+    </message>
+    <message>
+        <source>Version: </source>
+        <translation>版本：</translation>
+    </message>
+</context>
+<context>
+    <name>MainWnd</name>
+    <message>
+        <source>Corvane</source>
+        <translation>Corvane</translation>
+    </message>
+    <message>
+        <source>Tips</source>
+        <translation>提示</translation>
+    </message>
+    <message>
+        <source>you are sharing the screen, do you still want to close?</source>
+        <translation>您正在共享屏幕，确定要关闭吗？</translation>
+    </message>
+    <message>
+        <source>Version too low, need update!</source>
+        <translation>版本过低，需要升级！</translation>
+    </message>
+</context>
+<context>
     <name>BoxListItem</name>
     <message>
         <source>...</source>

@@ -2,11 +2,6 @@
 // the process helpers under test.
 #pragma once
 
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
@@ -17,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-extern char** environ;
+#include "ChildProcess.h"
 
 namespace helper_program {
 
@@ -33,22 +28,7 @@ inline QString CopyInto(const QString& folder) {
 // Runs the program with the arguments and returns its exit status, or -1 when it
 // could not start or did not end within the deadline (it is killed then).
 inline int RunAndWait(const std::vector<std::string>& args, std::chrono::milliseconds deadline) {
-  std::vector<char*> argv;
-  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
-  pid_t pid = 0;
-  if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) return -1;
-  const auto end = std::chrono::steady_clock::now() + deadline;
-  int status = 0;
-  while (waitpid(pid, &status, WNOHANG) == 0) {
-    if (std::chrono::steady_clock::now() >= end) {
-      kill(pid, SIGKILL);
-      waitpid(pid, &status, 0);
-      return -1;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return RunWithDeadline(args, deadline).exitCode();
 }
 
 // The file's contents once it exists (the helper renames it into place whole),

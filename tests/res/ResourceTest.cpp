@@ -58,6 +58,10 @@ TEST(ResourceTest, EveryUrlOfTheStyleSheetIsInTheResourceFile) {
   EXPECT_GT(count, 0);
   // The frameless dialog's shadow, named in code.
   EXPECT_EQ(QImage(":/Res/new/shadow_round.png").size(), QSize(64, 64));
+  // The icons named in code; About shows the product icon at 96 pixels.
+  EXPECT_GE(QImage(":/Res/App.png").width(), 96);
+  EXPECT_FALSE(QImage(":/Res/action_about.png").isNull());
+  EXPECT_FALSE(QImage(":/Res/action_exit.png").isNull());
 }
 
 TEST(ResourceTest, QtCatalogLoadsWithItsModules) {

@@ -193,6 +193,11 @@ bool CFingerFile::DealJob(const std::wstring& value, SFingerSection* target) {
   }
 }
 
+bool CFingerFile::ItemName(const std::wstring& written, std::wstring* name) {
+  *name = ToSlashes(written);
+  return IsSafeRelativeName(*name);
+}
+
 bool CFingerFile::DealDownFileJob(const std::wstring& value, SFingerSection* target) {
   std::wstring fields[9];
   for (int index = 1; index <= 8; ++index) {

@@ -22,6 +22,10 @@ class CFingerFile {
   bool InitSection(CFWUpdateIni* ini, const std::wstring& sectionName);
   void Clear();
 
+  // A file name as the items carry it ('\' written as '/'); false for one
+  // that would leave the folder it is joined to (absolute, a drive, "..").
+  static bool ItemName(const std::wstring& written, std::wstring* name);
+
   // Process-wide: names listed here count as current whatever their content.
   static void SetNoUpdateFiles(const std::wstring& text);
 

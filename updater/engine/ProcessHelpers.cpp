@@ -14,8 +14,9 @@ static std::wstring WithoutLeadingSpace(const std::wstring& text) {
   return first == std::wstring::npos ? std::wstring() : text.substr(first);
 }
 
-DWORD RunProcess(const std::wstring& commandLine, int showWindow, HANDLE* process) {
+DWORD RunProcess(const std::wstring& commandLine, int showWindow, HANDLE* process, DWORD* processId) {
   if (process) *process = nullptr;
+  if (processId) *processId = 0;
   SetErrorMode(0xFFFF);
   std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
   line.push_back(L'\0');
@@ -28,6 +29,7 @@ DWORD RunProcess(const std::wstring& commandLine, int showWindow, HANDLE* proces
     return GetLastError();
   }
   CloseHandle(info.hThread);
+  if (processId) *processId = info.dwProcessId;
   if (process) {
     *process = info.hProcess;
   } else {

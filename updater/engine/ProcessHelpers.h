@@ -13,8 +13,10 @@ struct SWaitMode {
   std::wstring eventName;  // mode WAIT_EVENT: the text after "WAIT_"
 };
 
-// The process handle goes to *process when asked for (close it), else is closed.
-DWORD RunProcess(const std::wstring& commandLine, int showWindow, HANDLE* process = nullptr);
+// The process handle goes to *process when asked for (close it), else is
+// closed; its id to *processId when asked for.
+DWORD RunProcess(const std::wstring& commandLine, int showWindow, HANDLE* process = nullptr,
+                 DWORD* processId = nullptr);
 // "program" args, or "\"program with spaces\"" args; false for an unclosed quote.
 bool SplitCmdLine(const std::wstring& command, std::wstring& program, std::wstring& arguments);
 DWORD RunElevated(const std::wstring& command, HANDLE* process);

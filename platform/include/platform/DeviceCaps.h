@@ -7,8 +7,9 @@
 #define LOGPIXELSX 88
 #define LOGPIXELSY 90
 
-// GetDC(nullptr) is the screen; a window DC is not offered. Null (logged)
-// without an X server. Give it back with ReleaseDC.
+// GetDC(nullptr) is the screen (it measures text even without an X server);
+// a window of the updater's window layer gives its window DC, an X window id
+// nothing. Give it back with ReleaseDC.
 HDC GetDC(HWND window);
 int ReleaseDC(HWND window, HDC dc);
 // LOGPIXELSX and LOGPIXELSY of a screen DC: the Xft.dpi resource of the root

@@ -82,6 +82,8 @@ int CombineRgn(HRGN destination, HRGN source1, HRGN source2, int mode);
 int OffsetRgn(HRGN region, int dx, int dy);
 int GetRgnBox(HRGN region, LPRECT rect);
 
-// Copies screen pixels from a display DC into the bitmap of a memory DC,
-// inside the memory DC's clip region.
+// Copies screen pixels from a display DC into the bitmap of a memory DC, or
+// pixels between memory and window DCs, inside the destination's clip region.
 BOOL BitBlt(HDC destination, int x, int y, int width, int height, HDC source, int sourceX, int sourceY, DWORD rop);
+
+#include <platform/GdiPaint.h>

@@ -82,6 +82,10 @@ BOOL TerminateProcess(HANDLE process, UINT exitCode);
 // The code of a process we did not start is unknown once its parent has
 // reaped it: FALSE with ERROR_NOT_SUPPORTED.
 BOOL GetExitCodeProcess(HANDLE process, LPDWORD exitCode);
+// Not a Windows call: a recorded pid may since have been handed to another
+// program, which must never be ended in our place. TRUE only when the process
+// runs the same executable file as this one.
+BOOL ProcessRunsOwnExecutable(DWORD processId);
 
 // Module, folders, time, version.
 // Only the null module (the running executable, also when a shared library

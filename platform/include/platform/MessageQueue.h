@@ -38,16 +38,18 @@ typedef void (*TIMERPROC)(HWND window, UINT message, UINT_PTR timerId, DWORD tic
 // (ERROR_INVALID_THREAD_ID), never because it is full.
 BOOL PostThreadMessageW(DWORD threadId, UINT message, WPARAM wParam, LPARAM lParam);
 
-// Only thread messages exist: the window must be null, and a message range of
-// 0, 0 means all. GetMessageW waits for a message and returns 0 for WM_QUIT,
+// Thread messages, and the messages of the window layer's windows (see
+// UserWindows.h): window null takes both, a window only its own. A message
+// range of 0, 0 means all. GetMessageW waits for a message and returns 0 for WM_QUIT,
 // -1 on bad arguments, else nonzero. WM_TIMER is made only while no posted
 // message waits, and once per timer however many periods have passed.
 BOOL PeekMessageW(LPMSG msg, HWND window, UINT filterMin, UINT filterMax, UINT removeMessage);
 BOOL GetMessageW(LPMSG msg, HWND window, UINT filterMin, UINT filterMax);
 
-// Thread timers (window null) of the calling thread. Every call makes a new
+// Thread timers (window null) of the calling thread: every call makes a new
 // timer with a new id, which is returned (0 on failure); the given id is not
-// kept. The WM_TIMER message carries the id in wParam and the procedure in
-// lParam; nothing calls the procedure.
+// kept. Window timers: the window's timer of that id is made or replaced.
+// The WM_TIMER message carries the id in wParam and the procedure in lParam;
+// DispatchMessageW calls the procedure.
 UINT_PTR SetTimer(HWND window, UINT_PTR timerId, UINT elapseMs, TIMERPROC proc);
 BOOL KillTimer(HWND window, UINT_PTR timerId);

@@ -4,7 +4,9 @@
 
 #include <platform/Win32Types.h>
 
+#ifndef MAKEINTRESOURCEW
 #define MAKEINTRESOURCEW(id) (reinterpret_cast<LPCWSTR>(static_cast<ULONG_PTR>(static_cast<WORD>(id))))
+#endif
 #define IDI_ERROR MAKEINTRESOURCEW(32513)
 #define IDI_QUESTION MAKEINTRESOURCEW(32514)
 #define IDI_WARNING MAKEINTRESOURCEW(32515)
@@ -14,5 +16,6 @@
 #define ERROR_RESOURCE_NAME_NOT_FOUND 1814u
 #endif
 
-// Only the stock icons: instance must be null and name one of the IDI_ ids.
+// A null instance: the stock icons (IDI_ ids). Any other instance: the
+// program's icon resources (Resources.h), at their own size.
 HICON LoadIconW(HINSTANCE instance, LPCWSTR name);

@@ -64,6 +64,7 @@ DWORD WaitForInputIdle(HANDLE process, DWORD milliseconds);
 
 // Debugger output goes to stderr, as it is.
 void OutputDebugStringA(LPCSTR text);
+void OutputDebugStringW(LPCWSTR text);
 
 struct SYSTEMTIME {
   WORD wYear;

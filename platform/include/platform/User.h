@@ -3,6 +3,7 @@
 #pragma once
 
 #include <platform/Gdi.h>
+#include <platform/MessageQueue.h>
 #include <platform/Win32Types.h>
 
 #ifndef ERROR_INVALID_WINDOW_HANDLE
@@ -68,14 +69,33 @@ int GetWindowTextW(HWND window, LPWSTR text, int count);
 #define GCL_HICON (-14)
 #define GCL_HICONSM (-34)
 typedef ULONG_PTR* PDWORD_PTR;
-// Only WM_GETICON: ICON_BIG gives the largest _NET_WM_ICON entry, ICON_SMALL
+// WM_GETICON: ICON_BIG gives the largest _NET_WM_ICON entry, ICON_SMALL
 // the one nearest 16 pixels; *result is 0 without one. Other messages fail
-// with ERROR_INVALID_PARAMETER.
+// with ERROR_INVALID_PARAMETER, except those of WM_USER and above: they go to
+// the window's message port (below), wherever its process runs, and wait for
+// the answer up to timeout ms: 0 with ERROR_TIMEOUT when none came in time,
+// ERROR_INVALID_WINDOW_HANDLE when the window has no port.
 LRESULT SendMessageTimeoutW(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT flags, UINT timeout,
                             PDWORD_PTR result);
 // GCL_HICON and GCL_HICONSM: the WM_HINTS icon pixmap with its mask, else 0.
 // Handles are pointer-sized here, so the value is too.
 ULONG_PTR GetClassLongW(HWND window, int index);
+
+// Where other processes' messages to one window arrive: a local socket in the
+// per-user runtime folder, named by display and window id. Each message is
+// handed to the sink on the thread that opened the port, from its event
+// loop, as the MSG the receiving window's nativeEvent sees with the event
+// type "windows_generic_MSG"; the sink returns whether it handled it and sets
+// the answer.
+class WindowMessagePort;
+typedef bool (*WINDOWMESSAGESINK)(void* context, MSG* message, LRESULT* result);
+// Null with the last error set when the port cannot be opened. The port is
+// removed by CloseWindowMessagePort, which must run on the opening thread.
+WindowMessagePort* OpenWindowMessagePort(HWND window, WINDOWMESSAGESINK sink, void* context);
+void CloseWindowMessagePort(WindowMessagePort* port);
+
+// Restores a minimised window, then brings it to the front.
+void SwitchToThisWindow(HWND window, BOOL altTab);
 
 // Placement. The window manager, when one runs, is asked through EWMH client
 // messages; without one the calls act on the window directly.
@@ -125,3 +145,58 @@ HICON CopyIcon(HICON icon);
 // The colour bitmap holds straight (not premultiplied) BGRA pixels.
 BOOL GetIconInfo(HICON icon, PICONINFO info);
 BOOL DestroyIcon(HICON icon);
+
+// Drawing icons into a DC of the gdi layer.
+#define DI_MASK 0x0001u
+#define DI_IMAGE 0x0002u
+#define DI_NORMAL 0x0003u
+#define DST_ICON 0x0003u
+#define DSS_NORMAL 0x0000u
+#define DSS_DISABLED 0x0020u
+typedef BOOL (*DRAWSTATEPROC)(HDC dc, LPARAM data, WPARAM wData, int width, int height);
+
+// Width or height 0: the icon's own. The icon is stretched to the size and
+// blended by its alpha.
+BOOL DrawIconEx(HDC dc, int x, int y, HICON icon, int width, int height, UINT step, HBRUSH flicker, UINT flags);
+// Only DST_ICON (data is the HICON), drawn at its own size inside (x, y,
+// width, height); DSS_DISABLED draws it greyed and lightened.
+BOOL DrawStateW(HDC dc, HBRUSH brush, DRAWSTATEPROC proc, LPARAM data, WPARAM wData, int x, int y, int width,
+                int height, UINT flags);
+
+// System colours and metrics.
+#define COLOR_WINDOW 5
+#define COLOR_WINDOWTEXT 8
+#define COLOR_BTNFACE 15
+#define COLOR_BTNSHADOW 16
+#define COLOR_GRAYTEXT 17
+#define COLOR_BTNTEXT 18
+#define COLOR_BTNHIGHLIGHT 20
+#define COLOR_3DDKSHADOW 21
+#define COLOR_3DLIGHT 22
+DWORD GetSysColor(int index);
+HBRUSH GetSysColorBrush(int index);
+
+#define SPI_GETNONCLIENTMETRICS 0x0029u
+struct NONCLIENTMETRICSW {
+  UINT cbSize;
+  int iBorderWidth;
+  int iScrollWidth;
+  int iScrollHeight;
+  int iCaptionWidth;
+  int iCaptionHeight;
+  LOGFONTW lfCaptionFont;
+  int iSmCaptionWidth;
+  int iSmCaptionHeight;
+  LOGFONTW lfSmCaptionFont;
+  int iMenuWidth;
+  int iMenuHeight;
+  LOGFONTW lfMenuFont;
+  LOGFONTW lfStatusFont;
+  LOGFONTW lfMessageFont;
+};
+// Only SPI_GETNONCLIENTMETRICS, with size and cbSize sizeof(NONCLIENTMETRICSW):
+// every font is the platform's default UI font.
+BOOL SystemParametersInfoW(UINT action, UINT size, LPVOID buffer, UINT winIni);
+
+#include <platform/UserWindows.h>
+#include <platform/Dialogs.h>

@@ -18,6 +18,7 @@
 #include "ElfSymbols.h"
 #include "MinidumpReader.h"
 #include "RowName.h"
+#include "ScopedTempDir.h"
 
 namespace fs = std::filesystem;
 
@@ -25,22 +26,9 @@ namespace {
 
 const std::string kChild = CRASH_CHILD_PATH;
 
-class TempFolder {
+class TempFolder : public ScopedTempDir {
  public:
-  TempFolder() {
-    std::string pattern = (fs::temp_directory_path() / "corvane-crash-XXXXXX").string();
-    if (mkdtemp(pattern.data())) m_path = pattern;
-  }
-  ~TempFolder() {
-    std::error_code ignored;
-    if (!m_path.empty()) fs::remove_all(m_path, ignored);
-  }
-  TempFolder(const TempFolder&) = delete;
-  TempFolder& operator=(const TempFolder&) = delete;
-  const fs::path& path() const { return m_path; }
-
- private:
-  fs::path m_path;
+  TempFolder() : ScopedTempDir("crash") {}
 };
 
 std::map<std::string, std::string> ReadReport(const fs::path& file) {

@@ -4,16 +4,16 @@
 #include <platform/Kernel.h>
 #include <platform/Strings.h>
 
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include "ChildProcess.h"
 #include "RowName.h"
+#include "ScopedTempDir.h"
 
 namespace {
 
@@ -43,14 +43,9 @@ const std::string kFixture = std::string(kBom) +
 class IniTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char folder[] = "/tmp/ini-test-XXXXXX";
-    ASSERT_NE(mkdtemp(folder), nullptr);
-    folder_ = folder;
+    ASSERT_TRUE(temp_.ok());
+    folder_ = temp_.path().string();
     path_ = folder_ + "/UserCfg.ini";
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    std::filesystem::remove_all(folder_, ignored);
   }
 
   void Put(const std::string& bytes) { std::ofstream(path_, std::ios::binary) << bytes; }
@@ -86,6 +81,7 @@ class IniTest : public ::testing::Test {
     return WritePrivateProfileStringW(section, key, value, File().c_str());
   }
 
+  ScopedTempDir temp_{"ini"};
   std::string folder_;
   std::string path_;
 };
@@ -275,25 +271,18 @@ TEST_F(IniTest, MissingFolderIsAPathError) {
 
 TEST_F(IniTest, WritersInTwoProcessesKeepEachOthersKeys) {
   constexpr int kKeys = 40;
-  std::vector<pid_t> children;
+  ChildProcess children[2];
   for (int writer = 0; writer < 2; ++writer) {
-    const pid_t pid = fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
+    ASSERT_TRUE(children[writer].startForked([&, writer] {
       bool ok = true;
       for (int i = 0; i < kKeys; ++i) {
         const std::wstring key = L"w" + std::to_wstring(writer) + L"_" + std::to_wstring(i);
         ok = Write(L"Shared", key.c_str(), std::to_wstring(i).c_str()) && ok;
       }
-      _exit(ok ? 0 : 1);
-    }
-    children.push_back(pid);
+      return ok ? 0 : 1;
+    }));
   }
-  for (pid_t pid : children) {
-    int status = 0;
-    ASSERT_EQ(waitpid(pid, &status, 0), pid);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-  }
+  for (ChildProcess& child : children) EXPECT_EQ(child.wait(std::chrono::seconds(60)).exitCode(), 0);
   for (int writer = 0; writer < 2; ++writer) {
     for (int i = 0; i < kKeys; ++i) {
       const std::wstring key = L"w" + std::to_wstring(writer) + L"_" + std::to_wstring(i);
@@ -307,15 +296,14 @@ TEST_F(IniTest, WritersInTwoProcessesKeepEachOthersKeys) {
 TEST_F(IniTest, FileIsNeverHalfWritten) {
   constexpr size_t kBig = 300000;
   ASSERT_TRUE(Write(L"Keep", L"me", L"1"));
-  const pid_t pid = fork();
-  ASSERT_GE(pid, 0);
-  if (pid == 0) {
+  ChildProcess writer;
+  ASSERT_TRUE(writer.startForked([&] {
     for (int i = 0; i < 2000; ++i) {
       const std::wstring value(kBig, i % 2 ? L'b' : L'a');
       Write(L"Big", L"value", value.c_str());
     }
-    _exit(0);
-  }
+    return 0;
+  }));
   auto whole = [&](const std::wstring& text) {
     return text == L"none" || text == std::wstring(kBig, L'a') || text == std::wstring(kBig, L'b');
   };
@@ -324,8 +312,7 @@ TEST_F(IniTest, FileIsNeverHalfWritten) {
     const std::wstring text = Read(L"Big", L"value", L"none", kBig + 10, &returned);
     ASSERT_TRUE(whole(text)) << "read " << reads << " saw " << text.size() << " characters";
   }
-  kill(pid, SIGKILL);
-  waitpid(pid, nullptr, 0);
+  writer.kill();
   EXPECT_TRUE(whole(Read(L"Big", L"value", L"none", kBig + 10, &returned)));
   EXPECT_EQ(Read(L"Keep", L"me"), L"1");
   // A writer after the killed one is not held up by anything it left.

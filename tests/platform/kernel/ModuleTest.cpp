@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 #include "RowName.h"
+#include "ScopedTempDir.h"
 
 extern "C" DWORD ModuleProbeFileName(wchar_t* buffer, DWORD size);
 
@@ -91,16 +92,12 @@ class CurrentDirectoryTest : public ::testing::Test {
  protected:
   void SetUp() override {
     saved_ = fs::current_path();
-    std::string pattern = (fs::temp_directory_path() / "kernel-folder-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
+    ASSERT_TRUE(temp_.ok());
+    dir_ = temp_.path();
   }
-  void TearDown() override {
-    fs::current_path(saved_);
-    std::error_code ignored;
-    fs::remove_all(dir_, ignored);
-  }
+  void TearDown() override { fs::current_path(saved_); }
   fs::path saved_;
+  ScopedTempDir temp_{"kernel-folder"};
   fs::path dir_;
 };
 

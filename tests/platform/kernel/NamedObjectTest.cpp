@@ -22,6 +22,7 @@
 
 #include "RuntimeDir.h"
 #include "RowName.h"
+#include "ScopedTempDir.h"
 
 namespace {
 
@@ -116,21 +117,19 @@ class Peer {
 class NamedObjectTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char folder[] = "/tmp/named-objects-XXXXXX";
-    ASSERT_NE(mkdtemp(folder), nullptr);
-    folder_ = folder;
+    ASSERT_TRUE(temp_.ok());
+    folder_ = temp_.path().string();
     const char* old = getenv("XDG_RUNTIME_DIR");
     hadOld_ = old != nullptr;
     if (old) old_ = old;
-    setenv("XDG_RUNTIME_DIR", folder, 1);
+    setenv("XDG_RUNTIME_DIR", folder_.c_str(), 1);
   }
   void TearDown() override {
     if (hadOld_) setenv("XDG_RUNTIME_DIR", old_.c_str(), 1);
     else unsetenv("XDG_RUNTIME_DIR");
-    std::error_code ignored;
-    std::filesystem::remove_all(folder_, ignored);
   }
 
+  ScopedTempDir temp_{"named-objects"};
   std::string folder_;
   std::string old_;
   bool hadOld_ = false;

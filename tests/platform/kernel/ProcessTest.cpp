@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 #include "RowName.h"
+#include "ScopedTempDir.h"
 
 namespace {
 
@@ -86,13 +87,8 @@ class Child {
 class ProcessTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "kernel-process-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    fs::remove_all(dir_, ignored);
+    ASSERT_TRUE(temp_.ok());
+    dir_ = temp_.path();
   }
 
   // Starts the child program with these arguments (already in command-line form).
@@ -114,6 +110,7 @@ class ProcessTest : public ::testing::Test {
     return code;
   }
 
+  ScopedTempDir temp_{"kernel-process"};
   fs::path dir_;
 };
 

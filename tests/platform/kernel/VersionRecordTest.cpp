@@ -15,6 +15,7 @@
 
 #include "ElfNoteReader.h"
 #include "RowName.h"
+#include "ScopedTempDir.h"
 
 namespace {
 
@@ -106,19 +107,15 @@ TEST(VersionRecord, TooSmallBufferIsRefusedUntouched) {
 class VersionRecordFiles : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "kernel-version-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    fs::remove_all(dir_, ignored);
+    ASSERT_TRUE(temp_.ok());
+    dir_ = temp_.path();
   }
   std::string Write(const std::string& name, const std::vector<char>& bytes) {
     const fs::path path = dir_ / name;
     std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     return path.string();
   }
+  ScopedTempDir temp_{"kernel-version"};
   fs::path dir_;
 };
 

@@ -2,11 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <signal.h>
-#include <spawn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
@@ -20,9 +16,9 @@
 #include <tuple>
 #include <vector>
 
+#include "ChildProcess.h"
 #include "ScribeLines.h"
-
-extern char** environ;
+#include "ScopedTempDir.h"
 
 namespace {
 
@@ -85,9 +81,8 @@ bool ParseTestLine(const std::string& line, TestLine* out) {
 class ScribeTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/scribe-test-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
+    ASSERT_TRUE(temp_.ok());
+    dir_ = temp_.path().string();
     main_ = dir_ + "/Corvane.log";
     err_ = dir_ + "/Corvane.err";
   }
@@ -95,8 +90,6 @@ class ScribeTest : public ::testing::Test {
     ScribeClose();
     ScribeSetMaxSize(0, 0);
     ScribeSetMaxSize(1, 0);
-    std::string command = "rm -rf '" + dir_ + "'";
-    if (system(command.c_str()) != 0) ADD_FAILURE() << "could not remove " << dir_;
   }
 
   bool Open() {
@@ -106,28 +99,9 @@ class ScribeTest : public ::testing::Test {
     return ScribeOpen(paths) != 0;
   }
 
-  pid_t StartWriter(int maxBytes, const char* tag, int threads, int lines) {
-    const std::string max = std::to_string(maxBytes), count = std::to_string(threads), each = std::to_string(lines);
-    const char* argv[] = {CORVANE_SCRIBE_WRITER, main_.c_str(), err_.c_str(), max.c_str(), tag,
-                          count.c_str(),         each.c_str(),  nullptr};
-    pid_t pid = -1;
-    if (posix_spawn(&pid, CORVANE_SCRIBE_WRITER, nullptr, nullptr, const_cast<char**>(argv), environ) != 0) return -1;
-    return pid;
-  }
-
-  // The writer's exit code, or -1 when it did not end within the deadline.
-  static int WaitWriter(pid_t pid) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    for (;;) {
-      int status = 0;
-      if (waitpid(pid, &status, WNOHANG) == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-      if (std::chrono::steady_clock::now() > deadline) {
-        kill(pid, SIGKILL);
-        waitpid(pid, &status, 0);
-        return -1;
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
+  bool StartWriter(ChildProcess* writer, int maxBytes, const char* tag, int threads, int lines) {
+    return writer->start({CORVANE_SCRIBE_WRITER, main_, err_, std::to_string(maxBytes), tag, std::to_string(threads),
+                          std::to_string(lines)});
   }
 
   static void WriteFromThreads(const char* tag, int threads, int lines) {
@@ -153,16 +127,17 @@ class ScribeTest : public ::testing::Test {
     return seen;
   }
 
+  ScopedTempDir temp_{"scribe"};
   std::string dir_, main_, err_;
 };
 
 TEST_F(ScribeTest, ThreadsAndASecondProcessNeverInterleave) {
   ASSERT_TRUE(Open());
   constexpr int kThreads = 6, kLines = 400;
-  const pid_t other = StartWriter(0, "B", kThreads, kLines);
-  ASSERT_GT(other, 0);
+  ChildProcess other;
+  ASSERT_TRUE(StartWriter(&other, 0, "B", kThreads, kLines));
   WriteFromThreads("A", kThreads, kLines);
-  ASSERT_EQ(WaitWriter(other), 0);
+  ASSERT_EQ(other.wait(std::chrono::seconds(60)).exitCode(), 0);
   ScribeClose();
 
   const auto seen = CheckWhole(ReadAll(main_));
@@ -178,10 +153,10 @@ TEST_F(ScribeTest, TwoProcessesRotatingNeverPassTheLimit) {
   ASSERT_TRUE(Open());
   ScribeSetMaxSize(0, kMax);
   ScribeSetMaxSize(1, kMax);
-  const pid_t other = StartWriter(kMax, "B", 4, 300);
-  ASSERT_GT(other, 0);
+  ChildProcess other;
+  ASSERT_TRUE(StartWriter(&other, kMax, "B", 4, 300));
   WriteFromThreads("A", 4, 300);
-  ASSERT_EQ(WaitWriter(other), 0);
+  ASSERT_EQ(other.wait(std::chrono::seconds(60)).exitCode(), 0);
   ScribeClose();
 
   for (const std::string& path : {main_, main_ + ".1", err_, err_ + ".1"}) {

@@ -208,7 +208,11 @@ TEST_F(WindowCallsTest, IconsOfAClosedWindowAndOtherMessages) {
   EXPECT_EQ(result, 0u);
   EXPECT_EQ(GetLastError(), ERROR_INVALID_WINDOW_HANDLE);
   EXPECT_EQ(GetClassLongW(w, GCL_HICON), 0u);
+  // A message of the program's own goes to the window's port: it has none.
   EXPECT_EQ(SendMessageTimeoutW(w, 0x590, 0, 0, SMTO_BLOCK, 2000, &result), 0);
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_WINDOW_HANDLE);
+  // System messages other than WM_GETICON are not offered.
+  EXPECT_EQ(SendMessageTimeoutW(w, 0x0010, 0, 0, SMTO_BLOCK, 2000, &result), 0);
   EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
 }
 

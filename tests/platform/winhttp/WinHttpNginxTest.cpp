@@ -11,6 +11,7 @@
 
 #include "NginxServer.h"
 #include "RequestDriver.h"
+#include "ScopedTempDir.h"
 
 namespace {
 
@@ -18,17 +19,16 @@ class WinHttpNginxTest : public ::testing::Test {
  protected:
   void SetUp() override {
     if (!NginxServer::Available()) GTEST_SKIP() << "nginx is not installed";
-    char folder[] = "/tmp/corvane-nginx-root-XXXXXX";
-    ASSERT_NE(mkdtemp(folder), nullptr);
-    root_ = folder;
+    ASSERT_TRUE(temp_.ok());
+    root_ = temp_.path().string();
     content_.resize(300000);
     for (size_t i = 0; i < content_.size(); ++i) content_[i] = static_cast<char>((i * 13 + i / 509) & 0xff);
     std::ofstream(root_ + "/file.bin", std::ios::binary) << content_;
   }
   void TearDown() override {
     nginx_.Stop();
-    if (!root_.empty()) std::filesystem::remove_all(root_);
   }
+  ScopedTempDir temp_{"nginx-root"};
   std::string root_;
   std::string content_;
   NginxServer nginx_;

@@ -80,7 +80,7 @@ void CatchFixture::Start(const CORVANESDK::SSCFG& cfg, short sharer) {
   if (!out->packet.error.empty()) return ::testing::AssertionFailure() << out->packet.error;
   if (out->packet.sn != job.sn)
     return ::testing::AssertionFailure() << "sn " << out->packet.sn << ", asked " << job.sn;
-  if (!out->packet.video.empty() && !decoder_.Decode(out->packet.video, &out->picture))
+  if (!out->packet.video.empty() && !decoder_.decodeLuma(out->packet.video, &out->picture))
     return ::testing::AssertionFailure() << "the decoder refused sn " << job.sn;
   return ::testing::AssertionSuccess();
 }

@@ -12,7 +12,8 @@
 #include <QObject>
 
 #include "CatchThread.h"
-#include "LumaDecoder.h"
+#include "H264Decoder.h"
+#include "LumaPicture.h"
 #include "PacketReader.h"
 #include "QtPrinters.h"
 #include "RecordingLog.h"
@@ -52,7 +53,7 @@ class CatchFixture : public ::testing::Test {
   RecordingLog log_;
   XScreen screen_;
   RootPainter painter_;
-  LumaDecoder decoder_;
+  H264Decoder decoder_;
   std::unique_ptr<CatchThread> thread_;
   QObject receiver_;
   std::vector<QByteArray> packets_;

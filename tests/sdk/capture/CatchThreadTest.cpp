@@ -419,7 +419,7 @@ TEST_F(CatchThreadTest, QuitWithoutStopThenFreshThreadWorks) {
   QObject::connect(thread_.get(), &CatchThread::s_CatchRsp, &receiver_,
                    [this](const QByteArray& packet) { packets_.push_back(packet); });
   thread_->start();
-  LumaDecoder fresh;
+  H264Decoder fresh;
   Start(FastCfg());
   SCDoEnc job;
   job.bNewFrame = true;
@@ -430,7 +430,7 @@ TEST_F(CatchThreadTest, QuitWithoutStopThenFreshThreadWorks) {
   EXPECT_EQ(p.error, "");
   EXPECT_EQ(p.sn, 77);
   LumaPicture picture;
-  ASSERT_TRUE(fresh.Decode(p.video, &picture));
+  ASSERT_TRUE(fresh.decodeLuma(p.video, &picture));
   EXPECT_EQ(QSize(picture.width, picture.height), QSize(1280, 720));
 }
 

@@ -5,7 +5,7 @@
 #include <QRect>
 #include <QScopeGuard>
 
-#include "LumaDecoder.h"
+#include "LumaPicture.h"
 #include "RootPainter.h"
 #include "SessionFixture.h"
 #include "SimFramePuller.h"

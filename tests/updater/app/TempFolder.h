@@ -4,23 +4,17 @@
 
 #include <platform/Strings.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
 
+#include "ScopedTempDir.h"
+
 class TempFolder {
  public:
-  TempFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "corvane upd\xC3\xA4te-XXXXXX").string();
-    if (mkdtemp(pattern.data())) path_ = pattern + "/";
+  TempFolder() : folder_("upd\xC3\xA4te with space") {
+    if (folder_.ok()) path_ = folder_.path().string() + "/";
   }
-  ~TempFolder() {
-    std::error_code ignored;
-    if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
-  }
-  TempFolder(const TempFolder&) = delete;
-  TempFolder& operator=(const TempFolder&) = delete;
 
   bool Valid() const { return !path_.empty(); }
   const std::string& Path() const { return path_; }
@@ -34,5 +28,6 @@ class TempFolder {
   }
 
  private:
+  ScopedTempDir folder_;
   std::string path_;
 };

@@ -398,7 +398,9 @@ void CMutilThreadMgr::OnTaskEnd(CHttpUpDownConnection* connection, int result) {
   // Every end gives the block back: a connection that finished keeps no
   // claim on it, or a later cancel would reach its next task.
   m_pFile->ReleaseTask(connection, task.key);
-  if (result == 0) {
+  // A task the manager refused (its head disagreed) may still reach its end
+  // before the cancel does: it failed all the same.
+  if (result == 0 && !countAsError) {
     if (IsUpload()) {
       TraceInf("file upload finished! (%d:%s)", m_pFile->FileId(), WideToUtf8(m_pFile->Item()->name).c_str());
       PostStop(0);

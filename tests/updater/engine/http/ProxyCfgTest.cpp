@@ -24,6 +24,7 @@
 #include "TraceManager.h"
 #include "UpdateServer.h"
 #include "RowName.h"
+#include "ScopedTempDir.h"
 
 namespace {
 
@@ -31,15 +32,8 @@ namespace {
 class ProxySetting {
  public:
   ProxySetting() {
-    char folder[] = "/tmp/corvane-proxycfg-XXXXXX";
-    dir_ = mkdtemp(folder);
+    dir_ = temp_.path().string();
     ini_ = Utf8ToWide(dir_ + "/UserCfg.ini");
-  }
-  ~ProxySetting() {
-    unlink((dir_ + "/UserCfg.ini").c_str());
-    unlink((dir_ + "/main.log").c_str());
-    unlink((dir_ + "/err.log").c_str());
-    rmdir(dir_.c_str());
   }
   void Write(const char* setting) {
     std::ofstream out(dir_ + "/UserCfg.ini");
@@ -63,6 +57,7 @@ class ProxySetting {
   const std::wstring& ini() const { return ini_; }
 
  private:
+  ScopedTempDir temp_{"proxycfg"};
   std::string dir_;
   std::wstring ini_;
 };

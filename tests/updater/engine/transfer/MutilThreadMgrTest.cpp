@@ -115,14 +115,20 @@ TEST_F(ManagerTest, MainStreamsAndTheOtherFetchesBlocksFromTheEnd) {
   };
   const auto a = byNumber(servers_[0]->Log());
   const auto b = byNumber(servers_[1]->Log());
-  ASSERT_FALSE(a.empty());
-  ASSERT_FALSE(b.empty());
-  EXPECT_EQ(a[0].range, "");
-  EXPECT_EQ(b[0].range, "");
+  auto ranged = [](const std::vector<LoggedRequest>& log) {
+    return std::any_of(log.begin(), log.end(), [](const LoggedRequest& r) { return !r.range.empty(); });
+  };
   // One of them went on with blocks, the first one the file's last 10240 bytes.
-  const auto& helper = a.size() > 1 ? a : b;
-  ASSERT_GT(helper.size(), 1u);
-  EXPECT_EQ(helper[1].range, "bytes=189760-199999");
+  const bool aHelps = ranged(a);
+  const auto& helper = aHelps ? a : b;
+  const auto& main = aHelps ? b : a;
+  ASSERT_FALSE(main.empty());
+  EXPECT_EQ(main[0].range, "");
+  // The helper's whole-file request may be cancelled before it reaches its
+  // server; when it got there, it came first.
+  const size_t first = !helper.empty() && helper[0].range.empty() ? 1 : 0;
+  ASSERT_GT(helper.size(), first);
+  EXPECT_EQ(helper[first].range, "bytes=189760-199999");
 }
 
 // A head that disagrees on the size is an error: the connection backs off
@@ -217,6 +223,9 @@ TEST_F(ManagerTest, NoDataFor60SecondsEndsWith1002) {
   ASSERT_TRUE(mgr.SetSverInfo(List()));
   CNetFile file(0, Item(200000), folder_.Folder());
   ASSERT_TRUE(mgr.Start(&file, nullptr));
+  // The manager takes its last-receive tick when its thread starts: the
+  // tick moves only after that, or the start would see the moved one.
+  ASSERT_TRUE(servers_[0]->WaitForRequests(1, 10000));
   g_fakeTick = 1000 + 60000;
   EXPECT_FALSE(mgr.WaitExit(300));
   g_fakeTick = 1000 + 60001;

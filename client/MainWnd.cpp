@@ -1,0 +1,245 @@
+#include "MainWnd.h"
+
+#include <platform/Kernel.h>
+#include <platform/User.h>
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QHBoxLayout>
+#include <QIcon>
+#include <QStackedWidget>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <type_traits>
+#include <utility>
+
+#include "App.h"
+#include "AppIconPath.h"
+#include "AppLog.h"
+#include "ActionStyleBtn.h"
+#include "BoxListWnd.h"
+#include "DlgAbout.h"
+#include "DlgConnBox.h"
+#include "FWMsgBox.h"
+#include "ScreenScale.h"
+#include "StandardTitleBar.h"
+#include "SystemTrayIcon.h"
+
+#if __has_include("ScreenShareWnd.h")
+#include "ScreenShareWnd.h"
+#define CORVANE_HAVE_SHARE_PAGE 1
+#else
+#define CORVANE_HAVE_SHARE_PAGE 0
+#endif
+
+namespace {
+
+constexpr int kStateConnected = 4;
+constexpr int kStateSharing = 6;
+
+int TransState() { return CORVANESDK::GetTransCtrlEngine().getState(); }
+
+bool PortSink(void* context, MSG* message, LRESULT* result) {
+  long answer = 0;
+  const bool handled = static_cast<MainWnd*>(context)->portMessage(message, &answer);
+  *result = answer;
+  return handled;
+}
+
+#if CORVANE_HAVE_SHARE_PAGE
+// The sharing page drops the reconnect it still has pending, where it offers that.
+template <typename Page>
+auto AbandonReconnect(Page* page, int) -> decltype(page->abandonReconnect(), void()) {
+  page->abandonReconnect();
+}
+template <typename Page>
+void AbandonReconnect(Page*, long) {}
+#endif
+
+}  // namespace
+
+MainWnd::MainWnd(QWidget* parent)
+    : QNoNCDialog(parent, Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowSystemMenuHint |
+                              Qt::WindowMinimizeButtonHint,
+                  0) {
+  auto* central = new QWidget(this);
+  if (central->objectName().isEmpty()) central->setObjectName(QStringLiteral("corvaneMainWnd"));
+  central->resize(540, 420);
+  auto* verticalLayout = new QVBoxLayout(central);
+  verticalLayout->setSpacing(0);
+  verticalLayout->setContentsMargins(0, 0, 0, 0);
+  stackedWidget_ = new QStackedWidget(central);
+  stackedWidget_->setObjectName(QStringLiteral("stackedWidget"));
+  auto* boxListPage = new QWidget();
+  boxListPage->setObjectName(QStringLiteral("boxList"));
+  auto* horizontalLayout = new QHBoxLayout(boxListPage);
+  horizontalLayout->setSpacing(0);
+  horizontalLayout->setContentsMargins(0, 0, 0, 0);
+  auto* sharePage = new QWidget();
+  sharePage->setObjectName(QStringLiteral("screenShareSet"));
+  auto* horizontalLayout2 = new QHBoxLayout(sharePage);
+  horizontalLayout2->setSpacing(0);
+  horizontalLayout2->setContentsMargins(0, 0, 0, 0);
+  stackedWidget_->addWidget(boxListPage);
+  stackedWidget_->addWidget(sharePage);
+  verticalLayout->addWidget(stackedWidget_);
+  const QString product = QCoreApplication::translate("MainWnd", "Corvane");
+  setWindowTitle(product);
+
+  titleBar_ = new StandardTitleBar(this, 1);
+  auto* about = new QActionStyleBtn(titleBar_);
+  about->setObjectName(QStringLiteral("title_abount"));
+  titleBar_->addRightWidget(about);
+  connect(about, &QAbstractButton::clicked, this, &MainWnd::slot_showAboutDialog);
+  titleBar_->setTitleIcon(QIcon(AppIconPath(0)).pixmap(20, 20));
+  titleBar_->setTitleText(product);
+  setTitleBar(titleBar_, true);
+  setCentralWidget(central, true);
+  setWindowIcon(QIcon(AppIconPath(0)));
+
+  const WId id = winId();
+  theApp.setMainWnd(static_cast<int>(GetCurrentProcessId()), static_cast<int>(id));
+  port_ = OpenWindowMessagePort(reinterpret_cast<HWND>(static_cast<uintptr_t>(id)), PortSink, this);
+  if (port_ == nullptr) AppLogErr("Corvane: no message port for the main window (err:%u)", GetLastError());
+
+  boxList_ = new BoxListWnd(this);
+  horizontalLayout->addWidget(boxList_);
+#if CORVANE_HAVE_SHARE_PAGE
+  screenShare_ = new ScreenShareWnd(this);
+  horizontalLayout2->addWidget(screenShare_);
+#endif
+
+  CSystemTrayIcon& tray = CSystemTrayIcon::instance();
+  connect(&tray, &CSystemTrayIcon::s_showNormal, this, &MainWnd::slot_showNormal);
+  connect(&tray, &CSystemTrayIcon::s_exitApp, this, &MainWnd::slot_exitApp);
+  connect(&tray, &CSystemTrayIcon::s_showAboutDialog, this, &MainWnd::slot_showAboutDialog);
+#if CORVANE_HAVE_SHARE_PAGE
+  connect(screenShare_, &ScreenShareWnd::s_selectOtherBox, this, &MainWnd::slot_showSearchWnd);
+  connect(screenShare_, &ScreenShareWnd::s_titleChange, this, &MainWnd::slot_titleChange);
+  connect(screenShare_, &ScreenShareWnd::s_AcitveMainDlg, this, &MainWnd::slot_showNormal);
+  connect(screenShare_, &ScreenShareWnd::s_reconnBox, this, &MainWnd::slot_reConnectBox);
+#endif
+  connect(this, &MainWnd::s_boxSearch, boxList_, &BoxListWnd::slot_search);
+  connect(this, &MainWnd::s_AcitveMainDlg, this, &MainWnd::slot_showNormal);
+  qRegisterMetaType<CORVANESDK::MEETING_BOX_INFO>("MEETING_BOX_INFO");
+  connect(boxList_, &BoxListWnd::s_connectBox, this, &MainWnd::slot_connectBox);
+  connect(&CTransCtrlCallBackImpl::instance(), &CTransCtrlCallBackImpl::ss_netNfy, this, &MainWnd::slot_netNfy);
+
+  tray.setVisible(true);
+  QTimer::singleShot(100, this, &MainWnd::s_boxSearch);
+  setFixedSize(static_cast<int>(560 * screenScale()), static_cast<int>(410 * screenScale()));
+}
+
+MainWnd::~MainWnd() {
+  CSystemTrayIcon::instance().setVisible(false);
+  CloseWindowMessagePort(port_);
+}
+
+bool MainWnd::portMessage(void* message, long* result) {
+  return nativeEvent(QByteArrayLiteral("windows_generic_MSG"), message, result);
+}
+
+void MainWnd::slot_showNormal() {
+  showNormal();
+  const HWND window = reinterpret_cast<HWND>(static_cast<uintptr_t>(winId()));
+  SwitchToThisWindow(window, TRUE);
+  SetForegroundWindow(window);
+  BringWindowToTop(window);
+}
+
+void MainWnd::slot_exitApp() {
+  const int state = TransState();
+  bool disconnect = state == kStateConnected;
+  if (state > 5) {
+    const int answer =
+        FWMsgBox::question(this, tr("Tips"), tr("you are sharing the screen, do you still want to close?"),
+                           FWMsgBox::Yes | FWMsgBox::No, FWMsgBox::Yes, -1);
+    if (answer == FWMsgBox::No) return;
+    disconnect = true;
+  }
+  if (disconnect) {
+    hide();
+    CORVANESDK::GetTransCtrlEngine().disconnectBox();
+  }
+  theApp.quit();
+}
+
+void MainWnd::closeEvent(QCloseEvent* event) {
+  event->ignore();
+  if (TransState() < kStateSharing) {
+    slot_exitApp();
+  } else {
+    hide();
+  }
+}
+
+bool MainWnd::nativeEvent(const QByteArray& eventType, void* message, long* result) {
+  const bool handled = QNoNCDialog::nativeEvent(eventType, message, result);
+  if (eventType == "windows_generic_MSG" && message != nullptr &&
+      static_cast<MSG*>(message)->message == WM_ACTIVATE_MAIN) {
+    *result = ACTIVATE_REPLY_OK;
+    emit s_AcitveMainDlg();
+    return true;
+  }
+  return handled;
+}
+
+void MainWnd::slot_showAboutDialog() { DlgAbout::instance(this)->show(); }
+
+void MainWnd::showSharePage() {
+  stackedWidget_->setCurrentIndex(1);
+#if CORVANE_HAVE_SHARE_PAGE
+  screenShare_->setShareState(0);
+#endif
+}
+
+void MainWnd::slot_connectBox(CORVANESDK::MEETING_BOX_INFO box) {
+  {
+    DlgConnBox dialog(box, this);
+    dialog.exec();
+  }
+  if (TransState() > 3) showSharePage();
+}
+
+void MainWnd::slot_reConnectBox(CORVANESDK::MEETING_BOX_INFO box) {
+  bool stillReconnecting = false;
+  {
+    DlgConnBox dialog(box, this);
+    dialog.setAutoCloseOnFail(true);
+    dialog.exec();
+    stillReconnecting = dialog.autoCloseOnFail();
+  }
+  if (TransState() >= kStateConnected) {
+    showSharePage();
+  } else if (stillReconnecting) {
+#if CORVANE_HAVE_SHARE_PAGE
+    screenShare_->retryReconnect();
+#endif
+  } else {
+#if CORVANE_HAVE_SHARE_PAGE
+    // Back to the search: the old share must not restart on the next box.
+    AbandonReconnect(screenShare_, 0);
+#endif
+    slot_showSearchWnd();
+  }
+}
+
+void MainWnd::slot_showSearchWnd() {
+  emit s_boxSearch();
+  show();
+  stackedWidget_->setCurrentIndex(0);
+  titleBar_->setTitleText(QCoreApplication::translate("MainWnd", "Corvane"));
+}
+
+void MainWnd::slot_titleChange(QString title) { titleBar_->setTitleText(title); }
+
+void MainWnd::slot_netNfy(CORVANESDK::NET_NOTIFY ret, QMap<QString, QString> params) {
+  if (ret != CORVANESDK::CVNTY_NEED_UPDATE) return;
+  const QString newVersion = params.value(QStringLiteral("NewVersion"));
+  const QString updateUrl = params.value(QStringLiteral("UpdateUrl"));
+  MainLogDbg("need update, newVer:%s, updateUrl:%s", newVersion.toUtf8().constData(),
+             updateUrl.toUtf8().constData());
+  theApp.startUpdate(newVersion, updateUrl);
+  FWMsgBox::information(this, tr("Tips"), tr("Version too low, need update!"), FWMsgBox::Ok, FWMsgBox::Ok, -1);
+}

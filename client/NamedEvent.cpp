@@ -1,0 +1,18 @@
+#include "NamedEvent.h"
+
+#include <platform/Kernel.h>
+
+bool CNamedEvent::create(const wchar_t* name, bool manualReset, bool initialState) {
+  close();
+  handle_ = CreateEventW(nullptr, manualReset, initialState, name);
+  return handle_ != nullptr;
+}
+
+bool CNamedEvent::set() { return handle_ != nullptr && SetEvent(handle_); }
+
+void CNamedEvent::close() {
+  if (handle_ != nullptr) {
+    CloseHandle(handle_);
+    handle_ = nullptr;
+  }
+}

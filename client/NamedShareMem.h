@@ -1,0 +1,45 @@
+// A named shared-memory block guarded by a named mutex, shared by every
+// client process of the desktop.
+#pragma once
+
+#include <platform/Win32Types.h>
+
+class CNamedShareMem {
+ public:
+  CNamedShareMem() = default;
+  ~CNamedShareMem();
+  CNamedShareMem(const CNamedShareMem&) = delete;
+  CNamedShareMem& operator=(const CNamedShareMem&) = delete;
+
+  // 0 or the Win32 error. A block nobody held before comes zero-filled.
+  DWORD open(const char* name, int size);
+  void close();
+  // The view while opened, else null.
+  int* data() const { return opened_ ? static_cast<int*>(view_) : nullptr; }
+  bool isOpen() const { return opened_; }
+  // Waits up to ms for the mutex; a holder that died leaves it to us.
+  bool lock(int ms);
+  void unlock();
+
+  // Holds the mutex, without time-out, for its scope.
+  class Guard {
+   public:
+    explicit Guard(CNamedShareMem& mem) : mem_(mem), held_(mem.lock(-1)) {}
+    ~Guard() {
+      if (held_) mem_.unlock();
+    }
+    Guard(const Guard&) = delete;
+    Guard& operator=(const Guard&) = delete;
+
+   private:
+    CNamedShareMem& mem_;
+    bool held_;
+  };
+
+ private:
+  bool opened_ = false;
+  HANDLE mutex_ = nullptr;
+  int size_ = 0;
+  HANDLE mapping_ = nullptr;
+  void* view_ = nullptr;
+};

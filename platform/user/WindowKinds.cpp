@@ -1,0 +1,56 @@
+// This layer's halves of the calls that X window ids reach too: the public
+// calls (WindowPlacement.cpp, WindowInfo.cpp) hand a handle of ours here,
+// on whatever thread they are called, and an X id to the X11 half.
+#include <platform/Kernel.h>
+#include <platform/User.h>
+
+#include "QtWindow.h"
+
+BOOL LayerSetWindowPosCall(HWND handle, HWND insertAfter, int x, int y, int cx, int cy, UINT flags) {
+  std::shared_ptr<LayerWindow> shared = SharedWindowOf(handle);
+  if (!shared || shared->destroyed) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return FALSE;
+  }
+  BOOL result = FALSE;
+  RunOnWindowThread(shared->threadId, [&] {
+    if (LayerWindow* window = LayerWindowOf(handle)) result = LayerSetWindowPos(window, insertAfter, x, y, cx, cy, flags);
+  }, true);
+  return result;
+}
+
+BOOL LayerShowWindowCall(HWND handle, int command) {
+  std::shared_ptr<LayerWindow> shared = SharedWindowOf(handle);
+  if (!shared || shared->destroyed) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return FALSE;
+  }
+  const BOOL wasVisible = (shared->style & WS_VISIBLE) ? TRUE : FALSE;
+  // Another thread (the update thread) does not wait for the GUI thread.
+  RunOnWindowThread(shared->threadId, [handle, command] {
+    if (LayerWindow* window = LayerWindowOf(handle)) LayerShowWindow(window, command);
+  }, false);
+  return wasVisible;
+}
+
+int LayerSetWindowRgnCall(HWND handle, HRGN region, BOOL redraw) {
+  LayerWindow* window = LayerWindowOf(handle);
+  if (window == nullptr) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return 0;
+  }
+  return LayerSetWindowRgn(window, region, redraw);
+}
+
+BOOL LayerIsWindow(HWND handle) {
+  std::shared_ptr<LayerWindow> window = SharedWindowOf(handle);
+  return window && !window->destroyed ? TRUE : FALSE;
+}
+
+int LayerGetWindowText(HWND handle, LPWSTR text, int count) {
+  if (LayerWindowOf(handle) == nullptr) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return 0;
+  }
+  return static_cast<int>(SendMessageW(handle, WM_GETTEXT, static_cast<WPARAM>(count), reinterpret_cast<LPARAM>(text)));
+}

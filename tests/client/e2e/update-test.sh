@@ -1,0 +1,115 @@
+#!/usr/bin/env bash
+# End to end, as a user meets it: a box newer than the client answers the
+# connect with "need update"; the client starts the updater from its own
+# folder with the box's version and servers, tells the user, and runs on.
+#   update-test.sh <build/bin folder> <simbox>
+# Runs under run-in-netns.sh and with-xvfb.sh, as root. A failing run keeps
+# its screenshots and logs in the folder it names.
+set -u
+bin=$1
+simbox=$2
+work=$(mktemp -d /tmp/corvane-e2e.XXXXXX) || exit 1
+pids=()
+failures=0
+cleanup() {
+  for p in "${pids[@]}"; do kill -9 "$p" 2>/dev/null; done
+  if [ "$failures" = 0 ]; then rm -rf "$work"; else echo "screenshots and logs kept in $work" >&2; fi
+}
+trap cleanup EXIT
+fail() {
+  echo "FAIL: $*" >&2
+  failures=$((failures + 1))
+}
+export XDG_RUNTIME_DIR=$work/run
+mkdir -m 700 "$XDG_RUNTIME_DIR"
+step=0
+shot() {
+  step=$((step + 1))
+  # xwd, not import: import grabs the pointer, which Qt takes for leaving.
+  xwd -root -silent | convert xwd:- "$work/step$step-$1.png" 2>/dev/null
+}
+wait_log() {
+  for _ in $(seq 1 "${2:-100}"); do
+    grep -qF -- "$1" "$log" 2>/dev/null && return 0
+    sleep 0.1
+  done
+  return 1
+}
+
+if [ -z "${CORVANE_NETNS_BOX:-}" ]; then
+  echo "update-test: run it under run-in-netns.sh" >&2
+  exit 1
+fi
+ip netns exec "$CORVANE_NETNS_BOX" "$simbox" --bind 0.0.0.0 --name "Room 7" --need-update 9.9.9.9 \
+  --update-url "10.0.0.5:8080/files;;10.0.0.6/" --seconds 120 >"$work/box.log" 2>&1 &
+box=$!
+pids+=("$box")
+for _ in $(seq 1 50); do grep -q "simbox: ready" "$work/box.log" && break; sleep 0.1; done
+
+# One run of the client against the box: click the tile, take the notice.
+# $1 names the run; with $2 = fake, a recording updater lies in the folder.
+run_client() {
+  local name=$1 fake=${2:-}
+  prog=$work/prog-$name
+  cp -a "$bin/." "$prog/"
+  printf '[CFG]\nLanguage=en_US\n' >"$prog/UserCfg.ini"
+  log=$prog/log/Corvane.log
+  if [ "$fake" = fake ]; then
+    printf '#!/bin/sh\nprintf "%%s\\n" "$@" > "$(dirname "$0")/updater.args"\n' >"$prog/CorvaneUpdate"
+    chmod +x "$prog/CorvaneUpdate"
+  fi
+  (cd / && exec "$prog/Corvane") &
+  client=$!
+  pids+=("$client")
+  wait_log "SetEvent(FWCORVANEIDEL)" || fail "$name: the client did not start"
+  local window=""
+  for _ in $(seq 1 50); do
+    window=$(xdotool search --onlyvisible --pid "$client" --name '^Corvane$' 2>/dev/null | head -1)
+    [ -n "$window" ] && break
+    sleep 0.1
+  done
+  [ -n "$window" ] || fail "$name: no main window"
+  # The tile appears once the box answers the first search.
+  sleep 2
+  shot "$name-tile"
+  # Hovering the tile shows its "enter" link beside the name.
+  xdotool getwindowgeometry "$window"
+  xdotool mousemove --window "$window" 100 93
+  sleep 1
+  shot "$name-hover"
+  xdotool mousemove --window "$window" 148 93 click 1
+  wait_log "need update, newVer:9.9.9.9" 80 || fail "$name: no need-update notification"
+  sleep 1
+  shot "$name-notice"
+  # The notice is modal over the main window: the one with its text.
+  local notice
+  notice=$(xdotool search --pid "$client" --name "Tips" 2>/dev/null | head -1)
+  [ -n "$notice" ] || fail "$name: no notice window"
+  [ -n "$notice" ] && xdotool windowactivate --sync "$notice" key Return 2>/dev/null
+  sleep 0.5
+  kill -0 "$client" 2>/dev/null || fail "$name: the client ended after the notice"
+  shot "$name-after"
+  kill "$client"
+  wait "$client" 2>/dev/null
+}
+
+run_client withUpdater fake
+if [ -f "$prog/updater.args" ]; then
+  arg=$(head -1 "$prog/updater.args")
+  case $arg in
+    corvane:*) ;;
+    *) fail "the updater's argument lacks the prefix: $arg" ;;
+  esac
+  decoded=$(printf '%s' "${arg#corvane:}" | base64 -d)
+  expected=$(printf -- '-SPVER=9.9.9.9\n-UPURL=10.0.0.5:8080/files/Update/Corvane/9.9.9.9/Win32/;10.0.0.6/Update/Corvane/9.9.9.9/Win32/')
+  [ "$decoded" = "$expected" ] || fail "the updater got: $decoded"
+else
+  fail "the updater was not started"
+fi
+grep -qF "Run update failed" "$log" && fail "a failed launch was logged with the updater present"
+
+run_client withoutUpdater
+grep -qF "Run update failed!" "$log" || fail "no 'Run update failed!' without the updater"
+
+[ "$failures" = 0 ] && echo "e2e update: all passed"
+exit $((failures > 0))

@@ -1,0 +1,128 @@
+#!/usr/bin/env bash
+# The Corvane program as a user's desktop runs it: one client at a time, the
+# command-line stop, the crash dump and a missing resource file.
+#   program-test.sh <build/bin folder> <corvane_plant_block>
+# Runs under its own X server inside a private network namespace.
+set -u
+bin=$1
+plant=$2
+work=$(mktemp -d /tmp/corvane-program.XXXXXX) || exit 1
+pids=()
+cleanup() {
+  for p in "${pids[@]}"; do kill -9 "$p" 2>/dev/null; done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+export XDG_RUNTIME_DIR=$work/run
+mkdir -m 700 "$XDG_RUNTIME_DIR"
+failures=0
+fail() {
+  echo "FAIL: $*" >&2
+  failures=$((failures + 1))
+}
+
+# A fresh program folder: a copy of the build's bin folder.
+fresh() {
+  prog=$work/prog.$1
+  cp -a "$bin/." "$prog/"
+  log=$prog/log/Corvane.log
+}
+# Waits (bounded) until the log holds the text.
+wait_log() {
+  for _ in $(seq 1 100); do
+    grep -qF -- "$1" "$log" 2>/dev/null && return 0
+    sleep 0.1
+  done
+  return 1
+}
+# Waits (bounded, in tenths of a second) until the process has ended.
+wait_gone() {
+  for _ in $(seq 1 "${2:-50}"); do
+    kill -0 "$1" 2>/dev/null || return 0
+    sleep 0.1
+  done
+  return 1
+}
+start_client() {
+  "$prog/Corvane" "$@" &
+  client=$!
+  pids+=("$client")
+  wait_log "SetEvent(FWCORVANEIDEL)" || fail "the client did not start: $(tail -5 "$log")"
+}
+count_log() { grep -cF -- "$1" "$log"; }
+
+echo "== a second start raises the first and ends"
+fresh second
+start_client
+first=$client
+timeout 20 "$prog/Corvane"
+rc=$?
+[ "$rc" = 255 ] || fail "second start exited $rc, not 255"
+grep -qF "Corvane is running!" "$log" || fail "no 'Corvane is running!'"
+[ "$(count_log "Corvane SetEvent(FWCORVANEIDEL)=1")" -ge 2 ] || fail "the second start did not set the idle event"
+kill -0 "$first" 2>/dev/null || fail "the first client ended"
+
+echo "== a hung client is ended after the time-out and the new one takes over"
+kill -STOP "$first"
+begin=$(date +%s%N)
+"$prog/Corvane" &
+second=$!
+pids+=("$second")
+wait_gone "$first" 80 || fail "the stopped client was not ended"
+took=$((($(date +%s%N) - begin) / 1000000))
+echo "stopped client ended after ${took} ms"
+[ "$took" -ge 1500 ] || fail "the stopped client was ended before the time-out (${took} ms)"
+wait_log "kill pre-instace pid:$first, success!" || fail "no takeover line"
+
+echo "== -do=stop with a client"
+timeout 20 "$prog/Corvane" -do=stop
+rc=$?
+[ "$rc" = 0 ] || fail "-do=stop with a client exited $rc"
+wait_gone "$second" 30 || fail "-do=stop left the client running"
+
+echo "== -do=stop without a client"
+timeout 20 "$prog/Corvane" -do=stop
+rc=$?
+[ "$rc" = 0 ] || fail "-do=stop without a client exited $rc"
+
+echo "== a foreign pid in the block is never ended"
+sleep 300 &
+foreign=$!
+pids+=("$foreign")
+"$plant" "$foreign" > "$work/plant.out" &
+planter=$!
+pids+=("$planter")
+for _ in $(seq 1 50); do grep -q planted "$work/plant.out" && break; sleep 0.1; done
+timeout 20 "$prog/Corvane" -do=stop
+rc=$?
+[ "$rc" = 1 ] || fail "-do=stop of a foreign pid exited $rc, not 1"
+kill -0 "$foreign" 2>/dev/null || fail "the foreign process was ended"
+grep -qF "terminate pre-instace Err!" "$log" || fail "no failed-termination line"
+kill "$planter" "$foreign" 2>/dev/null
+wait "$planter" "$foreign" 2>/dev/null
+
+echo "== a crash writes a dump with the crash text"
+fresh crash
+start_client
+kill -SEGV "$client"
+wait "$client" 2>/dev/null
+dump=$(ls "$prog"/log/*.dmp 2>/dev/null | head -1)
+if [ -z "$dump" ]; then
+  fail "no dump in $prog/log"
+else
+  [[ $(basename "$dump") =~ ^[0-9a-fA-F-]{36}\.dmp$ ]] || fail "dump name $(basename "$dump")"
+  head -c 4 "$dump" | grep -q MDMP || fail "the dump is no minidump"
+  for line in Module:Corvane MeetVer: ExeLastModied: DumpTime: MeetID:0 PCID: IP: LastLogData:; do
+    grep -aqF "$line" "$dump" || fail "the dump's trailer lacks $line"
+  done
+fi
+
+echo "== a missing resource file ends the start"
+fresh nores
+rm "$prog/Res/Corvane.rcc"
+timeout 20 "$prog/Corvane"
+rc=$?
+[ "$rc" = 255 ] || fail "without Corvane.rcc the client exited $rc, not 255"
+
+[ "$failures" = 0 ] && echo "program tests: all passed"
+exit $((failures > 0))

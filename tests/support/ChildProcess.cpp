@@ -1,0 +1,99 @@
+#include "ChildProcess.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+int ChildResult::exitCode() const { return finished && WIFEXITED(status) ? WEXITSTATUS(status) : -1; }
+
+ChildProcess::~ChildProcess() { kill(); }
+
+void ChildProcess::kill() {
+  if (m_pid <= 0) return;
+  ::kill(m_pid, SIGKILL);
+  waitpid(m_pid, nullptr, 0);
+  m_pid = -1;
+}
+
+bool ChildProcess::startForked(const std::function<int()>& body) {
+  if (m_pid > 0) return false;
+  const pid_t pid = fork();
+  // _exit: the copy must not run the parent's exit handlers or flush its buffers twice.
+  if (pid == 0) _exit(body());
+  if (pid < 0) return false;
+  m_pid = pid;
+  return true;
+}
+
+bool ChildProcess::start(const std::vector<std::string>& argv, const std::string& outputPath) {
+  if (m_pid > 0 || argv.empty()) return false;
+  std::vector<char*> args;
+  for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
+  args.push_back(nullptr);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    if (!outputPath.empty()) {
+      const int fd = open(outputPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      if (fd >= 0) {
+        dup2(fd, STDOUT_FILENO);
+        dup2(fd, STDERR_FILENO);
+        close(fd);
+      }
+    }
+    execv(args[0], args.data());
+    _exit(127);
+  }
+  if (pid < 0) return false;
+  m_pid = pid;
+  return true;
+}
+
+ChildResult ChildProcess::wait(std::chrono::milliseconds deadline) {
+  ChildResult result;
+  if (m_pid <= 0) return result;
+  const auto end = std::chrono::steady_clock::now() + deadline;
+  while (std::chrono::steady_clock::now() < end) {
+    if (waitpid(m_pid, &result.status, WNOHANG) == m_pid) {
+      m_pid = -1;
+      result.finished = true;
+      return result;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  ::kill(m_pid, SIGKILL);
+  waitpid(m_pid, &result.status, 0);
+  m_pid = -1;
+  return result;
+}
+
+ChildResult RunWithDeadline(const std::vector<std::string>& argv, std::chrono::milliseconds deadline,
+                            const std::string& outputPath) {
+  ChildProcess child;
+  if (!child.start(argv, outputPath)) return {};
+  return child.wait(deadline);
+}
+
+std::string ReadWholeFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+std::string FindInPath(const std::string& name) {
+  const char* path = getenv("PATH");
+  std::istringstream folders(path ? path : "/usr/bin:/bin");
+  std::string folder;
+  while (std::getline(folders, folder, ':')) {
+    const std::string candidate = folder + "/" + name;
+    if (access(candidate.c_str(), X_OK) == 0) return candidate;
+  }
+  return {};
+}

@@ -1,0 +1,32 @@
+// A small block of memory shared by name between processes, guarded by a
+// named mutex ("<name>Mut").
+#pragma once
+
+#include <platform/Win32Types.h>
+
+#include <string>
+
+class CNamedShareMem {
+ public:
+  CNamedShareMem() = default;
+  ~CNamedShareMem();
+  CNamedShareMem(const CNamedShareMem&) = delete;
+  CNamedShareMem& operator=(const CNamedShareMem&) = delete;
+
+  // 0 or a Win32 error. A block that did not exist yet starts zero-filled.
+  DWORD open(const std::wstring& name, DWORD size);
+  void close();
+  bool opened() const { return m_bOpened; }
+  // The view while opened, else null.
+  int* data() const;
+  // Without a time-out; a mutex whose holder died is taken as well.
+  void lock();
+  void unlock();
+
+ private:
+  bool m_bOpened = false;
+  HANDLE m_hMutex = nullptr;
+  DWORD m_dwSize = 0;
+  HANDLE m_hMapping = nullptr;
+  void* m_pView = nullptr;
+};
