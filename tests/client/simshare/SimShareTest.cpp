@@ -21,7 +21,7 @@
 #include "EventWait.h"
 #include "FWIniDatFile.h"
 #include "FWMsgBox.h"
-#include "LumaDecoder.h"
+#include "LumaPicture.h"
 #include "RootPainter.h"
 #include "ScreenShareWnd.h"
 #include "SimBox.h"
