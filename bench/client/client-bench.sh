@@ -46,7 +46,7 @@ work=$(mktemp -d /tmp/corvane-bench.XXXXXX) || exit 1
 pids=()
 cleanup() {
   for p in "${pids[@]}"; do kill -9 "$p" 2>/dev/null; done
-  rm -rf "$work"
+  [ -n "${CLIENT_BENCH_KEEP:-}" ] && echo "client-bench: kept $work" >&2 || rm -rf "$work"
 }
 trap cleanup EXIT
 tick=$(getconf CLK_TCK)
@@ -193,9 +193,14 @@ share_host() {
   echo "$result"
 }
 
+# Without the sharing page (the string share-test.sh looks for) the client
+# has nothing to share with: its columns say so, the host still runs.
+has_page=0
+grep -q s_reconnBox "$prog/Corvane" && has_page=1
 share_rows=()
 for rate in $rates; do
-  read -r c_cpu c_fps <<<"$(share_client "$rate" | tail -1)"
+  c_cpu=no-page c_fps=-
+  [ "$has_page" = 1 ] && read -r c_cpu c_fps <<<"$(share_client "$rate" | tail -1)"
   read -r h_cpu h_fps <<<"$(share_host "$rate" | tail -1)"
   share_rows+=("$(printf '%-8s %12s %10s %14s %10s' "$rate/s" "$c_cpu" "$c_fps" "$h_cpu" "$h_fps")")
 done
@@ -212,3 +217,4 @@ printf '%-34s %8s %8s %8s %6s\n' "start -> first tile (box join)" "$p" "$lo" "$h
 echo
 printf '%-8s %12s %10s %14s %10s\n' "pulls" "client CPU/s" "client f/s" "host CPU/s" "host f/s"
 for row in "${share_rows[@]}"; do echo "$row"; done
+[ "$has_page" = 1 ] || echo "(this Corvane has no sharing page: the client's share was not measured)"
