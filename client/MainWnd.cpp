@@ -23,15 +23,9 @@
 #include "DlgConnBox.h"
 #include "FWMsgBox.h"
 #include "ScreenScale.h"
+#include "ScreenShareWnd.h"
 #include "StandardTitleBar.h"
 #include "SystemTrayIcon.h"
-
-#if __has_include("ScreenShareWnd.h")
-#include "ScreenShareWnd.h"
-#define CORVANE_HAVE_SHARE_PAGE 1
-#else
-#define CORVANE_HAVE_SHARE_PAGE 0
-#endif
 
 namespace {
 
@@ -47,7 +41,6 @@ bool PortSink(void* context, MSG* message, LRESULT* result) {
   return handled;
 }
 
-#if CORVANE_HAVE_SHARE_PAGE
 // The sharing page drops the reconnect it still has pending, where it offers that.
 template <typename Page>
 auto AbandonReconnect(Page* page, int) -> decltype(page->abandonReconnect(), void()) {
@@ -55,7 +48,6 @@ auto AbandonReconnect(Page* page, int) -> decltype(page->abandonReconnect(), voi
 }
 template <typename Page>
 void AbandonReconnect(Page*, long) {}
-#endif
 
 }  // namespace
 
@@ -105,21 +97,17 @@ MainWnd::MainWnd(QWidget* parent)
 
   boxList_ = new BoxListWnd(this);
   horizontalLayout->addWidget(boxList_);
-#if CORVANE_HAVE_SHARE_PAGE
   screenShare_ = new ScreenShareWnd(this);
   horizontalLayout2->addWidget(screenShare_);
-#endif
 
   CSystemTrayIcon& tray = CSystemTrayIcon::instance();
   connect(&tray, &CSystemTrayIcon::s_showNormal, this, &MainWnd::slot_showNormal);
   connect(&tray, &CSystemTrayIcon::s_exitApp, this, &MainWnd::slot_exitApp);
   connect(&tray, &CSystemTrayIcon::s_showAboutDialog, this, &MainWnd::slot_showAboutDialog);
-#if CORVANE_HAVE_SHARE_PAGE
   connect(screenShare_, &ScreenShareWnd::s_selectOtherBox, this, &MainWnd::slot_showSearchWnd);
   connect(screenShare_, &ScreenShareWnd::s_titleChange, this, &MainWnd::slot_titleChange);
   connect(screenShare_, &ScreenShareWnd::s_AcitveMainDlg, this, &MainWnd::slot_showNormal);
   connect(screenShare_, &ScreenShareWnd::s_reconnBox, this, &MainWnd::slot_reConnectBox);
-#endif
   connect(this, &MainWnd::s_boxSearch, boxList_, &BoxListWnd::slot_search);
   connect(this, &MainWnd::s_AcitveMainDlg, this, &MainWnd::slot_showNormal);
   qRegisterMetaType<CORVANESDK::MEETING_BOX_INFO>("MEETING_BOX_INFO");
@@ -189,9 +177,7 @@ void MainWnd::slot_showAboutDialog() { DlgAbout::instance(this)->show(); }
 
 void MainWnd::showSharePage() {
   stackedWidget_->setCurrentIndex(1);
-#if CORVANE_HAVE_SHARE_PAGE
   screenShare_->setShareState(0);
-#endif
 }
 
 void MainWnd::slot_connectBox(CORVANESDK::MEETING_BOX_INFO box) {
@@ -213,14 +199,10 @@ void MainWnd::slot_reConnectBox(CORVANESDK::MEETING_BOX_INFO box) {
   if (TransState() >= kStateConnected) {
     showSharePage();
   } else if (stillReconnecting) {
-#if CORVANE_HAVE_SHARE_PAGE
     screenShare_->retryReconnect();
-#endif
   } else {
-#if CORVANE_HAVE_SHARE_PAGE
     // Back to the search: the old share must not restart on the next box.
     AbandonReconnect(screenShare_, 0);
-#endif
     slot_showSearchWnd();
   }
 }

@@ -146,18 +146,23 @@ static DWORD CopyList(const std::vector<std::string>& names, LPWSTR buffer, DWOR
   return size - 2;
 }
 
+// A missing file reads as empty, as on Windows; any other read failure is logged.
+static IniFile LoadProfile(LPCWSTR fileName) {
+  IniFile file;
+  if (!fileName) return file;
+  const std::string path = WideToUtf8(fileName);
+  std::string bytes;
+  int err = 0;
+  const ReadResult result = ReadWholeFile(path, &bytes, &err);
+  if (result == ReadResult::Failed) PlatformLog("ini: reading %s failed, errno %d", path.c_str(), err);
+  if (result == ReadResult::Ok) file = IniFile::Parse(bytes);
+  return file;
+}
+
 DWORD GetPrivateProfileStringW(LPCWSTR appName, LPCWSTR keyName, LPCWSTR defaultValue, LPWSTR returnedString,
                                DWORD size, LPCWSTR fileName) {
   if (!returnedString || size == 0) return 0;
-  IniFile file;
-  if (fileName) {
-    const std::string path = WideToUtf8(fileName);
-    std::string bytes;
-    int err = 0;
-    const ReadResult result = ReadWholeFile(path, &bytes, &err);
-    if (result == ReadResult::Failed) PlatformLog("ini: reading %s failed, errno %d", path.c_str(), err);
-    if (result == ReadResult::Ok) file = IniFile::Parse(bytes);
-  }
+  IniFile file = LoadProfile(fileName);
   if (!appName) return CopyList(file.SectionNames(), returnedString, size);
   const std::string section = WideToUtf8(appName);
   if (!keyName) return CopyList(file.KeyNames(section), returnedString, size);
@@ -168,15 +173,7 @@ DWORD GetPrivateProfileStringW(LPCWSTR appName, LPCWSTR keyName, LPCWSTR default
 
 DWORD GetPrivateProfileSectionW(LPCWSTR appName, LPWSTR returnedString, DWORD size, LPCWSTR fileName) {
   if (!returnedString || size == 0) return 0;
-  IniFile file;
-  if (fileName) {
-    const std::string path = WideToUtf8(fileName);
-    std::string bytes;
-    int err = 0;
-    const ReadResult result = ReadWholeFile(path, &bytes, &err);
-    if (result == ReadResult::Failed) PlatformLog("ini: reading %s failed, errno %d", path.c_str(), err);
-    if (result == ReadResult::Ok) file = IniFile::Parse(bytes);
-  }
+  IniFile file = LoadProfile(fileName);
   if (!appName) return CopyList(file.SectionNames(), returnedString, size);
   return CopyList(file.SectionEntries(WideToUtf8(appName)), returnedString, size);
 }

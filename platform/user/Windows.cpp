@@ -38,7 +38,9 @@ void TakeStack(Display* display) {
   t_stack.clear();
   std::vector<unsigned long> children;
   if (!Children(display, DefaultRootWindow(display), &children)) return;
-  for (auto it = children.rbegin(); it != children.rend(); ++it) t_stack.push_back({*it, ClientOf(display, *it)});
+  std::reverse(children.begin(), children.end());  // top first
+  const std::vector<unsigned long> clients = ClientsOf(display, children);
+  for (size_t i = 0; i < children.size(); ++i) t_stack.push_back({children[i], clients[i]});
 }
 
 int FindInStack(Window window) {

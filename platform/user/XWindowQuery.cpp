@@ -1,12 +1,16 @@
 #include "XWindowQuery.h"
 
 #include "XAtoms.h"
+#include "XConnection.h"
 #include "XErrorTrap.h"
 #include "XOwners.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <xcb/xcb.h>
+
+#include <cstdlib>
 
 namespace {
 
@@ -122,6 +126,66 @@ unsigned long ClientOf(Display* display, unsigned long frame) {
     level.swap(next);
   }
   return frame;
+}
+
+std::vector<unsigned long> ClientsOf(Display* display, const std::vector<unsigned long>& frames) {
+  std::vector<unsigned long> clients(frames);
+  xcb_connection_t* xcb = XcbConnectionOf(display);
+  if (xcb == nullptr) {
+    for (unsigned long& frame : clients) frame = ClientOf(display, frame);
+    return clients;
+  }
+  const xcb_atom_t wmState = static_cast<xcb_atom_t>(AtomNamed(display, "WM_STATE"));
+  // Each frame's search level, in the order ClientOf would look at it.
+  std::vector<std::vector<unsigned long>> levels(frames.size());
+  for (size_t i = 0; i < frames.size(); ++i) levels[i].push_back(frames[i]);
+  for (int depth = 0; depth < kClientSearchDepth; ++depth) {
+    // The last level's children would not be looked at.
+    const bool wantChildren = depth + 1 < kClientSearchDepth;
+    std::vector<xcb_get_property_cookie_t> states;
+    std::vector<xcb_query_tree_cookie_t> trees;
+    for (const auto& level : levels) {
+      for (unsigned long window : level) {
+        const auto id = static_cast<xcb_window_t>(window);
+        states.push_back(xcb_get_property(xcb, 0, id, wmState, wmState, 0, kMaxPropertyItems));
+        if (wantChildren) trees.push_back(xcb_query_tree(xcb, id));
+      }
+    }
+    if (states.empty()) break;
+    // Every reply is read, even past a frame's answer, so none is left queued.
+    size_t next = 0;
+    for (size_t i = 0; i < levels.size(); ++i) {
+      std::vector<unsigned long> below;
+      bool found = false;
+      for (unsigned long window : levels[i]) {
+        xcb_generic_error_t* error = nullptr;
+        xcb_get_property_reply_t* state = xcb_get_property_reply(xcb, states[next], &error);
+        // As ReadLongs: a WM_STATE of its own type in 32-bit items.
+        const bool hasState = error == nullptr && state != nullptr && state->type == wmState && state->format == 32;
+        std::free(state);
+        std::free(error);
+        error = nullptr;
+        xcb_query_tree_reply_t* tree = wantChildren ? xcb_query_tree_reply(xcb, trees[next], &error) : nullptr;
+        ++next;
+        if (found) {
+          std::free(tree);
+          std::free(error);
+          continue;
+        }
+        if (hasState) {
+          clients[i] = window;
+          found = true;
+        } else if (tree != nullptr && error == nullptr) {
+          const xcb_window_t* children = xcb_query_tree_children(tree);
+          below.insert(below.end(), children, children + xcb_query_tree_children_length(tree));
+        }
+        std::free(tree);
+        std::free(error);
+      }
+      levels[i] = found ? std::vector<unsigned long>() : std::move(below);
+    }
+  }
+  return clients;
 }
 
 unsigned long TopLevelOf(Display* display, unsigned long window) {

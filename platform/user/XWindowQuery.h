@@ -33,6 +33,9 @@ bool Children(Display* display, unsigned long window, std::vector<unsigned long>
 // The window a reparenting window manager framed, marked by WM_STATE; a
 // top-level window without a frame is its own client.
 unsigned long ClientOf(Display* display, unsigned long frame);
+// ClientOf for every frame at once: the requests of a search level go out
+// together, so the whole stack costs a few round trips, not two per window.
+std::vector<unsigned long> ClientsOf(Display* display, const std::vector<unsigned long>& frames);
 // The child of the root that holds the window: the window manager's frame, or
 // the window itself without one. 0 when the window is gone.
 unsigned long TopLevelOf(Display* display, unsigned long window);

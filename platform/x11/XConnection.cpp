@@ -3,6 +3,7 @@
 #include <platform/Kernel.h>
 #include <platform/Log.h>
 
+#include <X11/Xlib-xcb.h>
 #include <X11/Xlib.h>
 
 #include <cstdlib>
@@ -49,3 +50,5 @@ _XDisplay* DisplayOrFail(DWORD error) {
   if (display == nullptr) SetLastError(error);
   return display;
 }
+
+xcb_connection_t* XcbConnectionOf(_XDisplay* display) { return XGetXCBConnection(display); }

@@ -5,6 +5,7 @@
 #include <platform/Win32Types.h>
 
 struct _XDisplay;
+struct xcb_connection_t;
 
 void CloseDisplay(_XDisplay* display);  // XCloseDisplay, and forgets the display's recorded errors
 using DisplayPtr = UniquePtr<_XDisplay, CloseDisplay>;
@@ -19,3 +20,7 @@ _XDisplay* ThreadDisplay();
 // ThreadDisplay, setting the last error to the given one when there is no
 // server, so callers can return at once.
 _XDisplay* DisplayOrFail(DWORD error);
+
+// The xcb side of an Xlib display, for calls that send many requests before
+// reading any reply. Owned by the display.
+xcb_connection_t* XcbConnectionOf(_XDisplay* display);

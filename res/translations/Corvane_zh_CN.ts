@@ -279,6 +279,73 @@
     </message>
 </context>
 <context>
+    <name>ScreenShareWnd</name>
+    <message>
+        <source>Screen sharing</source>
+        <translation>屏幕共享</translation>
+    </message>
+    <message>
+        <source>Application sharing</source>
+        <translation>应用共享</translation>
+    </message>
+    <message>
+        <source>Area sharing</source>
+        <translation>区域共享</translation>
+    </message>
+    <message>
+        <source>Start sharing</source>
+        <translation>开始共享</translation>
+    </message>
+    <message>
+        <source>Stop sharing</source>
+        <translation>停止共享</translation>
+    </message>
+    <message>
+        <source>select other box</source>
+        <translation>选择其他盒子</translation>
+    </message>
+    <message>
+        <source>%1-connected</source>
+        <translation>%1-已连接</translation>
+    </message>
+    <message>
+        <source>%1-start sharing, please wait...</source>
+        <translation>%1-正在开始共享，请稍候...</translation>
+    </message>
+    <message>
+        <source>%1-sharing</source>
+        <translation>%1-共享中</translation>
+    </message>
+    <message>
+        <source>Disconnect</source>
+        <translation>断开连接</translation>
+    </message>
+    <message>
+        <source>%1-disconnected, try reconnecting...</source>
+        <translation>%1-连接已断开，正在尝试重新连接...</translation>
+    </message>
+    <message>
+        <source>Start share fail!</source>
+        <translation>开始共享失败！</translation>
+    </message>
+    <message>
+        <source>Tips</source>
+        <translation>提示</translation>
+    </message>
+    <message>
+        <source>Box has stopped screen share!</source>
+        <translation>盒子已停止屏幕共享！</translation>
+    </message>
+    <message>
+        <source>you have been disconnected with %1(%2)</source>
+        <translation>您已与%1断开连接(%2)</translation>
+    </message>
+    <message>
+        <source>you have been disconnected with %1</source>
+        <translation>您已与%1断开连接</translation>
+    </message>
+</context>
+<context>
     <name>ShareManager</name>
     <message>
         <source>Tip</source>

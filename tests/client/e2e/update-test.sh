@@ -54,6 +54,8 @@ run_client() {
   cp -a "$bin/." "$prog/"
   printf '[CFG]\nLanguage=en_US\n' >"$prog/UserCfg.ini"
   log=$prog/log/Corvane.log
+  # build/bin holds the real updater: the run without one must not find it.
+  rm -f "$prog/CorvaneUpdate"
   if [ "$fake" = fake ]; then
     printf '#!/bin/sh\nprintf "%%s\\n" "$@" > "$(dirname "$0")/updater.args"\n' >"$prog/CorvaneUpdate"
     chmod +x "$prog/CorvaneUpdate"

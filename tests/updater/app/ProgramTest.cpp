@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -19,6 +20,7 @@
 #include "TempFolder.h"
 #include "UpdateFixture.h"
 #include "UpdateServer.h"
+#include "XScreen.h"
 
 extern char** environ;
 
@@ -31,11 +33,15 @@ std::string Read(const std::string& path) {
   return bytes.str();
 }
 
-// The process status, or -1000 when it did not end within the limit.
-int RunProgram(const std::string& program, const std::string& argument, int seconds) {
+pid_t StartProgram(const std::string& program, const std::string& argument) {
   char* argv[] = {const_cast<char*>(program.c_str()), const_cast<char*>(argument.c_str()), nullptr};
   pid_t pid = 0;
-  if (posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv, environ) != 0) return -1001;
+  return posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv, environ) == 0 ? pid : -1;
+}
+
+// The process status, or -1000 when it did not end within the limit.
+int WaitProgram(pid_t pid, int seconds) {
+  if (pid <= 0) return -1001;
   for (int i = 0; i < seconds * 10; ++i) {
     int status = 0;
     if (waitpid(pid, &status, WNOHANG) == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : -1002;
@@ -44,6 +50,10 @@ int RunProgram(const std::string& program, const std::string& argument, int seco
   kill(pid, SIGKILL);
   waitpid(pid, nullptr, 0);
   return -1000;
+}
+
+int RunProgram(const std::string& program, const std::string& argument, int seconds) {
+  return WaitProgram(StartProgram(program, argument), seconds);
 }
 
 class ProgramTest : public ::testing::Test {
@@ -101,5 +111,121 @@ TEST_F(ProgramTest, NoArgumentEndsWithMinusOne) {
   EXPECT_EQ(RunProgram(program, "", 30), 255);
   EXPECT_NE(Read(root_.Path() + "Log/AppLog.log").find("FileDownload null param!"), std::string::npos);
 }
+
+// The dialog as drawn on the screen: found by its bottom border, the only
+// long run of the border colour whose row below is not border.
+struct DialogShot {
+  std::vector<unsigned> pixels;
+  int width = 0;
+  int left = -1, right = -1, top = -1, bottom = -1;
+  unsigned At(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
+};
+
+constexpr unsigned kBorder = 0x6198E1, kCaptionTop = 0x538AD8, kCaptionBottom = 0x6393F7, kBody = 0xE1E9EC;
+
+bool Near(unsigned a, unsigned b, int tolerance) {
+  for (int shift = 0; shift < 24; shift += 8) {
+    const int d = static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF);
+    if (d > tolerance || d < -tolerance) return false;
+  }
+  return true;
+}
+
+bool FindDialog(DialogShot* shot, int height) {
+  for (int y = height - 2; y >= 0; --y) {
+    int run = 0;
+    for (int x = 0; x < shot->width; ++x) {
+      run = shot->At(x, y) == kBorder && shot->At(x, y + 1) != kBorder ? run + 1 : 0;
+      if (run >= 200 && (x + 1 == shot->width || shot->At(x + 1, y) != kBorder)) {
+        shot->bottom = y;
+        shot->right = x;
+        shot->left = x - run + 1;
+        break;
+      }
+    }
+    if (shot->bottom >= 0) break;
+  }
+  if (shot->bottom < 0) return false;
+  // The top border: two border rows with the caption's first row below them.
+  const int x = shot->left + 5;
+  for (int y = shot->bottom - 50; y >= 1; --y) {
+    if (shot->At(x, y) == kBorder && shot->At(x, y + 1) == kBorder && shot->At(x, y - 1) != kBorder &&
+        Near(shot->At(x, y + 2), kCaptionTop, 12)) {
+      shot->top = y;
+      return true;
+    }
+  }
+  return false;
+}
+
+std::string Hex(unsigned pixel) {
+  char text[16];
+  snprintf(text, sizeof text, "%06X", pixel);
+  return text;
+}
+
+// What is wrong with the dialog in the shot, or "" when it looks right.
+std::string CheckDialog(const DialogShot& shot) {
+  const int x = shot.left + 5;  // left of the icon, inside the border
+  const int y = shot.top;
+  if (!Near(shot.At(x, y + 2), kCaptionTop, 8)) return "caption top " + Hex(shot.At(x, y + 2));
+  if (!Near(shot.At(x, y + 39), kCaptionBottom, 8)) return "caption bottom " + Hex(shot.At(x, y + 39));
+  if (!Near(shot.At(x, shot.bottom - 5), kBody, 4)) return "body " + Hex(shot.At(x, shot.bottom - 5));
+  // The top corners are cut off; the sides below them are drawn.
+  for (int corner : {shot.left, shot.right}) {
+    if (shot.At(corner, y) == kBorder) return "square top corner at x " + std::to_string(corner);
+    if (shot.At(corner, (y + shot.bottom) / 2) != kBorder) return "no side border at x " + std::to_string(corner);
+  }
+  if (shot.At(shot.left, shot.bottom) != kBorder || shot.At(shot.right, shot.bottom) != kBorder)
+    return "rounded bottom corner";
+  return "";
+}
+
+class ProgramLookTest : public ProgramTest, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(ProgramLookTest, DialogShowsCaptionGradientBodyAndRoundTopCorners) {
+  ASSERT_TRUE(root_.Valid());
+  FixtureLayout layout;
+  std::string error;
+  ASSERT_TRUE(ParseFixtureLayout("file Corvane client\nfile a.dll random 6000 changed\n", &layout, &error)) << error;
+  const FixtureBinaries binaries{UPDATEFIXTURE_COMMAND, UPDATEFIXTURE_CLIENT, ""};
+  ASSERT_TRUE(WriteFixture(layout, binaries, root_.Path(), &tree_, &error)) << error;
+  std::ofstream(tree_.oldProgram + "UserCfg.ini") << "[CFG]\r\nLanguage=" << GetParam() << "\r\n";
+  UpdateServer server;
+  ASSERT_TRUE(server.Start("127.0.0.1", tree_.server));
+  // Slow enough that the dialog stays up while we look at it.
+  server.SetThrottle(1500);
+
+  const std::string program = tree_.oldProgram + "CorvaneUpdate";
+  std::filesystem::copy_file(CORVANE_UPDATE_PROGRAM, program, std::filesystem::copy_options::overwrite_existing);
+  const std::wstring port = std::to_wstring(server.port());
+  PRXCmdLineAnalyse cmdLine;
+  cmdLine.ParseItem(L"-SPVER=1.0.0.2");
+  cmdLine.ParseItem(L"-UPURL=127.0.0.1:" + port + L"/Update/Corvane/1.0.0.2/Win32/");
+  cmdLine.ParseItem(L"-LOGCFG=0;127.0.0.1:1:" + port);
+  const std::wstring argument = L"corvane:" + cmdLine.ToCmdLine();
+  const pid_t pid = StartProgram(program, std::string(argument.begin(), argument.end()));
+  ASSERT_GT(pid, 0);
+
+  XScreen screen;
+  ASSERT_TRUE(screen.ok());
+  std::string problem = "the dialog was not found on the screen";
+  for (int i = 0; i < 100 && !problem.empty(); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    DialogShot shot;
+    shot.width = screen.width();
+    shot.pixels = screen.Grab(0, 0, screen.width(), screen.height());
+    if (shot.pixels.size() != static_cast<size_t>(screen.width()) * screen.height()) continue;
+    if (FindDialog(&shot, screen.height())) problem = CheckDialog(shot);
+  }
+  EXPECT_EQ(problem, "");
+  EXPECT_EQ(WaitProgram(pid, 120), 0) << Read(tree_.oldProgram + "Log/AppLog.log");
+}
+
+INSTANTIATE_TEST_SUITE_P(Languages, ProgramLookTest, ::testing::Values("en_US", "zh_CN"),
+                         [](const ::testing::TestParamInfo<const char*>& info) {
+                           return std::string(info.param) == "en_US" ? std::string("English")
+                                                                     : std::string("Chinese");
+                         });
 
 }  // namespace
