@@ -249,19 +249,28 @@ TEST_F(SimShareTest, AnApplicationShareShowsItsWindowAndMasksTheOneAboveIt) {
   ASSERT_TRUE(Connect());
   Answer(6, SimAnswer::Code(0, {{QStringLiteral("Sharer"), 1}, {QStringLiteral("Backstage"), 1}}));
   page_->findChild<QRadioButton*>("windowButton")->setChecked(true);
-  // The chooser: the helper's row, then its start button.
+  // The chooser: the helper's row, then its start button. The chooser lists
+  // the windows it found when it opened; one opened before the helper's window
+  // was fully there is cancelled and opened again, so the modal loop never
+  // waits for a row that cannot come.
   QTimer chooser;
+  int ticks = 0;
   QObject::connect(&chooser, &QTimer::timeout, [&] {
     auto* dialog = qobject_cast<CEnumWndDlg*>(QApplication::activeModalWidget());
     if (dialog == nullptr) return;
     const auto found = dialog->model()->findItems(QStringLiteral("Helper app"));
-    if (found.isEmpty()) return;
+    if (found.isEmpty()) {
+      if (++ticks % 50 == 0) dialog->reject();
+      return;
+    }
     auto* list = dialog->findChild<QTableView*>(QStringLiteral("WndList"));
     list->selectRow(found.first()->row());
     dialog->findChild<QPushButton*>(QStringLiteral("startAppShare"))->click();
   });
   chooser.start(20);
-  Click("startShareBtn");
+  for (int attempt = 0; attempt < 5 && page_->captureCfg().catchWndPro.empty(); ++attempt) {
+    Click("startShareBtn");
+  }
   chooser.stop();
   ASSERT_EQ(page_->captureCfg().catchWndPro.size(), 1u);
   WaitUntilSharing();
