@@ -1,0 +1,8 @@
+// Tests of the real program shorten its waits and slow chosen steps through
+// the environment, "CORVANE_UPDATE_TEST_<NAME>=<number>". Unset (the product),
+// every hook gives the program's own value.
+#pragma once
+
+// The hook's value, or `productValue` when it is unset or not a whole number
+// (a bad value is logged once and ignored).
+long UpdaterTestHook(const char* name, long productValue);
