@@ -4,5 +4,5 @@
 #pragma once
 
 // The hook's value, or `productValue` when it is unset or not a whole number
-// (a bad value is logged once and ignored).
+// (a bad value is logged and ignored).
 long UpdaterTestHook(const char* name, long productValue);
