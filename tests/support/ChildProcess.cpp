@@ -32,11 +32,31 @@ bool ChildProcess::startForked(const std::function<int()>& body) {
   return true;
 }
 
-bool ChildProcess::start(const std::vector<std::string>& argv, const std::string& outputPath) {
+// This process's environment with the overrides in place, built before the
+// fork: the child of a threaded parent may not allocate.
+static std::vector<std::string> MergedEnvironment(const std::vector<std::string>& overrides) {
+  std::vector<std::string> merged;
+  for (char** entry = environ; *entry != nullptr; ++entry) {
+    const std::string line = *entry;
+    const std::string name = line.substr(0, line.find('=') + 1);
+    bool replaced = false;
+    for (const std::string& override : overrides) replaced = replaced || override.compare(0, name.size(), name) == 0;
+    if (!replaced) merged.push_back(line);
+  }
+  merged.insert(merged.end(), overrides.begin(), overrides.end());
+  return merged;
+}
+
+bool ChildProcess::start(const std::vector<std::string>& argv, const std::string& outputPath,
+                         const std::vector<std::string>& environment) {
   if (m_pid > 0 || argv.empty()) return false;
   std::vector<char*> args;
   for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
   args.push_back(nullptr);
+  const std::vector<std::string> merged = MergedEnvironment(environment);
+  std::vector<char*> envp;
+  for (const std::string& line : merged) envp.push_back(const_cast<char*>(line.c_str()));
+  envp.push_back(nullptr);
   const pid_t pid = fork();
   if (pid == 0) {
     if (!outputPath.empty()) {
@@ -47,7 +67,7 @@ bool ChildProcess::start(const std::vector<std::string>& argv, const std::string
         close(fd);
       }
     }
-    execv(args[0], args.data());
+    execve(args[0], args.data(), envp.data());
     _exit(127);
   }
   if (pid < 0) return false;

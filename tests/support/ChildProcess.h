@@ -26,8 +26,10 @@ class ChildProcess {
   ChildProcess& operator=(const ChildProcess&) = delete;
 
   // Runs argv[0] (a path) with argv; its stdout and stderr go to outputPath
-  // when given. False when no child started.
-  bool start(const std::vector<std::string>& argv, const std::string& outputPath = {});
+  // when given; each "NAME=value" of environment replaces or adds that
+  // variable. False when no child started.
+  bool start(const std::vector<std::string>& argv, const std::string& outputPath = {},
+             const std::vector<std::string>& environment = {});
   // Runs body in a forked copy of this process, which exits with what body
   // returns. body must not return into the test framework: only plain code.
   bool startForked(const std::function<int()>& body);
@@ -36,6 +38,7 @@ class ChildProcess {
   // Kills the child at once and reaps it.
   void kill();
   bool running() const { return m_pid > 0; }
+  pid_t pid() const { return m_pid; }
 
  private:
   pid_t m_pid = -1;

@@ -4,57 +4,23 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
-#include <spawn.h>
-#include <sys/types.h>
-#include <sys/wait.h>
 
 #include <chrono>
 #include <cstdio>
-#include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <thread>
+#include <vector>
 
-#include "PRXCmdLineAnalyse.h"
+#include "RealUpdater.h"
 #include "TempFolder.h"
 #include "UpdateFixture.h"
 #include "UpdateServer.h"
 #include "XScreen.h"
 
-extern char** environ;
-
 namespace {
 
-std::string Read(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
-
-pid_t StartProgram(const std::string& program, const std::string& argument) {
-  char* argv[] = {const_cast<char*>(program.c_str()), const_cast<char*>(argument.c_str()), nullptr};
-  pid_t pid = 0;
-  return posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv, environ) == 0 ? pid : -1;
-}
-
-// The process status, or -1000 when it did not end within the limit.
-int WaitProgram(pid_t pid, int seconds) {
-  if (pid <= 0) return -1001;
-  for (int i = 0; i < seconds * 10; ++i) {
-    int status = 0;
-    if (waitpid(pid, &status, WNOHANG) == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : -1002;
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  }
-  kill(pid, SIGKILL);
-  waitpid(pid, nullptr, 0);
-  return -1000;
-}
-
-int RunProgram(const std::string& program, const std::string& argument, int seconds) {
-  return WaitProgram(StartProgram(program, argument), seconds);
-}
+std::string Read(const std::string& path) { return ReadWholeFile(path); }
 
 class ProgramTest : public ::testing::Test {
  protected:
@@ -88,17 +54,12 @@ file same.dat random 2000
   UpdateServer server;
   ASSERT_TRUE(server.Start("127.0.0.1", tree_.server));
 
-  const std::string program = tree_.oldProgram + "CorvaneUpdate";
-  std::filesystem::copy_file(CORVANE_UPDATE_PROGRAM, program, std::filesystem::copy_options::overwrite_existing);
-  const std::wstring port = std::to_wstring(server.port());
-  PRXCmdLineAnalyse cmdLine;
-  cmdLine.ParseItem(L"-SPVER=1.0.0.2;other");
-  cmdLine.ParseItem(L"-UPURL=127.0.0.1:" + port + L"/Update/Corvane/1.0.0.2/Win32");
-  cmdLine.ParseItem(L"-LOGCFG=0;127.0.0.1:1:" + port);
-  std::wstring argument = L"test:" + cmdLine.ToCmdLine();
+  RealUpdater updater(tree_.oldProgram);
+  ASSERT_TRUE(updater.ok());
+  const std::string address = "127.0.0.1:" + std::to_string(server.port());
+  const std::string argument = UpdaterArgument({{address}, "1.0.0.2", address, "test:"});
 
-  EXPECT_EQ(RunProgram(program, std::string(argument.begin(), argument.end()), 120), 0)
-      << Read(tree_.oldProgram + "Log/AppLog.log");
+  EXPECT_EQ(updater.Run(argument, 120), 0) << Read(updater.AppLog());
   EXPECT_EQ(Read(tree_.oldProgram + "UpdateInfo.ini"), Read(tree_.newProgram + "UpdateInfo.ini"))
       << "the installed version is the new one";
 }
@@ -106,10 +67,10 @@ file same.dat random 2000
 // -1 reaches the client as 255: the status holds 8 bits.
 TEST_F(ProgramTest, NoArgumentEndsWithMinusOne) {
   ASSERT_TRUE(root_.Valid());
-  const std::string program = root_.Path() + "CorvaneUpdate";
-  std::filesystem::copy_file(CORVANE_UPDATE_PROGRAM, program);
-  EXPECT_EQ(RunProgram(program, "", 30), 255);
-  EXPECT_NE(Read(root_.Path() + "Log/AppLog.log").find("FileDownload null param!"), std::string::npos);
+  RealUpdater updater(root_.Path());
+  ASSERT_TRUE(updater.ok());
+  EXPECT_EQ(updater.Run("", 30), 255);
+  EXPECT_NE(Read(updater.AppLog()).find("FileDownload null param!"), std::string::npos);
 }
 
 // The dialog as drawn on the screen: found by its bottom border, the only
@@ -196,16 +157,11 @@ TEST_P(ProgramLookTest, DialogShowsCaptionGradientBodyAndRoundTopCorners) {
   // Slow enough that the dialog stays up while we look at it.
   server.SetThrottle(1500);
 
-  const std::string program = tree_.oldProgram + "CorvaneUpdate";
-  std::filesystem::copy_file(CORVANE_UPDATE_PROGRAM, program, std::filesystem::copy_options::overwrite_existing);
-  const std::wstring port = std::to_wstring(server.port());
-  PRXCmdLineAnalyse cmdLine;
-  cmdLine.ParseItem(L"-SPVER=1.0.0.2");
-  cmdLine.ParseItem(L"-UPURL=127.0.0.1:" + port + L"/Update/Corvane/1.0.0.2/Win32/");
-  cmdLine.ParseItem(L"-LOGCFG=0;127.0.0.1:1:" + port);
-  const std::wstring argument = L"corvane:" + cmdLine.ToCmdLine();
-  const pid_t pid = StartProgram(program, std::string(argument.begin(), argument.end()));
-  ASSERT_GT(pid, 0);
+  RealUpdater updater(tree_.oldProgram);
+  ASSERT_TRUE(updater.ok());
+  const std::string address = "127.0.0.1:" + std::to_string(server.port());
+  ChildProcess child;
+  ASSERT_TRUE(updater.Start(UpdaterArgument({{address}, "1.0.0.2", address}), &child));
 
   XScreen screen;
   ASSERT_TRUE(screen.ok());
@@ -219,7 +175,7 @@ TEST_P(ProgramLookTest, DialogShowsCaptionGradientBodyAndRoundTopCorners) {
     if (FindDialog(&shot, screen.height())) problem = CheckDialog(shot);
   }
   EXPECT_EQ(problem, "");
-  EXPECT_EQ(WaitProgram(pid, 120), 0) << Read(tree_.oldProgram + "Log/AppLog.log");
+  EXPECT_EQ(child.wait(std::chrono::seconds(120)).exitCode(), 0) << Read(updater.AppLog());
 }
 
 INSTANTIATE_TEST_SUITE_P(Languages, ProgramLookTest, ::testing::Values("en_US", "zh_CN"),
