@@ -7,6 +7,7 @@
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
@@ -203,6 +204,7 @@ TEST_P(SelfUpdateHandOverTest, StagedUpdaterFinishesTheRun) {
   }
 
   ExpectUpdatedAndClientChecked();
+  EXPECT_EQ(access(updater.program().c_str(), X_OK), 0) << "the installed updater runs the next update";
 }
 
 INSTANTIATE_TEST_SUITE_P(OldUpdater, SelfUpdateHandOverTest,
