@@ -108,8 +108,7 @@ class SelfUpdateTest : public ::testing::Test {
     }
   }
 
-  // N with the updater's N copy, N+1 listing a changed one; served by the
-  // scripted server.
+  // Both versions of the layout, N+1 served by the scripted server.
   void WriteTree(const std::string& layoutText) {
     ASSERT_TRUE(root_.Valid());
     FixtureLayout layout;
