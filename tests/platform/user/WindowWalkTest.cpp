@@ -170,6 +170,9 @@ TEST_P(WindowWalkTest, AnswersAsTheCallsOneByOne) {
   ASSERT_NE(display, nullptr);
   const Window child = XCreateSimpleWindow(display, plain, 5, 5, 10, 10, 0, 0, 0);
   XMapWindow(display, child);
+  // X measures a window's position outside its border, Windows' rectangle too.
+  const Window bordered = XCreateSimpleWindow(display, DefaultRootWindow(display), 40, 300, 30, 30, 3, 0, 0);
+  XMapWindow(display, bordered);
   XSync(display, False);
   const std::vector<HWND> extra{AsHwnd(child), AsHwnd(0x7fffffff)};
   // A window manager finishes its work in its own time: compare once two
@@ -188,6 +191,7 @@ TEST_P(WindowWalkTest, AnswersAsTheCallsOneByOne) {
   }
   EXPECT_TRUE(settled) << "the screen never held still";
   XDestroyWindow(display, child);
+  XDestroyWindow(display, bordered);
   XSync(display, False);
 }
 
