@@ -77,6 +77,8 @@ void ShareManager::slot_MonitorShare() {
     // tick's frames.
     std::set<HWND> own;
     for (const auto& entry : m_indicators) own.insert(reinterpret_cast<HWND>(entry.second->winId()));
+    // Listing and classifying read one snapshot of the windows.
+    const WindowWalk walk;
     std::list<HWND> windows;
     EnumTopWindows(windows);
     CatchWndFilter filter;

@@ -34,7 +34,10 @@ UniqueGdiObject WindowShape(HWND window) {
 
 }  // namespace
 
+// Each of the calls below is one window walk: the per-window questions are
+// answered from one snapshot of the stack rather than asked one by one.
 void EnumTopWindows(std::list<HWND>& windows) {
+  const WindowWalk walk;
   for (HWND window = GetTopWindow(nullptr); window != nullptr; window = GetWindow(window, GW_HWNDNEXT)) {
     if (IsWindowVisible(window)) windows.push_front(window);
   }
@@ -49,10 +52,12 @@ int ClassifyWindow(const CatchWndFilter& filter, HWND window) {
 
 void ClassifyWindows(const std::list<HWND>& windows, const CatchWndFilter& filter,
                      std::list<std::pair<HWND, int>>& classes) {
+  const WindowWalk walk;
   for (HWND window : windows) classes.emplace_back(window, ClassifyWindow(filter, window));
 }
 
 void BuildWndRgn(const CatchWndFilter& filter, std::pair<HRGN, HRGN> regions) {
+  const WindowWalk walk;
   std::list<HWND> windows;
   EnumTopWindows(windows);
   std::list<std::pair<HWND, int>> classes;

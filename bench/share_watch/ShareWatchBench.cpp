@@ -23,6 +23,7 @@ constexpr int kRuns = 60;
 
 // The floor: every visible top-level window's process id, nothing else.
 int WalkPids() {
+  const WindowWalk walk;
   std::list<HWND> windows;
   EnumTopWindows(windows);
   int ours = 0;

@@ -6,6 +6,7 @@
 
 #include "QtWindow.h"
 #include "RegionObject.h"
+#include "WindowSnapshot.h"
 #include "XAtoms.h"
 #include "XConnection.h"
 #include "XErrorTrap.h"
@@ -18,6 +19,7 @@
 #include <X11/extensions/shape.h>
 
 #include <algorithm>
+#include <memory>
 #include <vector>
 
 namespace {
@@ -43,6 +45,16 @@ void TakeStack(Display* display) {
   for (size_t i = 0; i < children.size(); ++i) t_stack.push_back({children[i], clients[i]});
 }
 
+// The thread's window walk: how deeply walks nest, and the snapshot of the
+// outermost one (null outside a walk, or without an xcb side to the display).
+thread_local int t_walkDepth = 0;
+thread_local std::unique_ptr<WindowSnapshot> t_snapshot;
+void (*g_walkHook)() = nullptr;
+
+const WindowFacts* WalkFacts(HWND window) {
+  return t_snapshot && window != nullptr ? t_snapshot->Find(ToWindow(window)) : nullptr;
+}
+
 int FindInStack(Window window) {
   for (size_t i = 0; i < t_stack.size(); ++i) {
     if (t_stack[i].client == window || t_stack[i].frame == window) return static_cast<int>(i);
@@ -56,14 +68,86 @@ bool Attributes(Display* display, HWND window, XWindowAttributes* attributes) {
   return XGetWindowAttributes(display, ToWindow(window), attributes) != 0 && !trap.FailedByReply();
 }
 
+// X measures the rectangle inside the border, Windows from the window's corner.
+RECT OuterRect(int x, int y, int width, int height, int border) {
+  return RECT{x - border, y - border, x + width + border, y + height + border};
+}
+
+QRegion ShapeRegion(const std::vector<WindowFacts::Rect>& rects, bool banded, int border) {
+  QVector<QRect> bands;
+  bands.reserve(static_cast<int>(rects.size()));
+  for (const WindowFacts::Rect& rect : rects) {
+    bands.append(QRect(rect.x + border, rect.y + border, rect.width, rect.height));
+  }
+  // A region built rectangle by rectangle costs quadratic time, and another
+  // program's shape may hold thousands; banded rectangles go in at once.
+  QRegion shape;
+  if (banded) {
+    shape.setRects(bands.constData(), bands.size());
+  } else {
+    for (const QRect& rect : bands) shape |= rect;
+  }
+  return shape;
+}
+
+LONG StyleOf(Display* display, int depth, bool hasTypes, const std::vector<unsigned long>& types) {
+  LONG style = 0;
+  // A window with an alpha channel is blended by the compositor, as a layered window is.
+  if (depth == 32) style |= WS_EX_LAYERED;
+  if (hasTypes) {
+    const Atom toolTypes[] = {AtomNamed(display, "_NET_WM_WINDOW_TYPE_UTILITY"),
+                              AtomNamed(display, "_NET_WM_WINDOW_TYPE_TOOLTIP"),
+                              AtomNamed(display, "_NET_WM_WINDOW_TYPE_DOCK")};
+    for (unsigned long type : types) {
+      if (std::find(std::begin(toolTypes), std::end(toolTypes), type) != std::end(toolTypes)) {
+        style |= WS_EX_TOOLWINDOW;
+      }
+    }
+  }
+  return style;
+}
+
+// GetParent once the owner and the tree are known.
+HWND ParentOf(Display* display, HWND window, Window owner, bool tree, Window parent, bool hasWmState) {
+  const Window root = DefaultRootWindow(display);
+  SetLastError(ERROR_SUCCESS);
+  if (owner != None && owner != root && owner != ToWindow(window)) return ToHwnd(owner);
+  if (!tree) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return nullptr;
+  }
+  // A top-level window, framed or not, has no parent, only an owner.
+  if (parent == root || parent == None || hasWmState) return nullptr;
+  return ToHwnd(parent);
+}
+
 }  // namespace
+
+WindowWalk::WindowWalk() {
+  if (t_walkDepth++ > 0) return;
+  Display* display = ThreadDisplay();
+  if (display == nullptr) return;
+  TakeStack(display);
+  if (g_walkHook != nullptr) g_walkHook();
+  std::vector<unsigned long> clients;
+  clients.reserve(t_stack.size());
+  for (const StackEntry& entry : t_stack) clients.push_back(entry.client);
+  t_snapshot = std::make_unique<WindowSnapshot>(display, clients);
+}
+
+WindowWalk::~WindowWalk() {
+  if (--t_walkDepth == 0) t_snapshot.reset();
+}
+
+void SetWindowWalkHookForTests(void (*hook)()) { g_walkHook = hook; }
 
 HWND GetTopWindow(HWND parent) {
   Display* display = DisplayOrFail(ERROR_INVALID_WINDOW_HANDLE);
   if (display == nullptr) return nullptr;
   SetLastError(ERROR_SUCCESS);
   if (parent == nullptr) {
-    TakeStack(display);
+    // A walk's stack is the one its snapshot was read for.
+    if (!t_snapshot) TakeStack(display);
     return t_stack.empty() ? nullptr : ToHwnd(t_stack.front().client);
   }
   std::vector<unsigned long> children;
@@ -98,6 +182,9 @@ HWND GetWindow(HWND window, UINT command) {
 BOOL IsWindowVisible(HWND window) {
   if (IsLayerHandle(window)) return IsLayerWindowVisible(window);
   Display* display = DisplayOrFail(ERROR_INVALID_WINDOW_HANDLE);
+  if (const WindowFacts* facts = WalkFacts(window)) {
+    return facts->attributes && facts->mapState == IsViewable ? TRUE : FALSE;
+  }
   XWindowAttributes attributes;
   if (display == nullptr || !Attributes(display, window, &attributes)) return FALSE;
   return attributes.map_state == IsViewable ? TRUE : FALSE;
@@ -110,6 +197,15 @@ LONG GetWindowLongW(HWND window, int index) {
     return 0;
   }
   Display* display = DisplayOrFail(ERROR_INVALID_WINDOW_HANDLE);
+  if (const WindowFacts* facts = WalkFacts(window)) {
+    if (!facts->attributes) {
+      SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+      return 0;
+    }
+    SetLastError(ERROR_SUCCESS);
+    if (index == GWL_HWNDPARENT) return facts->hasOwner ? static_cast<LONG>(facts->owner) : 0;
+    return StyleOf(display, facts->depth, facts->hasTypes, facts->types);
+  }
   XWindowAttributes attributes;
   if (display == nullptr || !Attributes(display, window, &attributes)) {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
@@ -124,20 +220,10 @@ LONG GetWindowLongW(HWND window, int index) {
     // X ids have 29 bits, so the owner fits.
     return static_cast<LONG>(owner);
   }
-  LONG style = 0;
-  // A window with an alpha channel is blended by the compositor, as a layered window is.
-  if (attributes.depth == 32) style |= WS_EX_LAYERED;
   std::vector<unsigned long> types;
-  if (ReadLongs(display, ToWindow(window), AtomNamed(display, "_NET_WM_WINDOW_TYPE"), XA_ATOM, &types)) {
-    const Atom toolTypes[] = {AtomNamed(display, "_NET_WM_WINDOW_TYPE_UTILITY"),
-                              AtomNamed(display, "_NET_WM_WINDOW_TYPE_TOOLTIP"),
-                              AtomNamed(display, "_NET_WM_WINDOW_TYPE_DOCK")};
-    for (unsigned long type : types) {
-      if (std::find(std::begin(toolTypes), std::end(toolTypes), type) != std::end(toolTypes)) {
-        style |= WS_EX_TOOLWINDOW;
-      }
-    }
-  }
+  const bool hasTypes =
+      ReadLongs(display, ToWindow(window), AtomNamed(display, "_NET_WM_WINDOW_TYPE"), XA_ATOM, &types);
+  const LONG style = StyleOf(display, attributes.depth, hasTypes, types);
   SetLastError(ERROR_SUCCESS);
   return style;
 }
@@ -146,6 +232,16 @@ DWORD GetWindowThreadProcessId(HWND window, LPDWORD processId) {
   if (processId != nullptr) *processId = 0;
   if (IsLayerHandle(window)) return LayerWindowThreadProcessId(window, processId);
   Display* display = DisplayOrFail(ERROR_INVALID_WINDOW_HANDLE);
+  if (const WindowFacts* facts = WalkFacts(window)) {
+    if (!facts->attributes) {
+      SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+      return 0;
+    }
+    if (!facts->hasPid) return 0;
+    const DWORD id = static_cast<DWORD>(facts->pid);
+    if (processId != nullptr) *processId = id;
+    return id;
+  }
   XWindowAttributes attributes;
   if (display == nullptr || !Attributes(display, window, &attributes)) {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
@@ -164,28 +260,38 @@ HWND GetParent(HWND window) {
   if (IsLayerHandle(window)) return LayerGetParent(window);
   Display* display = DisplayOrFail(ERROR_INVALID_WINDOW_HANDLE);
   if (display == nullptr || window == nullptr) return nullptr;
+  if (const WindowFacts* facts = WalkFacts(window)) {
+    return ParentOf(display, window, facts->hasOwner ? facts->owner : None, facts->tree, facts->parent,
+                    facts->hasWmState);
+  }
   const Window root = DefaultRootWindow(display);
   Window owner = None;
   {
     XErrorTrap trap(display);
     if (!XGetTransientForHint(display, ToWindow(window), &owner) || trap.FailedByReply()) owner = None;
   }
-  SetLastError(ERROR_SUCCESS);
-  if (owner != None && owner != root && owner != ToWindow(window)) return ToHwnd(owner);
+  if (owner != None && owner != root && owner != ToWindow(window)) {
+    return ParentOf(display, window, owner, false, None, false);
+  }
   std::vector<unsigned long> children;
   unsigned long parent = None;
-  if (!Children(display, ToWindow(window), &children, &parent)) {
-    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-    return nullptr;
-  }
-  // A top-level window, framed or not, has no parent, only an owner.
-  if (parent == root || parent == None || HasWmState(display, ToWindow(window))) return nullptr;
-  return ToHwnd(parent);
+  const bool tree = Children(display, ToWindow(window), &children, &parent);
+  // WM_STATE is only asked when the tree leaves the answer open.
+  const bool open = tree && parent != root && parent != None;
+  return ParentOf(display, window, None, tree, parent, open && HasWmState(display, ToWindow(window)));
 }
 
 BOOL GetWindowRect(HWND window, LPRECT rect) {
   if (IsLayerHandle(window)) return LayerGetWindowRect(LayerWindowOf(window), rect);
   Display* display = DisplayOrFail(ERROR_INVALID_WINDOW_HANDLE);
+  if (const WindowFacts* facts = WalkFacts(window)) {
+    if (rect == nullptr || !facts->attributes || !facts->translated) {
+      SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+      return FALSE;
+    }
+    *rect = OuterRect(facts->x, facts->y, facts->width, facts->height, facts->borderWidth);
+    return TRUE;
+  }
   XWindowAttributes attributes;
   if (display == nullptr || rect == nullptr || !Attributes(display, window, &attributes)) {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
@@ -199,8 +305,7 @@ BOOL GetWindowRect(HWND window, LPRECT rect) {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
     return FALSE;
   }
-  const int border = attributes.border_width;
-  *rect = RECT{x - border, y - border, x + attributes.width + border, y + attributes.height + border};
+  *rect = OuterRect(x, y, attributes.width, attributes.height, attributes.border_width);
   return TRUE;
 }
 
@@ -208,6 +313,12 @@ int GetWindowRgn(HWND window, HRGN region) {
   if (IsLayerHandle(window)) return LayerGetWindowRgn(window, region);
   auto target = LookupGdiAs<RegionObject>(region);
   Display* display = DisplayOrFail(ERROR_INVALID_WINDOW_HANDLE);
+  if (const WindowFacts* facts = WalkFacts(window)) {
+    // Like a window without a region when it has no shape.
+    if (!target || !facts->attributes || !facts->shaped) return RGN_ERROR;
+    target->region = ShapeRegion(facts->shape, facts->shapeBanded, facts->borderWidth);
+    return RegionType(target->region);
+  }
   XWindowAttributes attributes;
   if (!target || display == nullptr || !Attributes(display, window, &attributes)) return RGN_ERROR;
   int eventBase = 0, errorBase = 0;
@@ -224,22 +335,12 @@ int GetWindowRgn(HWND window, HRGN region) {
   int count = 0, ordering = 0;
   const XFreePtr<XRectangle> rects(XShapeGetRectangles(display, ToWindow(window), ShapeBounding, &count, &ordering));
   if (trap.FailedByReply()) return RGN_ERROR;
-  // X measures the shape from inside the border, Windows from the window's corner.
-  const int border = attributes.border_width;
-  QVector<QRect> bands;
   if (!rects) count = 0;
-  bands.reserve(std::max(count, 0));
+  std::vector<WindowFacts::Rect> shape;
+  shape.reserve(static_cast<size_t>(std::max(count, 0)));
   for (const XRectangle* rect = rects.get(); rect != rects.get() + std::max(count, 0); ++rect) {
-    bands.append(QRect(rect->x + border, rect->y + border, rect->width, rect->height));
+    shape.push_back({rect->x, rect->y, rect->width, rect->height});
   }
-  // A region built rectangle by rectangle costs quadratic time, and another
-  // program's shape may hold thousands; banded rectangles go in at once.
-  QRegion shape;
-  if (ordering == YXBanded) {
-    shape.setRects(bands.constData(), bands.size());
-  } else {
-    for (const QRect& rect : bands) shape |= rect;
-  }
-  target->region = shape;
-  return RegionType(shape);
+  target->region = ShapeRegion(shape, ordering == YXBanded, attributes.border_width);
+  return RegionType(target->region);
 }

@@ -50,6 +50,28 @@ DWORD GetWindowThreadProcessId(HWND window, LPDWORD processId);
 HWND GetParent(HWND window);
 BOOL GetWindowRect(HWND window, LPRECT rect);
 int GetWindowRgn(HWND window, HRGN region);
+// A window walk, this layer's own addition for capture: while one lives on a
+// thread, GetTopWindow(nullptr) and GetWindow give the stack read when the
+// outermost walk began, and IsWindowVisible, GetWindowLongW, GetWindowRect,
+// GetWindowRgn, GetWindowThreadProcessId and GetParent answer for the windows
+// of that stack from one snapshot read with it: every window's requests go out
+// together, so the walk costs a few round trips however many windows there
+// are, where each call would cost its own. A window destroyed before the
+// snapshot reached it answers as a window that is gone. The answers are the
+// ones the calls gave when the walk began, so a walk lasts one capture (or one
+// watch step) and no longer. Other windows and other calls ask the server.
+// Walks nest; the inner ones share the outermost one's snapshot.
+class WindowWalk {
+ public:
+  WindowWalk();
+  ~WindowWalk();
+  WindowWalk(const WindowWalk&) = delete;
+  WindowWalk& operator=(const WindowWalk&) = delete;
+};
+// Runs between the stack read and the snapshot of an outermost walk, so a test
+// can change the windows in between; null to remove.
+void SetWindowWalkHookForTests(void (*hook)());
+
 // The window still exists; X errors are trapped.
 BOOL IsWindow(HWND window);
 // Iconic: WM_STATE says so, or the window manager hides it (_NET_WM_STATE_HIDDEN).

@@ -56,6 +56,9 @@ class SimShareTest : public ::testing::Test {
     main_->show();
   }
   void TearDown() override {
+    // A test's helper windows are gone by now; a watch step would take that
+    // for the shared program closing and wait on its message box for good.
+    page_->shareWatcher().stopMonitor();
     box_->puller()->stop();
     GetTransCtrlEngine().disconnectBox();
     EXPECT_TRUE(WaitFor([] { return GetTransCtrlEngine().getState() == CVSTATE_IDLE; }, 10000));

@@ -76,4 +76,36 @@ TEST(TopWindowsTest, OwnerRingDoesNotHang) {
   EXPECT_EQ(ClassifyWindow(filter, a), -1);
 }
 
+// ClassifyWindows reads one snapshot for the whole list; each window's class
+// must be the one ClassifyWindow finds asking the server call by call.
+TEST(TopWindowsTest, ListClassesMatchOneByOne) {
+  XWindows windows;
+  ASSERT_TRUE(windows.started());
+  const HWND app = AsHwnd(windows.Open("app", 0, 0, 40, 40, 0x111111, "pid=31"));
+  ASSERT_NE(app, nullptr);
+  ASSERT_NE(windows.Open("appAlpha", 10, 0, 40, 40, 0x222222, "pid=31 argb"), 0u);
+  ASSERT_NE(windows.Open("dialog", 20, 0, 40, 40, 0x333333, "pid=32 owner=app"), 0u);
+  ASSERT_NE(windows.Open("other", 30, 0, 40, 40, 0x444444, "pid=33"), 0u);
+  ASSERT_NE(windows.Open("otherAlpha", 40, 0, 40, 40, 0x555555, "pid=33 argb"), 0u);
+  ASSERT_NE(windows.Open("shaped", 50, 0, 40, 40, 0x666666, "pid=31 shape=0,0,10,10"), 0u);
+  std::list<HWND> list;
+  EnumTopWindows(list);
+  for (int mode = 0; mode <= 2; ++mode) {
+    CatchWndFilter byProcess;
+    byProcess.mode = mode;
+    byProcess.processIds = {31};
+    CatchWndFilter byOwner;
+    byOwner.mode = mode;
+    byOwner.windows = {app};
+    for (const CatchWndFilter* filter : {&byProcess, &byOwner}) {
+      std::list<std::pair<HWND, int>> classes;
+      ClassifyWindows(list, *filter, classes);
+      ASSERT_EQ(classes.size(), list.size());
+      for (const auto& entry : classes) {
+        EXPECT_EQ(entry.second, ClassifyWindow(*filter, entry.first)) << "mode " << mode << " window " << entry.first;
+      }
+    }
+  }
+}
+
 }  // namespace
