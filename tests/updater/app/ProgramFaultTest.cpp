@@ -72,6 +72,7 @@ const FaultCase kCases[] = {
     {"RedirectLoopOnOne", 2, Setup::Served, FaultKind::RedirectLoop, Target::BigFile, Scope::One, true, 0, 0},
     {"DescriptionDropOnOne", 2, Setup::Served, FaultKind::DropAt, Target::Description, Scope::One, true, 10, 0},
     // Answers that are lawful HTTP, on every server.
+    {"RedirectOnAll", 2, Setup::Served, FaultKind::Redirect302, Target::BigFile, Scope::All, true, 0, 0},
     {"WholeFileOnAll", 2, Setup::Served, FaultKind::WholeFile, Target::BigFile, Scope::All, true, 0, 0},
     {"StarTotalOnAll", 2, Setup::Served, FaultKind::StarTotal, Target::BigFile, Scope::All, true, 0, 0},
     {"NoLengthOnAll", 2, Setup::Served, FaultKind::NoLength, Target::BigFile, Scope::All, true, 0, 0},
@@ -246,6 +247,9 @@ TEST_P(ProgramFaultTest, EndsWithTheNewVersionWholeOrWithItsCodeAndTheOldOneInta
       fault.always = c.always;
       fault.kind = c.fault;
       fault.amount = c.amount;
+      // Where a redirect sends the client: the same bytes, elsewhere.
+      fault.target = "/moved" + fault.path;
+      servers.back()->PutFile(fault.target, Read(tree_.server + fault.path.substr(1)));
       servers.back()->AddFault(fault);
     }
   }
@@ -264,6 +268,21 @@ TEST_P(ProgramFaultTest, EndsWithTheNewVersionWholeOrWithItsCodeAndTheOldOneInta
   exitCode_ = child.wait(std::chrono::seconds(90)).exitCode();
   boxes.Stop();
   const std::string log = Read(updater.AppLog());
+  // A row whose fault never played proves nothing.
+  if (c.fault != FaultKind::None) {
+    const std::string path = PathOf(c.target);
+    int asked = 0, followed = 0;
+    for (const auto& server : servers) {
+      for (const LoggedRequest& request : server->Log()) {
+        asked += request.path == path ? 1 : 0;
+        followed += request.path == "/moved" + path ? 1 : 0;
+      }
+    }
+    EXPECT_GT(asked, 0) << path << " was never asked for";
+    if (c.fault == FaultKind::Redirect302) {
+      EXPECT_GT(followed, 0) << "the redirect was not followed";
+    }
+  }
 
   if (c.code == 0) {
     ASSERT_EQ(exitCode_, 0) << log;
