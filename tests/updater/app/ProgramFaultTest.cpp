@@ -172,13 +172,13 @@ std::vector<std::string> SmallStagingLauncher(const std::string& staging, std::s
   if (geteuid() == 0) ways.push_back({unshare, "-m", "--propagation", "private"});
   ways.push_back({unshare, "-r", "-m", "--propagation", "private"});
   for (const auto& way : ways) {
-    std::vector<std::string> probe = way;
-    probe.insert(probe.end(), {FindInPath("sh"), "-c", "exec \"$@\"", "probe", "true"});
-    // Only the namespace is probed: the mount itself is what the case tests.
-    if (RunWithDeadline(probe, 10).exitCode() != 0) continue;
     std::vector<std::string> launcher = way;
     launcher.insert(launcher.end(), {FindInPath("sh"), "-c", script, staging});
-    return launcher;
+    // The whole launcher once with a program that does nothing: the mount
+    // goes with the namespace when it ends.
+    std::vector<std::string> probe = launcher;
+    probe.push_back(FindInPath("true"));
+    if (RunWithDeadline(probe, 10).exitCode() == 0) return launcher;
   }
   *why = "no private mount namespace can be made here (neither as root nor in a user namespace)";
   return {};
