@@ -49,10 +49,6 @@ struct FaultCase {
   bool always;  // every request for the path, not only the first
   long long amount;
   int code;  // 0: the update must succeed
-  // The transfer never stops receiving yet never gets further (the same first
-  // bytes again and again): the dialog's watchdog ends the run, not the
-  // thread, so no report goes out.
-  bool watchdog = false;
 };
 
 // Faults a server may play while another (or a retry) still delivers: the
@@ -85,7 +81,9 @@ const FaultCase kCases[] = {
     {"DropOnAllOnce", 2, Setup::Served, FaultKind::DropAt, Target::BigFile, Scope::All, false, 1000, 0},
     {"ServerErrorOnAllOnce", 2, Setup::Served, FaultKind::ServerError, Target::PackedFile, Scope::All, false, 0, 0},
     // Nothing good anywhere.
-    {"DropOnAll", 2, Setup::Served, FaultKind::DropAt, Target::BigFile, Scope::All, true, 1000, 5, true},
+    // The same first bytes again and again are no progress: the servers back
+    // off and the silence ends the run, not the dialog's watchdog.
+    {"DropOnAll", 2, Setup::Served, FaultKind::DropAt, Target::BigFile, Scope::All, true, 1000, 5},
     {"NotFoundOnAll", 1, Setup::Served, FaultKind::NotFound, Target::PackedFile, Scope::All, true, 0, 5},
     {"ServerErrorOnAll", 2, Setup::Served, FaultKind::ServerError, Target::BigFile, Scope::All, true, 0, 5},
     {"StallBeforeHeadOnAll", 2, Setup::Served, FaultKind::StallBeforeHead, Target::BigFile, Scope::All, true, 0, 5},
@@ -225,6 +223,7 @@ TEST_P(ProgramFaultTest, EndsWithTheNewVersionWholeOrWithItsCodeAndTheOldOneInta
   // a silent request, in the same proportion; ProgramTest runs on them.
   updater.AddEnvironment("CORVANE_UPDATE_TEST_NO_DATA_MS=2000");
   updater.AddEnvironment("CORVANE_UPDATE_TEST_HTTP_TIMEOUT_MS=1000");
+  // A run that hangs ends in seconds, and the check below names it.
   updater.AddEnvironment("CORVANE_UPDATE_TEST_WATCHDOG_MS=6000");
   if (c.setup == Setup::DiskFull) {
     const std::string staging = tree_.oldProgram + "UpdateVer";
@@ -305,9 +304,9 @@ TEST_P(ProgramFaultTest, EndsWithTheNewVersionWholeOrWithItsCodeAndTheOldOneInta
   }
   EXPECT_NE(log.find("Update failed! (exitCode:" + std::to_string(c.code) + ")"), std::string::npos) << log;
   EXPECT_EQ(Changed(before, Snapshot(tree_.oldProgram)), "") << "the old install changed";
-  const bool watchdogFired = log.find("Update percent not change for a long time!") != std::string::npos;
-  EXPECT_EQ(watchdogFired, c.watchdog) << log;
-  if (c.watchdog) return;
+  // The thread ends each of these runs and reports it; the watchdog would
+  // end the process without a report.
+  EXPECT_EQ(log.find("Update percent not change for a long time!"), std::string::npos) << log;
   const std::vector<std::string> reports = Reports();
   ASSERT_EQ(reports.size(), 1u);
   const std::string report = Inflate(reports[0]);
