@@ -51,8 +51,10 @@ struct FaultCase {
   int code;  // 0: the update must succeed
 };
 
-// Faults a server may play while another (or a retry) still delivers: the
-// update must come through whole. The same faults on every server, every
+// Each kind of the server's faults once or twice here, where the process, its
+// box and its folder are what count; the transfer tests play every fault on
+// 1, 2 and 4 servers. Faults a server may play while another (or a retry)
+// still delivers: the update must come through whole. The same faults on every server, every
 // time, leave nothing good to fetch: the run must fail with 5.
 const FaultCase kCases[] = {
     {"DropOnOne", 2, Setup::Served, FaultKind::DropAt, Target::BigFile, Scope::One, true, 1000, 0},
@@ -80,9 +82,9 @@ const FaultCase kCases[] = {
     // A fault that passes: the retry gets the file.
     {"DropOnAllOnce", 2, Setup::Served, FaultKind::DropAt, Target::BigFile, Scope::All, false, 1000, 0},
     {"ServerErrorOnAllOnce", 2, Setup::Served, FaultKind::ServerError, Target::PackedFile, Scope::All, false, 0, 0},
-    // Nothing good anywhere.
-    // The same first bytes again and again are no progress: the servers back
-    // off and the silence ends the run, not the dialog's watchdog.
+    // Nothing good anywhere. For DropOnAll the same first bytes again and
+    // again are no progress: the servers back off and the silence ends the
+    // run, not the dialog's watchdog.
     {"DropOnAll", 2, Setup::Served, FaultKind::DropAt, Target::BigFile, Scope::All, true, 1000, 5},
     {"NotFoundOnAll", 1, Setup::Served, FaultKind::NotFound, Target::PackedFile, Scope::All, true, 0, 5},
     {"ServerErrorOnAll", 2, Setup::Served, FaultKind::ServerError, Target::BigFile, Scope::All, true, 0, 5},
