@@ -9,12 +9,14 @@
 #include <vector>
 
 #include "FWUpdateIni.h"
+#include "FW_WinHttpRequest.h"
 #include "FileHelpers.h"
 #include "MsgTable.h"
 #include "PathHelpers.h"
 #include "StrHelpers.h"
 #include "StringTable.h"
 #include "SystemHelpers.h"
+#include "TestHooks.h"
 #include "Trace.h"
 #include "TraceManager.h"
 #include "UpdaterAppDir.h"
@@ -73,6 +75,8 @@ bool CFileDownloadApp::InitInstance(const std::wstring& argument) {
   if (m_appDir.empty()) m_appDir = GetUpdaterAppDir();
   SetCurrentDirectoryW(m_appDir.c_str());
   StartTraceLog();
+  // 0 keeps the requests' own time-out; tests of the real program shorten it.
+  FW_WinHttpRequest::SetTimeoutForTests(static_cast<int>(UpdaterTestHook("HTTP_TIMEOUT_MS", 0)));
 
   if (argument.empty()) {
     TraceErr("FileDownload null param!");

@@ -98,6 +98,9 @@ int CUpdateThread::DoUpdate() {
   if (done) return URC_NO_ERR;
 
   m_mgr.SetConnCfg(5, 1);
+  // A server that answers nothing ends the run after this long; tests of the
+  // real program wait seconds, not a minute, for their silent servers.
+  m_mgr.SetNoDataTimeout(static_cast<int>(UpdaterTestHook("NO_DATA_MS", m_mgr.NoDataTimeout())));
   m_progress.SetProgressRange(0, 7);
   if (!DownFingerFile()) {
     TraceErr("down FINGER file failed! ");

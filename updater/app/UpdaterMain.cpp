@@ -9,6 +9,7 @@
 #include "FileDownloadApp.h"
 #include "MainDlg.h"
 #include "MsgTable.h"
+#include "TestHooks.h"
 
 namespace {
 
@@ -27,6 +28,8 @@ atl::CAppModule theModule;
 int RunDlg() {
   CMainDlg::RegisterTemplate();
   CMainDlg dialog(&theApp);
+  // Tests of the real program see a stalled transfer end in seconds.
+  dialog.SetWatchdogPeriod(static_cast<UINT>(UpdaterTestHook("WATCHDOG_MS", CMainDlg::kWatchdogMs)));
   return static_cast<int>(dialog.DoModal());
 }
 

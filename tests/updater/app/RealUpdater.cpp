@@ -35,7 +35,10 @@ RealUpdater::RealUpdater(const std::string& programFolder) : m_folder(programFol
 
 bool RealUpdater::Start(const std::string& argument, ChildProcess* child) const {
   if (!ok()) return false;
-  return child->start({m_program, argument}, {}, m_environment);
+  std::vector<std::string> argv = m_launcher;
+  argv.push_back(m_program);
+  argv.push_back(argument);
+  return child->start(argv, {}, m_environment);
 }
 
 int RealUpdater::Run(const std::string& argument, int seconds) const {

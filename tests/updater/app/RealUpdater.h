@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ChildProcess.h"
@@ -36,6 +37,10 @@ class RealUpdater {
   void AddEnvironment(const std::string& line) { m_environment.push_back(line); }
   const std::vector<std::string>& Environment() const { return m_environment; }
 
+  // A program the updater runs under, with its first arguments (a private
+  // mount namespace); the updater and its argument follow them.
+  void SetLauncher(std::vector<std::string> launcher) { m_launcher = std::move(launcher); }
+
   bool Start(const std::string& argument, ChildProcess* child) const;
   // The exit code, or -1 when it did not end by exit() within the deadline.
   int Run(const std::string& argument, int seconds) const;
@@ -45,4 +50,5 @@ class RealUpdater {
   std::string m_program;
   ScopedTempDir m_runtime;
   std::vector<std::string> m_environment;
+  std::vector<std::string> m_launcher;
 };

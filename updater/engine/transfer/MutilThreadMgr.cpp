@@ -353,15 +353,22 @@ void CMutilThreadMgr::OnData(CHttpUpDownConnection* connection, int position, co
   if (!item || !item->Busy() || data.empty()) return;
   // What is still on its way for a cancelled task is not written.
   if (item->cancelled) return;
-  item->errCount = 0;
-  if (IsUpload()) return;
+  if (IsUpload()) {
+    item->errCount = 0;
+    return;
+  }
   TraceDbg("Conn[%d] RecvHttpData! blk:%d,%d speed:%dKB/s\n", connection->Id(), position,
            static_cast<int>(data.size()), item->speed);
+  const int doneBefore = m_pFile->GetDoneSize();
   std::vector<CHttpUpDownConnection*> cancelled;
   if (!m_pFile->WriteBlkData(connection, position, data, &cancelled)) {
     CancelItem(*item, false);
     return;
   }
+  // Only bytes the file did not have yet clear a connection's errors: a
+  // server that cuts every answer after the same first bytes would otherwise
+  // never back off and be asked again twenty times a second.
+  if (doneBefore < 0 || m_pFile->GetDoneSize() > doneBefore) item->errCount = 0;
   for (CHttpUpDownConnection* other : cancelled) {
     if (SConnItem* otherItem = Find(other)) otherItem->cancelled = true;
   }

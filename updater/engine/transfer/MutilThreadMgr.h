@@ -37,6 +37,7 @@ class CMutilThreadMgr : public CHttpUpDownHandler, public CMsgThread {
   ~CMutilThreadMgr() override;
 
   void SetNoDataTimeout(int ms) { m_nNoDataTimeout = ms; }
+  int NoDataTimeout() const { return m_nNoDataTimeout; }
   void SetConnCfg(int maxBusy, int multi) {
     m_nMaxBusy = maxBusy;
     m_nMulti = multi;

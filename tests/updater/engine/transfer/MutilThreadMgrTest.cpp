@@ -145,6 +145,26 @@ TEST_F(ManagerTest, SizeMismatchIsCancelledAndBacksOff) {
   EXPECT_EQ(file.GetDoneSize(), 0);
 }
 
+// A server that cuts every answer after the same first bytes brings nothing
+// new after the first: it backs off like any failing server instead of being
+// asked again at once, over and over.
+TEST_F(ManagerTest, RepeatedBytesDoNotClearTheBackoff) {
+  StartServers(1);
+  ServerFault fault;
+  fault.path = "/v/f.bin";
+  fault.always = true;
+  fault.kind = FaultKind::DropAt;
+  fault.amount = 1000;
+  servers_[0]->AddFault(fault);
+  CMutilThreadMgr mgr;
+  ASSERT_TRUE(mgr.SetSverInfo(List()));
+  CNetFile file(0, Item(200000), folder_.Folder());
+  EXPECT_EQ(RunTransfer(mgr, file, 3000), -1);
+  // At once, then after 2 s: the next wait (4 s) is past the deadline.
+  EXPECT_LE(servers_[0]->Log().size(), 4u);
+  EXPECT_EQ(file.GetDoneSize(), 1000);
+}
+
 struct UnknownCase {
   const char* name;
   FaultKind kind;
