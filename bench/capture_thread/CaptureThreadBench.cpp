@@ -207,8 +207,16 @@ bool StillScreenCpu(RootPainter& root, int seconds, double* cpuPerSecond, HWND s
   if (shared != nullptr) cfg.catchWndPro.insert(shared);
   emit thread.s_CatchCfg(1, cfg);
   emit thread.s_StartCatch();
-  // The first ticks capture; the still stretch starts after them.
+  // The first ticks capture, and the first pull opens the encoder and sends
+  // a key frame; the still stretch starts after them.
   QThread::msleep(1000);
+  SCDoEnc first;
+  first.bNewFrame = true;
+  first.sn = seconds;
+  emit thread.s_DoEnc(first);
+  const auto warm0 = Clock::now();
+  while (packets == 0 && failures == 0 && MsSince(warm0) < 5000) QThread::msleep(5);
+  QThread::msleep(500);
   const std::clock_t cpu0 = std::clock();
   const auto wall0 = Clock::now();
   for (int i = 0; i < seconds; ++i) {
@@ -223,7 +231,7 @@ bool StillScreenCpu(RootPainter& root, int seconds, double* cpuPerSecond, HWND s
   emit thread.s_StopCatch();
   thread.quit();
   thread.wait();
-  return failures == 0 && packets >= seconds;
+  return failures == 0 && packets >= seconds + 1;
 }
 
 // Top-level windows of this process on the still screen, one of them the
