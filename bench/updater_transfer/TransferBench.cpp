@@ -2,10 +2,6 @@
 // scripted servers (127.0.0.1 to 127.0.0.4) throttled to 10 MB/s each, and
 // the 64 MiB file from four nginx servers with limit_rate 10m. Each fetch
 // runs in a child process, so its CPU time and peak memory are its own.
-#include <signal.h>
-#include <sys/ptrace.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -27,6 +23,7 @@
 #include "NginxServer.h"
 #include "UpdateFixture.h"
 #include "Trace.h"
+#include "TracedChild.h"
 #include "TraceManager.h"
 #include "UpdateServer.h"
 
@@ -66,64 +63,6 @@ int FetchWithEngine(const std::string& servers, const std::string& name, int siz
   return decoder.GetDecodeState(&file) == DFS_DONE ? 0 : 5;
 }
 
-struct Measure {
-  double wall = 0, cpu = 0;
-  long peakKiB = 0;
-  int status = -1;
-};
-
-// The child's own high-water mark, read when it is about to exit. The child
-// runs traced so that it stops there with its memory still mapped: ru_maxrss
-// of wait4 cannot serve, as exec folds in the high-water mark of the memory
-// it replaces, the parent's (posix_spawn shares it; fork copies its pages).
-long PeakAtExitKiB(pid_t pid) {
-  std::ifstream proc("/proc/" + std::to_string(pid) + "/status");
-  for (std::string line; std::getline(proc, line);) {
-    if (line.rfind("VmHWM:", 0) == 0) return std::atol(line.c_str() + 6);
-  }
-  return -1;
-}
-
-Measure Run(const std::vector<std::string>& args) {
-  std::vector<char*> argv;
-  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
-  Measure m;
-  m.peakKiB = -1;
-  const auto start = std::chrono::steady_clock::now();
-  const pid_t pid = fork();
-  if (pid < 0) return m;
-  if (pid == 0) {
-    // Only async-signal-safe calls between fork and exec.
-    ptrace(PTRACE_TRACEME, 0, nullptr, nullptr);
-    execvp(argv[0], argv.data());
-    _exit(127);
-  }
-  int status = 0;
-  rusage usage{};
-  bool traced = false;
-  for (;;) {
-    if (wait4(pid, &status, 0, &usage) != pid) break;
-    if (WIFEXITED(status) || WIFSIGNALED(status)) break;
-    if (!WIFSTOPPED(status)) continue;
-    int forward = 0;
-    if (!traced && WSTOPSIG(status) == SIGTRAP) {
-      // The stop after exec: from here on, stop once more at the exit.
-      traced = true;
-      ptrace(PTRACE_SETOPTIONS, pid, nullptr, reinterpret_cast<void*>(PTRACE_O_TRACEEXIT | PTRACE_O_EXITKILL));
-    } else if ((status >> 8) == (SIGTRAP | (PTRACE_EVENT_EXIT << 8))) {
-      m.peakKiB = std::max(m.peakKiB, PeakAtExitKiB(pid));
-    } else {
-      forward = WSTOPSIG(status);
-    }
-    ptrace(PTRACE_CONT, pid, nullptr, reinterpret_cast<void*>(static_cast<intptr_t>(forward)));
-  }
-  m.wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  m.cpu = usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-  m.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return m;
-}
-
 std::string RandomFile(const std::filesystem::path& path, size_t size) {
   std::string bytes(size, '\0');
   std::mt19937_64 random(size);
@@ -140,7 +79,7 @@ bool SameBytes(const std::filesystem::path& a, const std::filesystem::path& b) {
   return std::string(std::istreambuf_iterator<char>(x), {}) == std::string(std::istreambuf_iterator<char>(y), {});
 }
 
-void Row(const char* source, const char* who, size_t size, const Measure& m, const std::vector<long long>& served,
+void Row(const char* source, const char* who, size_t size, const ChildMeasure& m, const std::vector<long long>& served,
          bool exact) {
   long long total = 0;
   std::string perServer;
@@ -183,17 +122,17 @@ void Case(const std::string& self, const std::filesystem::path& dir, size_t size
     const std::filesystem::path out = dir / (std::string("out-") + who);
     std::filesystem::remove_all(out);
     std::filesystem::create_directories(out);
-    Measure m;
+    ChildMeasure m;
     if (std::string(who) == "engine") {
       std::string list;
       for (const auto& hp : hostPorts) list += (list.empty() ? "" : ";") + hp + "/";
-      m = Run({self, "--engine", list, name, std::to_string(size), md5, out.string() + "/"});
+      m = RunMeasured({self, "--engine", list, name, std::to_string(size), md5, out.string() + "/"});
     } else {
       std::vector<std::string> args = {"aria2c", "-q", "-x1", "-s4", "-k1M", "--file-allocation=none",
                                         "--allow-overwrite=true", "--auto-file-renaming=false", "-d", out.string(),
                                         "-o", name};
       for (const auto& hp : hostPorts) args.push_back("http://" + hp + "/" + name);
-      m = Run(args);
+      m = RunMeasured(args);
     }
     std::vector<long long> bytes;
     for (auto& s : scripted) bytes.push_back(s->BodyBytesSent());

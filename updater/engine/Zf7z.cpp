@@ -7,6 +7,7 @@
 #include <cstring>
 #include <new>
 
+#include "FileHelpers.h"
 #include "WinFile.h"
 
 namespace {
@@ -14,6 +15,7 @@ namespace {
 const size_t kHeaderSize = 12;  // magic, reserved word, decoded size
 const size_t kPropsSize = 5;
 const uint32_t kMagic = 0x5A37465A;  // "ZF7Z"
+const size_t kPieceSize = 1 << 20;    // decoded bytes written at a time
 
 class Decoder {
  public:
@@ -130,11 +132,35 @@ int Zf7zDecompress(const std::string& in, std::string& out) {
 }
 
 int Zf7zDecompressToFile(const std::string& container, const std::wstring& targetPath) {
-  std::string decoded;
-  const int size = Zf7zDecompress(container, decoded);
-  if (size < 0) return -4;
+  if (container.size() < kHeaderSize + kPropsSize || ReadLE32(container.data()) != kMagic) return -4;
+  const uint32_t size = ReadLE32(container.data() + 8);
+  if (size > static_cast<uint32_t>(INT_MAX)) return -4;
+  const unsigned char* props = reinterpret_cast<const unsigned char*>(container.data()) + kHeaderSize;
+  Decoder decoder;
+  if (!decoder.Start(props, size)) return -4;
+  decoder.Input(props + kPropsSize, container.size() - kHeaderSize - kPropsSize);
   CWinFile file;
   if (!file.Open(targetPath, CWinFile::modeWrite, /*create=*/true, /*truncate=*/true)) return -7;
-  if (!file.Write(decoded.data(), static_cast<DWORD>(decoded.size()))) return -8;
-  return size;
+  // Decoded a piece at a time straight into the file: the decoded file is
+  // never held in memory beside its container.
+  std::string piece(size < kPieceSize ? (size > 0 ? size : 1) : kPieceSize, '\0');
+  int result = -4;
+  for (;;) {
+    const uint64_t before = decoder.Produced();
+    const lzma_ret coded = decoder.Code(reinterpret_cast<unsigned char*>(&piece[0]), piece.size());
+    const DWORD produced = static_cast<DWORD>(decoder.Produced() - before);
+    if (produced > 0 && !file.Write(piece.data(), produced)) {
+      result = -8;
+      break;
+    }
+    if (coded == LZMA_STREAM_END) {
+      if (decoder.Produced() == size) result = static_cast<int>(size);
+      break;
+    }
+    if (coded != LZMA_OK) break;
+  }
+  file.Close();
+  // What did not decode whole is no file of the update.
+  if (result < 0) DeleteFileEx(targetPath, false);
+  return result;
 }

@@ -19,7 +19,8 @@ int Zf7zDecompress(const std::string& in, std::string& out);
 bool LzmaDecodeBuf(const unsigned char* src, size_t srcLen, unsigned char* dest, size_t* destLen);
 
 // The decoded size, or -4 when the container does not decode, -7 when the
-// target cannot be opened, -8 when writing fails.
+// target cannot be opened, -8 when writing fails. Decodes into the file as it
+// goes; a target that did not get the whole decoded size is removed.
 int Zf7zDecompressToFile(const std::string& container, const std::wstring& targetPath);
 
 uint32_t HostToLE32(uint32_t value);

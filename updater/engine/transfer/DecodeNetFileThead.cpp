@@ -98,6 +98,8 @@ void CDecodeNetFileThead::OnDecodeFileMsg(CNetFile* file) {
       error = 87;
       break;
   }
+  // Written or not, the bytes are not asked for again.
+  file->ReleaseData();
   if (!written) {
     TraceWar("CreateLocalFile failed(err:%d)! zipType:%d, fileid:%d, file:%s", error, item->zipType,
              file->FileId(), name.c_str());

@@ -173,6 +173,8 @@ bool CNetFile::IsComplete() const {
   return GetDoneSize() >= size;
 }
 
+void CNetFile::ReleaseData() { std::string().swap(m_data); }
+
 void CNetFile::FinishUnknownSize() {
   m_pItem->transSize = static_cast<int>(m_received);
   m_blocks.clear();

@@ -42,6 +42,9 @@ class CNetFile {
   const std::wstring& RemoteName() const { return m_remoteName; }
   const std::wstring& LocalPath() const { return m_localPath; }
   const std::string& Data() const { return m_data; }
+  // Once the bytes are on disk: a batch of files would otherwise keep every
+  // file of the batch in memory until its end.
+  void ReleaseData();
   const std::map<int, SNetBlock>& Blocks() const { return m_blocks; }
 
  private:

@@ -139,11 +139,26 @@ TEST(Zf7zToFile, WritesAndReplacesTheTarget) {
   EXPECT_TRUE(read.str() == data);
 }
 
+// The file is written a piece at a time: several pieces join up exactly.
+TEST(Zf7zToFile, WritesAFileOfSeveralPieces) {
+  TempFolder folder;
+  const std::filesystem::path target = folder.path() / "big.bin";
+  const std::string data = SampleText((3 << 20) + 777);
+  EXPECT_EQ(Zf7zDecompressToFile(Packed(data), target.wstring()), static_cast<int>(data.size()));
+  std::stringstream read;
+  read << std::ifstream(target, std::ios::binary).rdbuf();
+  EXPECT_TRUE(read.str() == data);
+}
+
 TEST(Zf7zToFile, ReportsEachFailure) {
   TempFolder folder;
   EXPECT_EQ(Zf7zDecompressToFile("ZF7Znothing", (folder.path() / "a").wstring()), -4);
   EXPECT_FALSE(std::filesystem::exists(folder.path() / "a")) << "nothing is created for a bad container";
   EXPECT_EQ(Zf7zDecompressToFile(Packed("abc"), (folder.path() / "missing" / "a").wstring()), -7);
+  // A stream cut short fails after pieces were written: none of them stays.
+  const std::string packed = Packed(SampleText(3 << 20));
+  EXPECT_EQ(Zf7zDecompressToFile(packed.substr(0, packed.size() / 2), (folder.path() / "cut").wstring()), -4);
+  EXPECT_FALSE(std::filesystem::exists(folder.path() / "cut")) << "a part of the decoded file was left";
 }
 
 }  // namespace
