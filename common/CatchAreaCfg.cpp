@@ -9,15 +9,23 @@ CatchAreaCfg::CatchAreaCfg() : m_mode(IsVistaOrLater() ? 2 : 0) {}
 
 CatchAreaCfg::~CatchAreaCfg() = default;
 
-void CatchAreaCfg::AddAreas(const std::list<RECT>& areas) { m_areas.insert(m_areas.end(), areas.begin(), areas.end()); }
+void CatchAreaCfg::AddAreas(const std::list<RECT>& areas) {
+  m_areas.insert(m_areas.end(), areas.begin(), areas.end());
+  ++m_revision;
+}
 
 void CatchAreaCfg::AddProcessIds(const std::set<DWORD>& processIds) {
   m_processIds.insert(processIds.begin(), processIds.end());
+  ++m_revision;
 }
 
-void CatchAreaCfg::AddWindows(const std::set<HWND>& windows) { m_windows.insert(windows.begin(), windows.end()); }
+void CatchAreaCfg::AddWindows(const std::set<HWND>& windows) {
+  m_windows.insert(windows.begin(), windows.end());
+  ++m_revision;
+}
 
 void CatchAreaCfg::SetFillColor(COLORREF color) {
+  ++m_revision;
   m_fillBitmap = nullptr;
   m_fillBrush.reset(CreateSolidBrush(color));
 }
@@ -25,6 +33,7 @@ void CatchAreaCfg::SetFillColor(COLORREF color) {
 bool CatchAreaCfg::IsEmpty() const { return m_areas.empty() && m_processIds.empty() && m_windows.empty(); }
 
 void CatchAreaCfg::ResetRgn() {
+  ++m_revision;
   m_boundRect = RECT{0, 0, 0, 0};
   m_catchRgn.reset();
 }

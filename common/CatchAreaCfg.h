@@ -26,8 +26,11 @@ class CatchAreaCfg {
   RECT GetBoundRect() const { return m_boundRect; }
 
   int GetMode() const { return m_mode; }
+  // Goes up with every change of what is captured or of the fill: a region
+  // built before it went up is out of date.
+  unsigned GetRevision() const { return m_revision; }
   // Windows can move, map and restack without a pixel changing under the
-  // capture, so what they cover is worked out anew on every capture.
+  // capture: what they cover is worked out anew whenever windows change.
   bool FollowsWindows() const { return !m_windows.empty() || !m_processIds.empty(); }
   HBRUSH GetFillBrush() const { return m_fillBrush.get(); }
   // Null when the whole bounding rectangle is captured.
@@ -38,6 +41,7 @@ class CatchAreaCfg {
   std::set<DWORD> m_processIds;
   std::set<HWND> m_windows;
   int m_mode;
+  unsigned m_revision = 0;
   HBITMAP m_fillBitmap = nullptr;  // not owned
   UniqueGdiObject m_fillBrush;
   RECT m_boundRect{0, 0, 0, 0};

@@ -25,6 +25,7 @@ int CScreenInfo::SetCurMonitor(int monitorIndex) {
   if (!CMonitors().GetMonitor(monitorIndex).IsValid()) return 0;
   ReleaseDIB();
   ReleaseDCs();
+  m_regionHolds = false;
   m_screenDC.reset(CreateDCW(L"DISPLAY", nullptr, nullptr, nullptr));
   if (m_screenDC) m_memDC.reset(CreateCompatibleDC(m_screenDC.get()));
   return m_screenDC != nullptr && m_memDC != nullptr ? 1 : 0;
@@ -35,6 +36,7 @@ bool CScreenInfo::IsMonitorValid() const { return CMonitors().GetMonitor(m_monit
 QSize CScreenInfo::GetDIBSize() const { return QSize(Width(m_dibRect), Height(m_dibRect)); }
 
 void CScreenInfo::SetSkipUnchanged(bool skip) {
+  m_regionHolds = false;
   if (!skip) {
     m_damage.reset();
   } else if (!m_damage) {
@@ -79,26 +81,47 @@ int CScreenInfo::CreateDIB(const RECT& rect) {
   return kCaptured;
 }
 
-int CScreenInfo::CatchScreenDIB() {
-  if (!m_screenDC || !m_memDC) return kNoDC;
+bool CScreenInfo::BuildRegion() {
   const CMonitor monitor = CMonitors().GetMonitor(m_monitorIndex);
   RECT monitorRect{};
-  if (!monitor.IsValid() || !monitor.GetMonitorRect(monitorRect)) return kNoArea;
-  if (Width(monitorRect) <= 0 || Height(monitorRect) <= 0) return kNoArea;
+  if (!monitor.IsValid() || !monitor.GetMonitorRect(monitorRect)) return false;
+  if (Width(monitorRect) <= 0 || Height(monitorRect) <= 0) return false;
   m_area.BuildCatchRgn(monitorRect);
+  return true;
+}
+
+int CScreenInfo::CatchScreenDIB() {
+  if (!m_screenDC || !m_memDC) return kNoDC;
+  ScreenDamage::Changes changes;
+  if (m_damage) {
+    // Windows can move, map and restack without a pixel changing under the
+    // capture.
+    if (m_area.FollowsWindows()) m_damage->WatchWindows();
+    changes = m_damage->Take(m_dibRect);
+  }
+  // Reported changes are forgotten once taken: the picture is out of date
+  // until a capture succeeds, whatever stops this one.
+  if (changes.inside || changes.layout) m_dibCaptured = false;
+  const bool regionHolds = m_regionHolds && !changes.layout && m_area.GetRevision() == m_areaRevision;
+  if (!regionHolds) {
+    m_regionHolds = false;
+    if (!BuildRegion()) return kNoArea;
+    // Only a watched screen reports when the region goes out of date. An
+    // empty one holds as well: a share whose windows are all hidden does
+    // not walk them again on every tick.
+    m_regionHolds = m_damage != nullptr;
+    m_areaRevision = m_area.GetRevision();
+  }
   const RECT bound = m_area.GetBoundRect();
   if (Width(bound) <= 0 || Height(bound) <= 0) return kNoArea;
   if (!m_dib || Width(bound) != Width(m_dibRect) || Height(bound) != Height(m_dibRect)) {
     const int result = CreateDIB(bound);
     if (result != kCaptured) return result;
   }
-  // The drawn-in cursor is no part of the damage, and windows can move
-  // without a pixel changing.
+  // The drawn-in cursor is no part of the damage.
   const bool sameRect = bound.left == m_dibRect.left && bound.top == m_dibRect.top &&
                         bound.right == m_dibRect.right && bound.bottom == m_dibRect.bottom;
-  if (m_damage && m_dibCaptured && sameRect && !m_drawCursor && !m_area.FollowsWindows() &&
-      !m_damage->ChangedSince(bound))
-    return kUnchanged;
+  if (regionHolds && m_dibCaptured && sameRect && !m_drawCursor) return kUnchanged;
   m_dibRect = bound;
   m_dibCaptured = false;
   const DWORD rop = m_area.GetMode() == 2 ? SRCCOPY | CAPTUREBLT : SRCCOPY;
@@ -108,8 +131,11 @@ int CScreenInfo::CatchScreenDIB() {
     if (m_area.GetFillBrush() == nullptr) m_area.SetFillColor(kDefaultFill);
     const RECT whole{0, 0, Width(bound), Height(bound)};
     FillRect(m_memDC.get(), &whole, m_area.GetFillBrush());
+    // The DC takes a copy; the region stays in screen coordinates for the
+    // ticks that keep it.
     OffsetRgn(clip, -bound.left, -bound.top);
     SelectClipRgn(m_memDC.get(), clip);
+    OffsetRgn(clip, bound.left, bound.top);
   }
   m_dibCaptured =
       BitBlt(m_memDC.get(), 0, 0, Width(bound), Height(bound), m_screenDC.get(), bound.left, bound.top, rop) != FALSE;
@@ -117,6 +143,8 @@ int CScreenInfo::CatchScreenDIB() {
   if (m_drawCursor && GetCursorPos(&cursor)) DrawCursor(cursor.x - bound.left, cursor.y - bound.top);
   SelectObject(m_memDC.get(), previous);
   if (clip != nullptr) SelectClipRgn(m_memDC.get(), nullptr);
+  // The default fill chosen above is no change of the area.
+  m_areaRevision = m_area.GetRevision();
   return kCaptured;
 }
 

@@ -29,7 +29,9 @@ class CScreenInfo {
   bool IsMonitorValid() const;
   void SetDrawCursor(bool draw) { m_drawCursor = draw; }
   // Lets CatchScreenDIB answer kUnchanged on a still screen instead of reading
-  // it again. Not with a drawn-in cursor, nor while windows are followed.
+  // it again (not with a drawn-in cursor), and keep the monitor and the
+  // region it worked out while no monitor and, for a window share, no window
+  // changes.
   void SetSkipUnchanged(bool skip);
   CatchAreaCfg& GetCatchAreaCfg() { return m_area; }
 
@@ -44,6 +46,8 @@ class CScreenInfo {
   void ReleaseDIB();
   void ReleaseDCs();
   int CreateDIB(const RECT& rect);
+  // The monitor's rectangle asked for anew and the area's region built in it.
+  bool BuildRegion();
 
   // Declared in the order they are made: the DIB goes first, the display DC last.
   UniqueDc m_screenDC;
@@ -52,9 +56,14 @@ class CScreenInfo {
   unsigned char* m_dibBits = nullptr;  // owned by the DIB
   int m_dibBytes = 0;
   RECT m_dibRect{0, 0, 0, 0};
-  // The DIB holds the last capture of m_dibRect.
+  // The DIB holds the last capture of m_dibRect, and nothing reported a
+  // change since.
   bool m_dibCaptured = false;
   std::unique_ptr<ScreenDamage> m_damage;
+  // m_area's region was built for the monitor as it is, with the area's
+  // revision m_areaRevision, and still holds while nothing is reported.
+  bool m_regionHolds = false;
+  unsigned m_areaRevision = 0;
   int m_bitsPerPixel = 32;
   bool m_drawCursor = false;
   CatchAreaCfg m_area;

@@ -37,7 +37,7 @@ bool AskMonitorQuery(Display* display) {
 }
 
 // The server's RandR version does not change while the connection lasts, and
-// monitors are asked for several times on every capture tick.
+// monitors are asked for several times whenever a capture looks again.
 bool HasMonitorQuery(Display* display) {
   thread_local Display* asked = nullptr;
   thread_local bool answer = false;
@@ -48,6 +48,11 @@ bool HasMonitorQuery(Display* display) {
   return answer;
 }
 
+// Asked anew on every call. RandR announces every monitor change (a ConfigureNotify of
+// the root, its own events besides for outputs and CRTCs), but only a round trip tells
+// that no such event is still on its way; a list kept here could miss a change another
+// program has just made. The capture keeps its monitor instead while the round trip it
+// makes on every tick reports no change (ScreenDamage).
 std::vector<MonitorRecord> QueryMonitors(Display* display) {
   std::vector<MonitorRecord> monitors;
   const Window root = DefaultRootWindow(display);

@@ -4,6 +4,7 @@
 
 #include <thread>
 
+#include "RootWatch.h"
 #include "XConnection.h"
 #include "XErrorTrap.h"
 
@@ -12,11 +13,14 @@
 #include <X11/extensions/Xfixes.h>
 
 struct ScreenDamage::State {
+  std::shared_ptr<RootWatch> watch;
   Display* display = nullptr;
   std::thread::id thread;
-  int eventBase = 0;
   Damage damage = None;
   XserverRegion parts = None;
+  bool windows = false;
+  // What the watch had counted at the last look.
+  RootEventCounts seen;
   // Nothing has been reported yet, or the last answer could not be told.
   bool unknown = true;
 
@@ -24,6 +28,7 @@ struct ScreenDamage::State {
     // The reports live on the creating thread's connection; once that thread
     // ended its connection took them along.
     if (display == nullptr || std::this_thread::get_id() != thread) return;
+    if (windows) watch->UnwantWindows();
     XErrorTrap trap(display);
     if (parts != None) XFixesDestroyRegion(display, parts);
     if (damage != None) XDamageDestroy(display, damage);
@@ -34,16 +39,12 @@ struct ScreenDamage::State {
 ScreenDamage::ScreenDamage() {
   Display* display = ThreadDisplay();
   if (display == nullptr) return;
-  int eventBase = 0, errorBase = 0, major = 0, minor = 0;
-  if (!XDamageQueryExtension(display, &eventBase, &errorBase) || !XDamageQueryVersion(display, &major, &minor) ||
-      !XFixesQueryExtension(display, &errorBase, &errorBase)) {
-    PlatformLog("user: no damage reports from the X server, every capture tick reads the screen");
-    return;
-  }
+  std::shared_ptr<RootWatch> watch = RootWatch::Join(display);
+  if (!watch) return;
   auto state = std::make_unique<State>();
+  state->watch = std::move(watch);
   state->display = display;
   state->thread = std::this_thread::get_id();
-  state->eventBase = eventBase;
   XErrorTrap trap(display);
   state->damage = XDamageCreate(display, DefaultRootWindow(display), XDamageReportNonEmpty);
   state->parts = XFixesCreateRegion(display, nullptr, 0);
@@ -58,18 +59,34 @@ ScreenDamage::~ScreenDamage() = default;
 
 bool ScreenDamage::IsActive() const { return state_ != nullptr; }
 
-bool ScreenDamage::ChangedSince(const RECT& rect) {
-  if (!state_) return true;
+void ScreenDamage::WatchWindows() {
+  if (!state_ || state_->windows) return;
+  state_->windows = true;
+  state_->watch->WantWindows();
+  // Whatever the caller worked out before is no longer vouched for.
+  state_->unknown = true;
+}
+
+ScreenDamage::Changes ScreenDamage::Take(const RECT& rect) {
+  Changes changes;
+  if (!state_) return changes;
   State& s = *state_;
+  // The one round trip of a still tick: whatever the server did before it
+  // has had its reports read in by the time it returns.
+  XSync(s.display, False);
+  const RootEventCounts counts = s.watch->CountQueued();
+  changes.layout = s.unknown || counts.monitors != s.seen.monitors || (s.windows && counts.windows != s.seen.windows);
+  // Before the caller looks at the windows again, so that a window made
+  // since the last look is watched by the time it is read.
+  if (s.windows) s.watch->ArmWindows();
   // A report comes once the damage stops being empty, and the next only
   // after it was taken away below.
-  bool reported = false;
-  // The one round trip of a still tick: whatever was drawn before it has
-  // had its report read in by the time it returns.
-  XSync(s.display, False);
-  XEvent event;
-  while (XCheckTypedEvent(s.display, s.eventBase + XDamageNotify, &event)) reported = true;
-  if (!reported && !s.unknown) return false;
+  const bool reported = counts.damage != s.seen.damage;
+  s.seen = counts;
+  if (!reported && !s.unknown) {
+    changes.inside = false;
+    return changes;
+  }
   XErrorTrap trap(s.display);
   XDamageSubtract(s.display, s.damage, None, s.parts);
   int count = 0;
@@ -78,7 +95,7 @@ bool ScreenDamage::ChangedSince(const RECT& rect) {
     PlatformLog("user: reading the screen's changes failed: %s", trap.Text().c_str());
     if (rects != nullptr) XFree(rects);
     s.unknown = true;
-    return true;
+    return Changes();
   }
   bool inside = s.unknown;
   for (int i = 0; i < count && !inside; ++i) {
@@ -87,5 +104,6 @@ bool ScreenDamage::ChangedSince(const RECT& rect) {
   }
   if (rects != nullptr) XFree(rects);
   s.unknown = false;
-  return inside;
+  changes.inside = inside;
+  return changes;
 }
