@@ -17,6 +17,7 @@
 #include "PathHelpers.h"
 #include "SetTopRoundWndRgn.h"
 #include "Trace.h"
+#include "UpdateResult.h"
 #include "UpdaterIcons.h"
 
 namespace {
@@ -295,5 +296,7 @@ void CMainDlg::ExitUpdate(int code) {
   TraceInf("Update Process exit(%d)!", code);
   if (m_app) m_app->ExitInstance();
   StopTrace();
-  TerminateProcess(GetCurrentProcess(), static_cast<UINT>(code));
+  // A newer updater's id does not fit the 8 bits Linux keeps of an exit
+  // status: it would reach the client as some unrelated result code.
+  TerminateProcess(GetCurrentProcess(), static_cast<UINT>(UpdateExitStatus(code)));
 }
