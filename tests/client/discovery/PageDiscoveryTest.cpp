@@ -5,7 +5,6 @@
 #include <QApplication>
 #include <QGridLayout>
 #include <QLabel>
-#include <QNetworkInterface>
 #include <QSignalSpy>
 
 #include <cstdlib>
@@ -23,19 +22,6 @@
 namespace {
 
 using namespace CORVANESDK;
-
-// Empty when it is safe to broadcast: only lo and our veth are up.
-std::string NamespaceProblem() {
-  const char* box = std::getenv("CORVANE_NETNS_BOX");
-  const char* link = std::getenv("CORVANE_NETNS_PC_LINK");
-  if (!box || !link) return "not started by run-in-netns.sh (CORVANE_NETNS_BOX/CORVANE_NETNS_PC_LINK unset)";
-  for (const QNetworkInterface& nic : QNetworkInterface::allInterfaces()) {
-    if (!nic.flags().testFlag(QNetworkInterface::IsUp)) continue;
-    if (nic.name() == QLatin1String("lo") || nic.name() == QLatin1String(link)) continue;
-    return "interface " + nic.name().toStdString() + " is up: refusing to broadcast";
-  }
-  return std::string();
-}
 
 TEST(PageDiscovery, ABoxAnsweringWithAndWithoutIdGivesTwoTilesAndOneClickOneDialog) {
   ASSERT_EQ(NamespaceProblem(), "");

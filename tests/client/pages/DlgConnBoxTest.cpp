@@ -22,15 +22,6 @@ namespace {
 using namespace CORVANESDK;
 using fakesdk::Call;
 
-MEETING_BOX_INFO Listed() {
-  MEETING_BOX_INFO box;
-  box.boxID = "box-1";
-  box.ip = "10.0.0.5";
-  box.port = 5625;
-  box.dispName = "Room 5";
-  return box;
-}
-
 MEETING_BOX_INFO Typed() {
   MEETING_BOX_INFO box;
   box.ip = "10.1.1.1";
@@ -64,7 +55,7 @@ class DlgConnBoxTest : public PageFixture {
 
 TEST_F(DlgConnBoxTest, ABoxWithoutCodeClosesTheDialogAndIsRemembered) {
   fakesdk::ScriptConnectAccepted();
-  Open(Listed());
+  Open(ListedBox());
   EXPECT_EQ(page(), "page_connecting");
   EXPECT_TRUE(dialog_->findChild<QLabel*>("labInfo")->text().contains("Room 5 - connecting, please wait..."));
   ASSERT_TRUE(WaitClosed());
@@ -92,7 +83,7 @@ TEST_F(DlgConnBoxTest, ACodeIsSentAndATypedAddressRemembered) {
 
 TEST_F(DlgConnBoxTest, AnEmptyCodeIsNotSent) {
   fakesdk::ScriptConnectNeedsCode();
-  Open(Listed());
+  Open(ListedBox());
   ASSERT_TRUE(WaitPage("page_inputcode"));
   const QStringList notices = AnswerModals([&] { dialog_->findChild<QPushButton*>("sureBtn")->click(); });
   ASSERT_EQ(notices.size(), 1);
@@ -105,7 +96,7 @@ TEST_F(DlgConnBoxTest, AWrongCodeThenReConnGivesAnEmptyField) {
   fakesdk::ScriptConnectNeedsCode();
   fakesdk::ScriptCodeRejected();
   fakesdk::ScriptConnectNeedsCode();
-  Open(Listed());
+  Open(ListedBox());
   ASSERT_TRUE(WaitPage("page_inputcode"));
   QTest::keyClicks(code(), "0000");
   dialog_->findChild<QPushButton*>("sureBtn")->click();
@@ -119,7 +110,7 @@ TEST_F(DlgConnBoxTest, AWrongCodeThenReConnGivesAnEmptyField) {
 
 TEST_F(DlgConnBoxTest, AnUnreachableBoxShowsReason66AndAFailureWithoutReasonTheSdkText) {
   fakesdk::ScriptConnectUnreachable();
-  Open(Listed());
+  Open(ListedBox());
   ASSERT_TRUE(WaitPage("page_fail"));
   EXPECT_EQ(failText(), "connect with Room 5 fail(failed to establish connection!)");
   EXPECT_EQ(finished_->count(), 0);
@@ -129,13 +120,13 @@ TEST_F(DlgConnBoxTest, AnUnreachableBoxShowsReason66AndAFailureWithoutReasonTheS
 
 TEST_F(DlgConnBoxTest, AutoCloseEndsAFailureButNotAWrongCode) {
   fakesdk::ScriptConnectUnreachable();
-  Open(Listed(), true);
+  Open(ListedBox(), true);
   ASSERT_TRUE(WaitClosed());
 
   fakesdk::Reset();
   fakesdk::ScriptConnectNeedsCode();
   fakesdk::ScriptCodeRejected();
-  Open(Listed(), true);
+  Open(ListedBox(), true);
   ASSERT_TRUE(WaitPage("page_inputcode"));
   QTest::keyClicks(code(), "1");
   dialog_->findChild<QPushButton*>("sureBtn")->click();
@@ -171,7 +162,7 @@ class DlgConnBoxCloseTest : public DlgConnBoxTest, public ::testing::WithParamIn
 
 TEST_P(DlgConnBoxCloseTest, AsksWhileConnecting) {
   const CloseCase& c = GetParam();
-  Open(Listed());
+  Open(ListedBox());
   ASSERT_TRUE(WaitFor([] { return !fakesdk::RequestsOf(Call::ConnectBox).empty(); }));
   fakesdk::SetState(c.state);
   const QStringList questions = AnswerModals(

@@ -29,15 +29,6 @@ namespace {
 using namespace CORVANESDK;
 using fakesdk::Call;
 
-MEETING_BOX_INFO Room() {
-  MEETING_BOX_INFO box;
-  box.boxID = "box-1";
-  box.ip = "10.0.0.5";
-  box.port = 5625;
-  box.dispName = "Room 5";
-  return box;
-}
-
 class MainWndTest : public PageFixture {
  protected:
   void SetUp() override {
@@ -76,7 +67,7 @@ TEST_F(MainWndTest, StartsOnTheSearchPageAndSearchesOnce) {
 TEST_F(MainWndTest, AConnectedBoxShowsTheSharingPage) {
   fakesdk::ScriptConnectAccepted();
   QSignalSpy titles(wnd_->sharePage(), &ScreenShareWnd::s_titleChange);
-  wnd_->slot_connectBox(Room());
+  wnd_->slot_connectBox(ListedBox());
   EXPECT_EQ(page(), 1);
   // The page was put into its connected state.
   ASSERT_GE(titles.count(), 1);
@@ -85,13 +76,13 @@ TEST_F(MainWndTest, AConnectedBoxShowsTheSharingPage) {
 
 TEST_F(MainWndTest, AFailedConnectStaysOnTheSearchPage) {
   fakesdk::ScriptConnectUnreachable();
-  AnswerModals([&] { wnd_->slot_connectBox(Room()); });
+  AnswerModals([&] { wnd_->slot_connectBox(ListedBox()); });
   EXPECT_EQ(page(), 0);
 }
 
 TEST_F(MainWndTest, AReconnectThatConnectsShowsTheSharingPage) {
   fakesdk::ScriptConnectAccepted();
-  wnd_->slot_reConnectBox(Room());
+  wnd_->slot_reConnectBox(ListedBox());
   EXPECT_EQ(page(), 1);
 }
 
@@ -100,7 +91,7 @@ TEST_F(MainWndTest, AnUnreachableBoxOnReconnectWaitsForTheNextAttempt) {
   Settle(150);
   const size_t searches = count(Call::Search);
   fakesdk::ScriptConnectUnreachable();
-  wnd_->slot_reConnectBox(Room());
+  wnd_->slot_reConnectBox(ListedBox());
   EXPECT_EQ(page(), 1);
   EXPECT_EQ(count(Call::Search), searches);
 }
@@ -118,7 +109,7 @@ TEST_F(MainWndTest, ARefusedCodeOnReconnectGoesBackToTheSearch) {
     if (button && button->isVisible()) button->click();
   });
   leave.start(10);
-  wnd_->slot_reConnectBox(Room());
+  wnd_->slot_reConnectBox(ListedBox());
   EXPECT_EQ(page(), 0);
   EXPECT_TRUE(WaitFor([&] { return count(Call::Search) == searches + 1; }));
 }

@@ -17,6 +17,12 @@ void PageFixture::SetUp() {
 
 void PageFixture::TearDown() { EXPECT_TRUE(fakesdk::WaitForNotifications()); }
 
+CORVANESDK::MEETING_BOX_INFO ListedBox() {
+  CORVANESDK::MEETING_BOX_INFO box;
+  CORVANESDK::BoxInfoToMeetingBox(fakesdk::MakeBox("box-1", "10.0.0.5", "Room 5"), box);
+  return box;
+}
+
 QStringList AnswerModals(const std::function<void()>& run, const QString& button) {
   QStringList seen;
   QTimer poll;

@@ -10,6 +10,8 @@
 
 #include <functional>
 
+#include "CorvaneSDK.h"
+
 class PageFixture : public ::testing::Test {
  protected:
   void SetUp() override;
@@ -22,3 +24,6 @@ class PageFixture : public ::testing::Test {
 // its labels and presses the button with the given text (closes it when
 // there is none). Returns the texts, one entry per box.
 QStringList AnswerModals(const std::function<void()>& run, const QString& button = QString());
+
+// The box the page tests open and connect to: found by the search, with an id.
+CORVANESDK::MEETING_BOX_INFO ListedBox();

@@ -14,6 +14,7 @@
 #include <string>
 #include <thread>
 #include <vector>
+#include "ChildProcess.h"
 #include "RowName.h"
 #include "ScopedTempDir.h"
 
@@ -35,13 +36,6 @@ bool PollFor(Ready ready, int milliseconds = static_cast<int>(kWaitMs)) {
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
   }
   return true;
-}
-
-std::string ReadWhole(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
 }
 
 // The process state letter from /proc/<pid>/stat, or 0 when the pid is gone.
@@ -338,7 +332,7 @@ TEST_F(ProcessTest, ArgumentsArriveAsTheWindowsRulesSplitThem) {
   for (const char* arg : {"plain", "with space", "a\"b", "", "c\\d e", "back\\slash", "x\"y", "\xC3\xA9t\xC3\xA9"}) {
     expected.append(arg).push_back('\0');
   }
-  EXPECT_EQ(ReadWhole(out), expected);
+  EXPECT_EQ(ReadWholeFile(out), expected);
 }
 
 TEST_F(ProcessTest, AnsiCallTakesUtf8) {
@@ -352,7 +346,7 @@ TEST_F(ProcessTest, AnsiCallTakesUtf8) {
   ASSERT_TRUE(CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, child.info()))
       << GetLastError();
   ASSERT_EQ(WaitForSingleObject(child.process(), kWaitMs), WAIT_OBJECT_0);
-  EXPECT_EQ(ReadWhole(out), std::string("\xE6\x96\x87\0", 4));
+  EXPECT_EQ(ReadWholeFile(out), std::string("\xE6\x96\x87\0", 4));
 }
 
 TEST_F(ProcessTest, CurrentFolderIsOursOrTheOneGiven) {
@@ -360,13 +354,13 @@ TEST_F(ProcessTest, CurrentFolderIsOursOrTheOneGiven) {
   const fs::path other = dir_ / "other";
   fs::create_directory(other);
   EXPECT_EQ(RunToEnd(L"cwd " + Quoted(out.string())), 0u);
-  EXPECT_EQ(fs::path(ReadWhole(out)), fs::current_path());
+  EXPECT_EQ(fs::path(ReadWholeFile(out)), fs::current_path());
 
   Child child;
   const std::wstring folder = Utf8ToWide(other.string());
   ASSERT_TRUE(Start(&child, L"cwd " + Quoted(out.string()), folder.c_str()));
   ASSERT_EQ(WaitForSingleObject(child.process(), kWaitMs), WAIT_OBJECT_0);
-  EXPECT_EQ(fs::path(ReadWhole(out)), other);
+  EXPECT_EQ(fs::path(ReadWholeFile(out)), other);
 }
 
 // A relative program path names a file in our folder, not in the folder the
@@ -386,7 +380,7 @@ TEST_F(ProcessTest, RelativeProgramIsFoundFromOurFolder) {
   fs::current_path(saved);
   ASSERT_TRUE(started) << error;
   ASSERT_EQ(WaitForSingleObject(child.process(), kWaitMs), WAIT_OBJECT_0);
-  EXPECT_EQ(fs::path(ReadWhole(out)), dir_);
+  EXPECT_EQ(fs::path(ReadWholeFile(out)), dir_);
 }
 
 TEST_F(ProcessTest, ApplicationNameIsTheProgram) {
@@ -401,7 +395,7 @@ TEST_F(ProcessTest, ApplicationNameIsTheProgram) {
       CreateProcessW(app.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, child.info()))
       << GetLastError();
   ASSERT_EQ(WaitForSingleObject(child.process(), kWaitMs), WAIT_OBJECT_0);
-  EXPECT_EQ(ReadWhole(out), std::string("one\0", 4));
+  EXPECT_EQ(ReadWholeFile(out), std::string("one\0", 4));
 }
 
 // The updater's file can be replaced while it runs; it still names the path
@@ -425,7 +419,7 @@ TEST_F(ProcessTest, ModuleFileNameOfAReplacedProgramIsItsPath) {
   DWORD code = 1;
   ASSERT_TRUE(GetExitCodeProcess(child.process(), &code));
   EXPECT_EQ(code, 0u);
-  EXPECT_EQ(ReadWhole(out), copy.string());
+  EXPECT_EQ(ReadWholeFile(out), copy.string());
 }
 
 // A child whose handles were closed while it ran is reaped by a later process

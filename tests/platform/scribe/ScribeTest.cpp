@@ -22,13 +22,6 @@
 
 namespace {
 
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
 long long FileSize(const std::string& path) {
   struct stat st;
   return stat(path.c_str(), &st) == 0 ? st.st_size : -1;
@@ -140,10 +133,10 @@ TEST_F(ScribeTest, ThreadsAndASecondProcessNeverInterleave) {
   ASSERT_EQ(other.wait(std::chrono::seconds(60)).exitCode(), 0);
   ScribeClose();
 
-  const auto seen = CheckWhole(ReadAll(main_));
+  const auto seen = CheckWhole(ReadWholeFile(main_));
   EXPECT_EQ(seen.size(), 2u * kThreads * kLines);
   // Only level 3 reaches the error log: every fourth line of each writer.
-  const auto errors = CheckWhole(ReadAll(err_));
+  const auto errors = CheckWhole(ReadWholeFile(err_));
   EXPECT_EQ(errors.size(), 2u * kThreads * kLines / 4);
   for (const auto& [tag, thread, n] : errors) EXPECT_EQ(n % 4, 3) << tag << "-" << thread << "-" << n;
 }
@@ -163,7 +156,7 @@ TEST_F(ScribeTest, TwoProcessesRotatingNeverPassTheLimit) {
     SCOPED_TRACE(path);
     EXPECT_GT(FileSize(path), 0);
     EXPECT_LE(FileSize(path), kMax);
-    CheckWhole(ReadAll(path));
+    CheckWhole(ReadWholeFile(path));
   }
 }
 
@@ -174,7 +167,7 @@ TEST_F(ScribeTest, ALineLongerThanTheLimitIsCutToFit) {
   WriteVa(0, "Big", "%s", big.c_str());
   WriteVa(0, "Big", "%s", big.c_str());
   ScribeClose();
-  const std::string text = ReadAll(main_);
+  const std::string text = ReadWholeFile(main_);
   EXPECT_EQ(text.size(), 100u);
   EXPECT_EQ(text.back(), '\n');
   EXPECT_EQ(FileSize(main_ + ".1"), 100);
@@ -189,7 +182,7 @@ TEST_F(ScribeTest, LineCarriesTimeLevelModuleThreadAndText) {
   WriteVa(0, "Corvane", "two\nlines\n");
   ScribeClose();
 
-  const std::vector<std::string> lines = Lines(ReadAll(main_));
+  const std::vector<std::string> lines = Lines(ReadWholeFile(main_));
   ASSERT_EQ(lines.size(), 3u);
   char level[4] = {};
   char module[32] = {};
@@ -204,14 +197,14 @@ TEST_F(ScribeTest, LineCarriesTimeLevelModuleThreadAndText) {
   EXPECT_NE(lines[1].find(long_text + " 42 end"), std::string::npos);
   EXPECT_NE(lines[2].find("two lines"), std::string::npos);
   // The error line alone reached the error log.
-  EXPECT_EQ(Lines(ReadAll(err_)), std::vector<std::string>{lines[0]});
+  EXPECT_EQ(Lines(ReadWholeFile(err_)), std::vector<std::string>{lines[0]});
 }
 
 TEST_F(ScribeTest, TailAfterFlushIsTheEndOfTheMainLog) {
   ASSERT_TRUE(Open());
   for (int n = 0; n < 50; ++n) WriteTestLine(0, "T", 0, n);
   ScribeFlush();
-  const std::string text = ReadAll(main_);
+  const std::string text = ReadWholeFile(main_);
   char buffer[256];
   ASSERT_EQ(ScribeReadTail(buffer, sizeof buffer), static_cast<int>(sizeof buffer));
   EXPECT_EQ(std::string(buffer, sizeof buffer), text.substr(text.size() - sizeof buffer));

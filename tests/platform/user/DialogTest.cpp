@@ -13,6 +13,7 @@
 #include <functional>
 #include <thread>
 
+#include "MessagePump.h"
 #include "XPointer.h"
 
 namespace {
@@ -161,17 +162,6 @@ LRESULT CaptionProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     return 0;  // asked, not closed
   }
   return DefWindowProcW(window, message, wParam, lParam);
-}
-
-bool PumpUntil(const std::function<bool()>& done, DWORD ms = 4000) {
-  const DWORD start = GetTickCount();
-  MSG msg{};
-  for (;;) {
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
-    if (done()) return true;
-    if (GetTickCount() - start > ms) return false;
-    Sleep(5);
-  }
 }
 
 TEST(CaptionTest, DragMovesTheWindowAndAltF4AsksToClose) {

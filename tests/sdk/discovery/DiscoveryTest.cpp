@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include <QNetworkInterface>
 #include <QUdpSocket>
 
 #include "BoxMgr.h"
@@ -21,20 +20,6 @@
 using namespace CORVANESDK;
 
 namespace {
-
-// Empty when it is safe to broadcast: we run in the namespace that
-// run-in-netns.sh made, where only lo and our veth are up.
-std::string NamespaceProblem() {
-  const char* box = std::getenv("CORVANE_NETNS_BOX");
-  const char* link = std::getenv("CORVANE_NETNS_PC_LINK");
-  if (!box || !link) return "not started by run-in-netns.sh (CORVANE_NETNS_BOX/CORVANE_NETNS_PC_LINK unset)";
-  for (const QNetworkInterface& nic : QNetworkInterface::allInterfaces()) {
-    if (!nic.flags().testFlag(QNetworkInterface::IsUp)) continue;
-    if (nic.name() == QLatin1String("lo") || nic.name() == QLatin1String(link)) continue;
-    return "interface " + nic.name().toStdString() + " is up: refusing to broadcast";
-  }
-  return std::string();
-}
 
 class Collector : public IBoxSearchCallBack {
  public:

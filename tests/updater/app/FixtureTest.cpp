@@ -13,6 +13,7 @@
 #include <sstream>
 #include <thread>
 
+#include "ChildProcess.h"
 #include "FWUpdateIni.h"
 #include "FingerTestSupport.h"
 #include "MD5.h"
@@ -36,13 +37,6 @@ check-exit 3
 signal Setup fixture_ready
 fault description
 )";
-
-std::string Read(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
 
 class FixtureTest : public ::testing::Test {
  protected:
@@ -72,8 +66,8 @@ class FixtureTest : public ::testing::Test {
       if (item->name == name) return static_cast<const SFileItem*>(item);
     return nullptr;
   }
-  static std::string Served(const std::string& remote) { return Read(tree_->ServedFolder("1.0.0.2") + remote); }
-  static std::string OrderLog() { return Read(tree_->OrderLog()); }
+  static std::string Served(const std::string& remote) { return ReadWholeFile(tree_->ServedFolder("1.0.0.2") + remote); }
+  static std::string OrderLog() { return ReadWholeFile(tree_->OrderLog()); }
   // Polls the order log for a line, for at most ten seconds.
   static bool WaitForLine(const std::string& line) {
     for (int i = 0; i < 100; ++i) {

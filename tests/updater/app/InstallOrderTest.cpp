@@ -10,6 +10,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "ChildProcess.h"
 #include "FileHelpers.h"
 #include "LocalInstall.h"
 #include "ProcessHelpers.h"
@@ -22,13 +23,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string Read(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
 
 class InstallTest : public ::testing::Test {
  protected:
@@ -62,7 +56,7 @@ class InstallTest : public ::testing::Test {
     if (self != 0) return self;
     return install.LocalVerUpdate();
   }
-  std::string Order() const { return Read(tree_.OrderLog()); }
+  std::string Order() const { return ReadWholeFile(tree_.OrderLog()); }
   void SetTool(const wchar_t* tool, const wchar_t* key, const wchar_t* value) {
     ASSERT_TRUE(WritePrivateProfileStringW(tool, key, value, Utf8ToWide(tree_.tools + "tools.ini").c_str()));
   }
@@ -72,7 +66,7 @@ class InstallTest : public ::testing::Test {
       if (!entry.is_regular_file()) continue;
       const std::string rel = fs::relative(entry.path(), tree_.newProgram).string();
       if (!withDescription && rel == "UpdateInfo.ini") continue;
-      EXPECT_EQ(Read(tree_.oldProgram + rel), Read(entry.path().string())) << rel;
+      EXPECT_EQ(ReadWholeFile(tree_.oldProgram + rel), ReadWholeFile(entry.path().string())) << rel;
     }
   }
 
@@ -102,7 +96,7 @@ TEST_F(InstallTest, StopBeforeFirstChangeCheckPerSectionSetupWhenCheckFails) {
             "Setup main\n");
   ExpectInstalled();
   EXPECT_FALSE(fs::exists(tree_.oldProgram + "gone.txt"));
-  EXPECT_EQ(Read(tree_.oldProgram + "UpdateInfo.ini"), Read(tree_.newProgram + "UpdateInfo.ini"));
+  EXPECT_EQ(ReadWholeFile(tree_.oldProgram + "UpdateInfo.ini"), ReadWholeFile(tree_.newProgram + "UpdateInfo.ini"));
   EXPECT_EQ(state_.localVer, L"1.0.0.2") << "the installed description is read again";
   EXPECT_TRUE(fs::is_empty(tree_.oldProgram + "UpdateVer")) << "the staging folder is emptied, not removed";
 }
@@ -118,7 +112,7 @@ TEST_F(InstallTest, FailingSetupStopsTheInstallWithNine) {
   SetTool(L"Setup", L"exit", L"4");
   EXPECT_EQ(Install(), URC_LOCAL_UPDATE_ERR);
   EXPECT_EQ(Order(), "Stop main\nStop module\nCheck module\nSetup module\n");
-  EXPECT_EQ(Read(tree_.oldProgram + "UpdateInfo.ini").find("Ver=1.0.0.2"), std::string::npos)
+  EXPECT_EQ(ReadWholeFile(tree_.oldProgram + "UpdateInfo.ini").find("Ver=1.0.0.2"), std::string::npos)
       << "a failed install keeps the installed description";
 }
 
@@ -161,7 +155,7 @@ TEST_F(InstallTest, ItemInTwoSectionsIsAppliedOnce) {
   Write(kLayout);
   // N+1's description lists a.dll in the module section as well.
   for (const std::string& copy : {tree_.oldProgram + "UpdateVer/UpdateInfo.ini"}) {
-    std::string text = Read(copy);
+    std::string text = ReadWholeFile(copy);
     const std::string moduleHead = "[module]\r\nSectionType=module\r\n";
     const size_t at = text.find(moduleHead);
     ASSERT_NE(at, std::string::npos);

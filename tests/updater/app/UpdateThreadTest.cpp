@@ -19,6 +19,7 @@
 #include <thread>
 #include <vector>
 
+#include "ChildProcess.h"
 #include "FW_WinHttpRequest.h"
 #include "PRXCmdLineAnalyse.h"
 #include "TempFolder.h"
@@ -31,13 +32,6 @@
 #include "UpdateThread.h"
 
 namespace {
-
-std::string Read(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
 
 void Write(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
 
@@ -126,7 +120,7 @@ class UpdateThreadTest : public ::testing::Test {
   // Rewrites the description N+1's server gives out.
   void EditServedDescription(const std::function<std::string(const std::string&)>& edit) {
     const std::string path = tree_.ServedDescription("1.0.0.2");
-    Write(path, edit(Read(path)));
+    Write(path, edit(ReadWholeFile(path)));
   }
 
   int RunUpdate(const RunOptions& options = RunOptions()) {
@@ -166,7 +160,7 @@ class UpdateThreadTest : public ::testing::Test {
       if (path.rfind("/logsvr/reporterr", 0) == 0) return true;
     return false;
   }
-  std::string OrderLog() const { return Read(tree_.OrderLog()); }
+  std::string OrderLog() const { return ReadWholeFile(tree_.OrderLog()); }
   // The fake client writes its line after it started; the start command
   // does not wait for it.
   bool ClientSaw(const std::string& line) const {
@@ -206,7 +200,7 @@ TEST_F(UpdateThreadTest, UpdatesTheFolderAndStartsTheClient) {
   MakeFixture(kTwoChanged);
   EXPECT_EQ(RunUpdate(), URC_NO_ERR);
   EXPECT_TRUE(ClientSaw("Corvane ver=1.0.0.2 folder=ok")) << OrderLog();
-  EXPECT_EQ(Read(tree_.oldProgram + "UpdateInfo.ini"), Read(tree_.newProgram + "UpdateInfo.ini"));
+  EXPECT_EQ(ReadWholeFile(tree_.oldProgram + "UpdateInfo.ini"), ReadWholeFile(tree_.newProgram + "UpdateInfo.ini"));
   const std::vector<std::string> got = Requested();
   EXPECT_TRUE(Requested("/UpdateInfo.ini.1.0.0.2", got));
   EXPECT_TRUE(Requested("/a.dll.z", got));
@@ -232,7 +226,7 @@ TEST_F(UpdateThreadTest, OnlyStartMeetChecksNothing) {
   EXPECT_EQ(RunUpdate({true, true, "1.0.0.1"}), URC_NO_ERR);
   EXPECT_TRUE(ClientSaw("Corvane ver=1.0.0.1")) << OrderLog();
   EXPECT_TRUE(server_->Log().empty());
-  EXPECT_EQ(Read(tree_.oldProgram + "same.dat"), "damaged");
+  EXPECT_EQ(ReadWholeFile(tree_.oldProgram + "same.dat"), "damaged");
 }
 
 TEST_F(UpdateThreadTest, SameVersionWithADamagedFileFetchesIt) {
@@ -240,7 +234,7 @@ TEST_F(UpdateThreadTest, SameVersionWithADamagedFileFetchesIt) {
   Write(tree_.oldProgram + "same.dat", "damaged");
   EXPECT_EQ(RunUpdate({true, true, "1.0.0.1"}), URC_NO_ERR);
   EXPECT_TRUE(Requested("/same.dat", Requested()));
-  EXPECT_EQ(Read(tree_.oldProgram + "same.dat"), Read(tree_.newProgram + "same.dat"));
+  EXPECT_EQ(ReadWholeFile(tree_.oldProgram + "same.dat"), ReadWholeFile(tree_.newProgram + "same.dat"));
 }
 
 struct FailureCase {
@@ -259,12 +253,12 @@ class UpdateFailureTest : public UpdateThreadTest, public ::testing::WithParamIn
 
 TEST_P(UpdateFailureTest, FailsReportsAndStartsNothing) {
   MakeFixture(kTwoChanged);
-  const std::string before = Read(tree_.oldProgram + "UpdateInfo.ini");
+  const std::string before = ReadWholeFile(tree_.oldProgram + "UpdateInfo.ini");
   EXPECT_EQ(RunUpdate(GetParam().options), GetParam().code);
   EXPECT_EQ(handle_.Finished(), std::vector<int>{GetParam().code});
   EXPECT_TRUE(ReportSent());
   EXPECT_EQ(OrderLog().find("Start"), std::string::npos) << OrderLog();
-  EXPECT_EQ(Read(tree_.oldProgram + "UpdateInfo.ini"), before);
+  EXPECT_EQ(ReadWholeFile(tree_.oldProgram + "UpdateInfo.ini"), before);
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, UpdateFailureTest, ::testing::ValuesIn(kFailures),
@@ -291,10 +285,10 @@ class BadDescriptionTest : public UpdateThreadTest, public ::testing::WithParamI
 TEST_P(BadDescriptionTest, FailsWithoutTouchingTheFolder) {
   MakeFixture(kTwoChanged);
   EditServedDescription(GetParam().edit);
-  const std::string before = Read(tree_.oldProgram + "UpdateInfo.ini");
+  const std::string before = ReadWholeFile(tree_.oldProgram + "UpdateInfo.ini");
   EXPECT_EQ(RunUpdate(), URC_LOCAL_UPDATE_ERR);
-  EXPECT_EQ(Read(tree_.oldProgram + "UpdateInfo.ini"), before);
-  EXPECT_NE(Read(tree_.oldProgram + "a.dll"), Read(tree_.newProgram + "a.dll"));
+  EXPECT_EQ(ReadWholeFile(tree_.oldProgram + "UpdateInfo.ini"), before);
+  EXPECT_NE(ReadWholeFile(tree_.oldProgram + "a.dll"), ReadWholeFile(tree_.newProgram + "a.dll"));
   EXPECT_FALSE(Requested("/b.txt", Requested()));
   EXPECT_TRUE(ReportSent());
 }
@@ -310,10 +304,10 @@ file Corvane client
 file a.dll random 5000 changed
 file bad.bin random 3000 changed badmd5
 )");
-  const std::string before = Read(tree_.oldProgram + "UpdateInfo.ini");
+  const std::string before = ReadWholeFile(tree_.oldProgram + "UpdateInfo.ini");
   EXPECT_EQ(RunUpdate(), URC_DOWNLOAD_ERR);
-  EXPECT_EQ(Read(tree_.oldProgram + "UpdateInfo.ini"), before);
-  EXPECT_NE(Read(tree_.oldProgram + "a.dll"), Read(tree_.newProgram + "a.dll"));
+  EXPECT_EQ(ReadWholeFile(tree_.oldProgram + "UpdateInfo.ini"), before);
+  EXPECT_NE(ReadWholeFile(tree_.oldProgram + "a.dll"), ReadWholeFile(tree_.newProgram + "a.dll"));
   EXPECT_EQ(OrderLog().find("Start"), std::string::npos) << OrderLog();
   EXPECT_TRUE(ReportSent());
 }
@@ -333,7 +327,7 @@ file c.bin random 4000 changed
   fault.kind = FaultKind::NotFound;
   server_->AddFault(fault);
   ASSERT_EQ(RunUpdate(), URC_DOWNLOAD_ERR);
-  EXPECT_EQ(Read(tree_.oldProgram + "UpdateVer/b.txt"), Read(tree_.newProgram + "b.txt"));
+  EXPECT_EQ(ReadWholeFile(tree_.oldProgram + "UpdateVer/b.txt"), ReadWholeFile(tree_.newProgram + "b.txt"));
   EXPECT_EQ(OrderLog().find("Start"), std::string::npos);
 
   StartServer();  // the same tree, without the fault

@@ -10,6 +10,7 @@
 
 #include "ButtonST.h"
 #include "Canvas.h"
+#include "MessagePump.h"
 #include "SetTopRoundWndRgn.h"
 #include "XPointer.h"
 #include "XScreen.h"
@@ -46,17 +47,6 @@ LRESULT HostProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     }
     default:
       return DefWindowProcW(window, message, wParam, lParam);
-  }
-}
-
-bool PumpUntil(const std::function<bool()>& done, DWORD ms = 4000) {
-  const DWORD start = GetTickCount();
-  MSG msg{};
-  for (;;) {
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
-    if (done()) return true;
-    if (GetTickCount() - start > ms) return false;
-    Sleep(5);
   }
 }
 

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "ChildProcess.h"
 #include "NamedMutex.h"
 #include "ProcessHelpers.h"
 #include "Trace.h"
@@ -26,13 +27,6 @@ using ::testing::HasSubstr;
 using ::testing::Not;
 
 const DWORD kWaitMs = 10000;  // only a failing test reaches it
-
-std::string ReadWhole(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;
@@ -81,7 +75,7 @@ TEST_F(TraceTest, LineCarriesTimeLevelModuleAndThread) {
   EXPECT_FALSE(StartTrace(&cfg));
   TraceInf("hello %d %s", 5, WideToUtf8(L"w\u00e9de").c_str());
   StopTrace();
-  const std::string text = ReadWhole(main_);
+  const std::string text = ReadWholeFile(main_);
   EXPECT_THAT(text, ContainsRegex("^\\[[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}\\.[0-9]{3}\\]"
                                   "\\[INF\\]\\[DownLoad:[0-9]+\\] hello 5 w\xc3\xa9" "de\n$"));
   EXPECT_FALSE(fs::exists(err_));
@@ -101,13 +95,13 @@ TEST_P(TraceLevelTest, LevelDecidesNameAndErrorLog) {
   ASSERT_TRUE(StartTrace(&cfg));
   Trace(GetParam().level, "line");
   StopTrace();
-  const std::string text = ReadWhole(main_);
+  const std::string text = ReadWholeFile(main_);
   if (!GetParam().shownAs) {
     EXPECT_EQ(text, "");
     return;
   }
   EXPECT_THAT(text, HasSubstr(std::string("[") + GetParam().shownAs + "][Test:"));
-  EXPECT_EQ(ReadWhole(err_), GetParam().inErrorLog ? text : "");
+  EXPECT_EQ(ReadWholeFile(err_), GetParam().inErrorLog ? text : "");
 }
 
 const LevelCase kLevels[] = {
@@ -123,7 +117,7 @@ TEST_F(TraceTest, EveryEntryIsExactlyOneLine) {
   TraceInf("ends\n");
   TraceInf("%s", std::string(5000, 'x').c_str());
   StopTrace();
-  const std::string text = ReadWhole(main_);
+  const std::string text = ReadWholeFile(main_);
   const std::vector<std::string> lines = Lines(text);
   ASSERT_EQ(lines.size(), 3u) << text;
   EXPECT_THAT(lines[0], testing::EndsWith("] a\rb"));
@@ -140,7 +134,7 @@ TEST_F(TraceTest, NothingIsKeptBeforeStartOrAfterStop) {
   TraceErr("after");
   ASSERT_TRUE(StartTrace(&cfg));
   StopTrace();
-  const std::string text = ReadWhole(main_);
+  const std::string text = ReadWholeFile(main_);
   EXPECT_THAT(text, HasSubstr("during"));
   EXPECT_THAT(text, Not(HasSubstr("before")));
   EXPECT_THAT(text, Not(HasSubstr("after")));
@@ -155,10 +149,10 @@ TEST_F(TraceTest, FullMainLogMovesToBakAndFullErrorLogIsEmptied) {
   ASSERT_TRUE(StartTrace(&cfg));
   TraceErr("fresh");
   StopTrace();
-  EXPECT_EQ(ReadWhole(main_.string() + ".bak"), std::string(limit, 'M'));
-  EXPECT_EQ(Lines(ReadWhole(main_)).size(), 1u);
-  EXPECT_THAT(ReadWhole(main_), HasSubstr("fresh"));
-  EXPECT_EQ(Lines(ReadWhole(err_)).size(), 1u);
+  EXPECT_EQ(ReadWholeFile(main_.string() + ".bak"), std::string(limit, 'M'));
+  EXPECT_EQ(Lines(ReadWholeFile(main_)).size(), 1u);
+  EXPECT_THAT(ReadWholeFile(main_), HasSubstr("fresh"));
+  EXPECT_EQ(Lines(ReadWholeFile(err_)).size(), 1u);
   EXPECT_FALSE(fs::exists(err_.string() + ".bak"));
 }
 
@@ -168,7 +162,7 @@ TEST_F(TraceTest, BelowTheLimitTheLogGrows) {
   ASSERT_TRUE(StartTrace(&cfg));
   TraceInf("grows");
   StopTrace();
-  EXPECT_EQ(ReadWhole(main_).substr(0, 63), std::string(63, 'M'));
+  EXPECT_EQ(ReadWholeFile(main_).substr(0, 63), std::string(63, 'M'));
   EXPECT_FALSE(fs::exists(main_.string() + ".bak"));
 }
 
@@ -191,7 +185,7 @@ TEST_F(TraceTest, TailsAreReadAfterAFlushAndTheErrorLogCanBeRemoved) {
   EXPECT_EQ(GetLastLogData(small, 0), 0);
   TraceInf("still tracing");
   StopTrace();
-  EXPECT_THAT(ReadWhole(main_), HasSubstr("still tracing"));
+  EXPECT_THAT(ReadWholeFile(main_), HasSubstr("still tracing"));
 }
 
 // The writer is held at the file mutex, as another process's pass would.
@@ -228,7 +222,7 @@ TEST_F(HeldWriterTest, AFullQueueLosesNewLinesButStillTakesAStop) {
   fileMutex_.Release();
   for (int i = 0; i < 2000 && manager_.QueuedEntries() != 0; ++i) Sleep(5);  // the writer meets the stop
   manager_.Stop();
-  const std::string text = ReadWhole(main_);
+  const std::string text = ReadWholeFile(main_);
   EXPECT_THAT(text, HasSubstr("] first\n"));
   EXPECT_THAT(text, Not(HasSubstr("queued 0 end")));  // the stop took its place
   EXPECT_THAT(text, HasSubstr("queued 1 end"));
@@ -276,7 +270,7 @@ TEST_F(TraceTest, TwoProcessesShareOneLogWithoutTornLines) {
   }
   std::map<std::string, int> perTag;
   const std::string padding(200, '0');
-  for (const std::string& line : Lines(ReadWhole(main_))) {
+  for (const std::string& line : Lines(ReadWholeFile(main_))) {
     const size_t body = line.find("] ");
     ASSERT_NE(body, std::string::npos) << line;
     std::istringstream fields(line.substr(body + 2));
@@ -290,7 +284,7 @@ TEST_F(TraceTest, TwoProcessesShareOneLogWithoutTornLines) {
   EXPECT_EQ(perTag["P0"], count);
   EXPECT_EQ(perTag["P1"], count);
   EXPECT_EQ(perTag.size(), 3u);
-  EXPECT_EQ(Lines(ReadWhole(err_)).size(), 2u * count / 10);
+  EXPECT_EQ(Lines(ReadWholeFile(err_)).size(), 2u * count / 10);
 }
 
 }  // namespace

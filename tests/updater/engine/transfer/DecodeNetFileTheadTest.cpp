@@ -9,6 +9,7 @@
 #include <sstream>
 #include <string>
 
+#include "ChildProcess.h"
 #include "DecodeNetFileThead.h"
 #include "FileItem.h"
 #include "NetFile.h"
@@ -19,13 +20,6 @@
 #include "RowName.h"
 
 namespace {
-
-std::string ReadAll(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream out;
-  out << in.rdbuf();
-  return out.str();
-}
 
 void WriteAll(const std::filesystem::path& path, const std::string& bytes) {
   std::ofstream out(path, std::ios::binary);
@@ -88,7 +82,7 @@ TEST_P(DecodeTest, StateAndFileOnDisk) {
     EXPECT_FALSE(std::filesystem::exists(path));
     return;
   }
-  EXPECT_EQ(ReadAll(path), content);
+  EXPECT_EQ(ReadWholeFile(path), content);
   struct stat info {};
   ASSERT_EQ(stat(path.c_str(), &info), 0);
   if (c.fileTime != 0) {
@@ -120,7 +114,7 @@ TEST(Decode, NeverPostedReadsFailedAndUploadsWriteNothing) {
   EXPECT_EQ(decoder.GetDecodeState(&upload), DFS_DONE);
   EXPECT_FALSE(std::filesystem::exists(folder.path() / "reporterr"));
   EXPECT_EQ(decoder.GetDecodeState(&ini), DFS_DONE);
-  EXPECT_EQ(ReadAll(folder.path() / "UpdateInfo.ini"), "[MAIN]\n");
+  EXPECT_EQ(ReadWholeFile(folder.path() / "UpdateInfo.ini"), "[MAIN]\n");
   EXPECT_EQ(decoder.GetDecodeState(&never), DFS_FAILED);
 }
 

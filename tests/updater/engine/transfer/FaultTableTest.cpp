@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "ChildProcess.h"
 #include "DecodeNetFileThead.h"
 #include "FW_WinHttpRequest.h"
 #include "FileItem.h"
@@ -56,13 +57,6 @@ std::vector<SourceFile> MakeFiles() {
   const std::string small = TestBytes(7000, 12);
   files.push_back({"sub/small.bin", "sub/small.bin.zz", small, small, ZIP_NONE});
   return files;
-}
-
-std::string ReadAll(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream out;
-  out << in.rdbuf();
-  return out.str();
 }
 
 struct Outcome {
@@ -120,7 +114,7 @@ Outcome Transfer(const std::wstring& servers, const std::vector<SourceFile>& sou
       if (std::filesystem::exists(path)) out.problems += sources[i].name + " failed yet left on disk; ";
       continue;
     }
-    if (ReadAll(path) != sources[i].content) out.problems += sources[i].name + " DONE with wrong bytes; ";
+    if (ReadWholeFile(path) != sources[i].content) out.problems += sources[i].name + " DONE with wrong bytes; ";
   }
   for (const auto& entry : std::filesystem::directory_iterator(root.path())) {
     if (entry.path().filename() != "UpdateVer") out.problems += "written outside: " + entry.path().string() + "; ";
