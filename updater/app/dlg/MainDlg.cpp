@@ -17,6 +17,7 @@
 #include "PathHelpers.h"
 #include "SetTopRoundWndRgn.h"
 #include "Trace.h"
+#include "UpdateResult.h"
 #include "UpdaterIcons.h"
 
 namespace {
@@ -295,5 +296,6 @@ void CMainDlg::ExitUpdate(int code) {
   TraceInf("Update Process exit(%d)!", code);
   if (m_app) m_app->ExitInstance();
   StopTrace();
-  TerminateProcess(GetCurrentProcess(), static_cast<UINT>(code));
+  // A hand-over's process id does not fit the 8 bits of an exit status.
+  TerminateProcess(GetCurrentProcess(), static_cast<UINT>(UpdateExitStatus(code)));
 }
