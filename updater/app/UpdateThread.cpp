@@ -13,6 +13,7 @@
 #include "NetFile.h"
 #include "PRXCmdLineAnalyse.h"
 #include "StrHelpers.h"
+#include "TestHooks.h"
 #include "Trace.h"
 #include "UpdateCheck.h"
 #include "UpdateHandle.h"
@@ -156,6 +157,7 @@ bool CUpdateThread::DownFiles(std::vector<SFingerItem*>& items, const std::wstri
 
 bool CUpdateThread::MutiTransfer(const std::vector<CNetFile*>& files) {
   CDecodeNetFileThead decoder;
+  decoder.SetPauseAfterUnpack(static_cast<DWORD>(UpdaterTestHook("PAUSE_AFTER_UNPACK", 0)));
   if (!decoder.StartThread()) {
     TraceErr("start decode file thread failed! (err:%d)", static_cast<int>(GetLastError()));
     return false;
