@@ -41,6 +41,10 @@ nginx=/usr/sbin/nginx
 command -v Xvfb >/dev/null || fail "Xvfb is not installed"
 
 work=$(mktemp -d /tmp/corvane-update-demo.XXXXXX) || fail "no temporary folder"
+# Named objects of our own: another updater running on this machine is not
+# this demo's to end, nor is this one its.
+export XDG_RUNTIME_DIR=$work/run
+mkdir -m 700 "$XDG_RUNTIME_DIR" || fail "no runtime folder"
 nginx_pid=""
 client_pid=""
 cleanup() {
