@@ -18,6 +18,7 @@
 #include <fstream>
 #include <functional>
 #include <map>
+#include <ostream>
 #include <set>
 #include <string>
 #include <thread>
@@ -55,6 +56,8 @@ struct KillCase {
   Phase phase;
   bool descriptionCopied;  // the installed description is N+1's at the kill
 };
+
+void PrintTo(const KillCase& kase, std::ostream* out) { *out << kase.name; }
 
 const char kVersionN[] = "1.0.0.1";
 const char kVersionN1[] = "1.0.0.2";
