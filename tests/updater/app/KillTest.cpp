@@ -235,6 +235,43 @@ class KillTest : public ::testing::TestWithParam<KillCase> {
     });
   }
 
+  // Every file of the program folder N's or N+1's, the installed description
+  // N's until its copy; every staged file N+1's whole.
+  void ExpectWholeFiles(const Files& program, const Files& staged, bool descriptionCopied) const {
+    for (const auto& [rel, bytes] : program) {
+      const std::string* n = Find(oldFiles_, rel);
+      const std::string* n1 = Find(newFiles_, rel);
+      if (rel == "UpdateInfo.ini") {
+        EXPECT_EQ(bytes, descriptionCopied ? *n1 : *n) << "the installed description";
+      } else {
+        EXPECT_TRUE((n && bytes == *n) || (n1 && bytes == *n1)) << rel << " is neither N's nor N+1's";
+      }
+    }
+    for (const auto& [rel, bytes] : oldFiles_)
+      EXPECT_TRUE(!newFiles_.count(rel) || program.count(rel)) << rel << " went missing";
+    for (const auto& [rel, bytes] : staged) {
+      const std::string* n1 = Find(newFiles_, rel);
+      EXPECT_TRUE(n1 && bytes == *n1) << "UpdateVer/" << rel << " is not N+1's whole file";
+    }
+  }
+
+  // What a second run has to fetch: the description until it is installed,
+  // and each changed file neither in place nor staged whole.
+  std::set<std::string> Missing(const Files& program, const Files& staged, bool descriptionCopied) const {
+    std::set<std::string> missing;
+    if (!descriptionCopied) missing.insert(DescriptionPath());
+    for (const FixtureFile& file : layout_.files) {
+      const std::string* n = Find(oldFiles_, file.name);
+      const std::string* n1 = Find(newFiles_, file.name);
+      if (!n1 || (n && *n == *n1)) continue;
+      const std::string* now = Find(program, file.name);
+      const std::string* ready = Find(staged, file.name);
+      if ((now && *now == *n1) || (ready && *ready == *n1)) continue;
+      missing.insert(ServedPath(file));
+    }
+    return missing;
+  }
+
   std::string Order() const { return Read(tree_.OrderLog()); }
   bool Staged(const std::string& name) const {
     const std::string path = tree_.oldProgram + "UpdateVer/" + name;
@@ -356,39 +393,13 @@ TEST_P(KillTest, LeavesWholeFilesAndARerunFinishes) {
     ASSERT_TRUE(hit) << "the phase was not reached\n" << Read(updater.AppLog()) << Order();
   }
 
-  // What the kill left.
   const Files program = ProgramFiles(tree_.oldProgram);
-  for (const auto& [rel, bytes] : program) {
-    const std::string* n = Find(oldFiles_, rel);
-    const std::string* n1 = Find(newFiles_, rel);
-    if (rel == "UpdateInfo.ini") {
-      EXPECT_EQ(bytes, kase.descriptionCopied ? *n1 : *n) << "the installed description";
-    } else {
-      EXPECT_TRUE((n && bytes == *n) || (n1 && bytes == *n1)) << rel << " is neither N's nor N+1's";
-    }
-  }
-  for (const auto& [rel, bytes] : oldFiles_)
-    EXPECT_TRUE(!newFiles_.count(rel) || program.count(rel)) << rel << " went missing";
   const Files staged = Snapshot(tree_.oldProgram + "UpdateVer/", [](const std::string&) { return false; });
-  for (const auto& [rel, bytes] : staged) {
-    const std::string* n1 = Find(newFiles_, rel);
-    EXPECT_TRUE(n1 && bytes == *n1) << "UpdateVer/" << rel << " is not N+1's whole file";
-  }
+  ExpectWholeFiles(program, staged, kase.descriptionCopied);
   EXPECT_EQ(Changes(outside, Outside()), "") << "outside the program folder";
+  const std::set<std::string> missing = Missing(program, staged, kase.descriptionCopied);
 
-  // The second run fetches what is neither in place nor staged whole.
-  std::set<std::string> missing;
-  if (!kase.descriptionCopied) missing.insert(DescriptionPath());
-  for (const FixtureFile& file : layout_.files) {
-    const std::string* n = Find(oldFiles_, file.name);
-    const std::string* n1 = Find(newFiles_, file.name);
-    if (!n1 || (n && *n == *n1)) continue;
-    const std::string* now = Find(program, file.name);
-    const std::string* ready = Find(staged, file.name);
-    if ((now && *now == *n1) || (ready && *ready == *n1)) continue;
-    missing.insert(ServedPath(file));
-  }
-
+  // The second run, against a server of its own, without holds.
   std::ofstream(tree_.tools + "tools.ini", std::ios::trunc) << tools;
   const size_t orderBefore = Order().size();
   UpdateServer second;
