@@ -74,6 +74,19 @@ BOOL SetFileAttributesW(LPCWSTR fileName, DWORD attributes) {
   return TRUE;
 }
 
+BOOL CopyFileModeW(LPCWSTR model, LPCWSTR target) {
+  std::string from, to;
+  if (!PathOf(model, &from) || !PathOf(target, &to)) return FALSE;
+  struct stat info;
+  if (stat(from.c_str(), &info) != 0) return Fail(errno, from);
+  if (S_ISDIR(info.st_mode)) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+  }
+  if (chmod(to.c_str(), info.st_mode & 0777) != 0) return Fail(errno, to);
+  return TRUE;
+}
+
 BOOL DeleteFileW(LPCWSTR fileName) {
   std::string path;
   if (!PathOf(fileName, &path)) return FALSE;

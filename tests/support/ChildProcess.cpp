@@ -22,6 +22,12 @@ void ChildProcess::kill() {
   m_pid = -1;
 }
 
+bool ChildProcess::adopt(pid_t pid) {
+  if (m_pid > 0 || pid <= 0) return false;
+  m_pid = pid;
+  return true;
+}
+
 bool ChildProcess::startForked(const std::function<int()>& body) {
   if (m_pid > 0) return false;
   const pid_t pid = fork();

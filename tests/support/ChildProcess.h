@@ -37,6 +37,9 @@ class ChildProcess {
   ChildResult wait(std::chrono::milliseconds deadline);
   // Kills the child at once and reaps it.
   void kill();
+  // Owns a process that is our child without our having started it: an
+  // orphan handed to this process as its subreaper. False when one is held.
+  bool adopt(pid_t pid);
   bool running() const { return m_pid > 0; }
   pid_t pid() const { return m_pid; }
 

@@ -87,6 +87,12 @@ int CLocalInstall::StartNewUpdate() {
     return 1;
   }
   const std::wstring args = m_state.cmdLine ? m_state.cmdLine->ToCmdLine() : m_state.cmdLineText;
+  // Written by the transfer, the staged copy cannot run yet: it gets the
+  // mode of the updater that runs now.
+  const std::wstring self = m_state.exeDir + m_state.exeName;
+  if (!CopyFileModeW(self.c_str(), path.c_str()))
+    TraceWar("cannot make the new update runnable! (errCode:%d, file:%s)", static_cast<int>(GetLastError()),
+             U8(path).c_str());
   const std::wstring command = L"\"" + path + L"\" " + args;
   TraceInf("run new update: %s", U8(command).c_str());
   DWORD pid = 0;
@@ -165,6 +171,9 @@ int CLocalInstall::DealItemJob(SFingerItem* item) {
     SplitFilePath(target, &folder, nullptr);
     CreateDirTree(folder);
     TraceInf("MoveFile:'%s'-->'%s')", U8(source).c_str(), U8(target).c_str());
+    // The installed file's mode stays: a replaced program must still run.
+    if (IsPathExist(target) && !CopyFileModeW(target.c_str(), source.c_str()))
+      TraceWar("keep mode failed! (errCode:%d, file:'%s')", static_cast<int>(GetLastError()), U8(target).c_str());
     if (!MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED) &&
         !CopyFileRetry(source, target, false)) {
       TraceErr("CopyFile failed! (errCode:%d, cmd:'%s'-->'%s')", static_cast<int>(GetLastError()),

@@ -64,6 +64,11 @@ typedef ULARGE_INTEGER* PULARGE_INTEGER;
 DWORD GetFileAttributesW(LPCWSTR fileName);
 // Only FILE_ATTRIBUTE_READONLY changes anything; the other bits are accepted.
 BOOL SetFileAttributesW(LPCWSTR fileName, DWORD attributes);
+// Windows runs any program file; Linux only one whose mode says so, and a
+// file written by us never does. Gives target the read, write and run bits of
+// model (no set-id bits), so that a fetched program replacing an installed one
+// stays runnable. Both names are followed through links.
+BOOL CopyFileModeW(LPCWSTR model, LPCWSTR target);
 
 // Enumeration of "folder/pattern" ('*' any run, '?' one character; "*.*"
 // matches every name, dotless ones too), or of one named entry. "." and ".."

@@ -102,6 +102,24 @@ TEST_F(FileCalls, ReadOnlyAttribute) {
   EXPECT_EQ(GetFileAttributesW(W("f").c_str()), FILE_ATTRIBUTE_NORMAL);
 }
 
+// A fetched file takes the mode of the program it replaces; set-id bits and
+// folders as models are refused, a missing model is "not found".
+TEST_F(FileCalls, CopyFileModeMakesAReplacementRunnable) {
+  Touch("installed");
+  Touch("fetched");
+  ASSERT_EQ(chmod((m_root / "installed").c_str(), 04750), 0);
+  ASSERT_EQ(chmod((m_root / "fetched").c_str(), 0600), 0);
+  EXPECT_TRUE(CopyFileModeW(W("installed").c_str(), W("fetched").c_str()));
+  struct stat info;
+  ASSERT_EQ(stat((m_root / "fetched").c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0750u);
+
+  EXPECT_FALSE(CopyFileModeW(W("missing").c_str(), W("fetched").c_str()));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+  EXPECT_FALSE(CopyFileModeW(m_root.wstring().c_str(), W("fetched").c_str()));
+  EXPECT_FALSE(CopyFileModeW(W("installed").c_str(), W("missing").c_str()));
+}
+
 struct ShareCase {
   const char* name;
   DWORD firstAccess, firstShare, secondAccess, secondShare;

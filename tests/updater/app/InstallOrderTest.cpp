@@ -197,4 +197,20 @@ TEST_F(InstallTest, StartCommandOfTheNewDescriptionStartsTheClient) {
             0u);
 }
 
+// The transfer writes what it fetched without any run bit; an installed file
+// keeps the mode it had, so a replaced program still runs, and a file new to
+// the folder keeps the mode it was written with.
+TEST_F(InstallTest, ReplacedFilesKeepTheInstalledMode) {
+  Write("file Corvane client\nfile tool random 3000 changed\nfile fresh.dat random 100 newonly\n");
+  const std::string installed = tree_.oldProgram + "tool";
+  fs::permissions(installed, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec);
+  for (const char* name : {"tool", "fresh.dat"})
+    fs::permissions(tree_.oldProgram + "UpdateVer/" + name, fs::perms::owner_read | fs::perms::owner_write);
+  ASSERT_EQ(Install(), URC_NO_ERR);
+  ExpectInstalled();
+  EXPECT_EQ(fs::status(installed).permissions(), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec);
+  EXPECT_EQ(fs::status(tree_.oldProgram + "fresh.dat").permissions(),
+            fs::perms::owner_read | fs::perms::owner_write);
+}
+
 }  // namespace

@@ -296,6 +296,7 @@ void CMainDlg::ExitUpdate(int code) {
   TraceInf("Update Process exit(%d)!", code);
   if (m_app) m_app->ExitInstance();
   StopTrace();
-  // A hand-over's process id does not fit the 8 bits of an exit status.
+  // A newer updater's id does not fit the 8 bits Linux keeps of an exit
+  // status: it would reach the client as some unrelated result code.
   TerminateProcess(GetCurrentProcess(), static_cast<UINT>(UpdateExitStatus(code)));
 }
