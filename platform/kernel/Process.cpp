@@ -1,6 +1,7 @@
 #include <platform/Kernel.h>
 #include <platform/Strings.h>
 #include <platform/Log.h>
+#include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -11,11 +12,13 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "CommandLine.h"
 #include "Pidfd.h"
+#include "PosixIo.h"
 #include "ProcessObject.h"
 #include "ThreadObject.h"
 
@@ -58,6 +61,25 @@ static std::string CurrentFolder() {
   std::vector<char> buffer(PATH_MAX);
   if (!getcwd(buffer.data(), buffer.size())) return std::string();
   return buffer.data();
+}
+
+// Windows starts any program file it may read. Files written here from
+// memory (a fetched updater or client, unpacked by the updater) carry no
+// execute bits: a program file gets them, where it may be read, when it is
+// started. Other files stay as they are and fail to start as before.
+static void MakeProgramRunnable(const std::string& program) {
+  struct stat info;
+  if (stat(program.c_str(), &info) != 0 || !S_ISREG(info.st_mode) || (info.st_mode & S_IXUSR)) return;
+  const int fd = open(program.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return;
+  char magic[4] = {};
+  const bool elf = RetryOnEintr([&] { return read(fd, magic, sizeof magic); }) == 4 &&
+                   std::memcmp(magic, "\x7f" "ELF", 4) == 0;
+  close(fd);
+  if (!elf) return;
+  const mode_t readable = info.st_mode & (S_IRUSR | S_IRGRP | S_IROTH);
+  if (chmod(program.c_str(), (info.st_mode & 07777) | (readable >> 2)) == 0)
+    PlatformLog("CreateProcess: \"%s\" had no execute bits; given them to start it", program.c_str());
 }
 
 static DWORD StartChild(const std::string& program, bool searchPath, const std::vector<std::string>& args,
@@ -133,6 +155,7 @@ BOOL CreateProcessW(LPCWSTR applicationName, LPWSTR commandLine, LPSECURITY_ATTR
     }
   }
 
+  if (!searchPath) MakeProgramRunnable(program);
   pid_t pid = 0;
   const DWORD error = StartChild(program, searchPath, args, currentDirectory ? folder.c_str() : nullptr, &pid);
   if (error != ERROR_SUCCESS) return Fail(error);

@@ -163,6 +163,7 @@ bool CUpdateThread::DownFiles(std::vector<SFingerItem*>& items, const std::wstri
 
 bool CUpdateThread::MutiTransfer(const std::vector<CNetFile*>& files) {
   CDecodeNetFileThead decoder;
+  decoder.SetPauseAfterUnpack(static_cast<DWORD>(UpdaterTestHook("PAUSE_AFTER_UNPACK", 0)));
   if (!decoder.StartThread()) {
     TraceErr("start decode file thread failed! (err:%d)", static_cast<int>(GetLastError()));
     return false;

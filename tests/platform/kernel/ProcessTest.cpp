@@ -422,6 +422,28 @@ TEST_F(ProcessTest, ModuleFileNameOfAReplacedProgramIsItsPath) {
   EXPECT_EQ(ReadWholeFile(out), copy.string());
 }
 
+// A program written from memory has no execute bits; Windows would start it
+// all the same, so the start gives them.
+TEST_F(ProcessTest, ProgramWithoutExecuteBitsStarts) {
+  const fs::path copy = dir_ / "fetched";
+  fs::copy_file(kChild, copy);
+  fs::permissions(copy, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  std::wstring line = Quoted(copy.string()) + L" exit 7";
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof(startup);
+  Child child;
+  ASSERT_TRUE(CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                             child.info()))
+      << GetLastError();
+  ASSERT_EQ(WaitForSingleObject(child.process(), kWaitMs), WAIT_OBJECT_0);
+  DWORD code = 0;
+  ASSERT_TRUE(GetExitCodeProcess(child.process(), &code));
+  EXPECT_EQ(code, 7u);
+  EXPECT_EQ(fs::status(copy).permissions(), fs::perms::owner_read | fs::perms::owner_write | fs::perms::owner_exec |
+                                                fs::perms::group_read | fs::perms::group_exec)
+      << "execute bits where it may be read, no more";
+}
+
 // A child whose handles were closed while it ran is reaped by a later process
 // call instead of staying a zombie until we exit.
 TEST_F(ProcessTest, ClosedChildIsReapedLater) {

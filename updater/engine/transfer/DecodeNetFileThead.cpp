@@ -107,6 +107,7 @@ void CDecodeNetFileThead::OnDecodeFileMsg(CNetFile* file) {
     SetState(file, DFS_FAILED);
     return;
   }
+  if (m_pauseAfterUnpackMs > 0 && item->zipType == ZIP_ZF7Z) Sleep(m_pauseAfterUnpackMs);
   std::wstring value;
   if (!item->CalculateCheckValue(path, value)) {
     TraceWar("Calculate CheckValue failed! fileid:%d, file:%s", file->FileId(), name.c_str());

@@ -19,6 +19,10 @@ class CDecodeNetFileThead : public CMsgThread {
   bool PostDecodeFile(CNetFile* file);
   // DFS_FAILED for a file that was never posted.
   int GetDecodeState(CNetFile* file);
+  // Tests of the real program hold each unpacked container this long between
+  // its write and its check, to end the process there; 0 (the product)
+  // never waits.
+  void SetPauseAfterUnpack(DWORD ms) { m_pauseAfterUnpackMs = ms; }
 
  protected:
   void DealUsrMsg(CMsg* msg) override;
@@ -30,4 +34,5 @@ class CDecodeNetFileThead : public CMsgThread {
 
   CSyncSection m_lock;
   std::map<CNetFile*, int> m_states;
+  DWORD m_pauseAfterUnpackMs = 0;
 };
