@@ -145,7 +145,10 @@ bool MeasureTicks(const std::vector<std::vector<uint8_t>>& pics, RootPainter& ro
     if (rc != 0) return false;
     const double tCopy = MsSince(t);
     t = Clock::now();
-    if (!f.scaleTo(AV_PIX_FMT_YUV420P, kW, 1088, inPlace ? &recycler : nullptr)) return false;
+    // The size the capture thread converts this screen to.
+    const QSize target = CatchThread::targetSize(QSize(kW, kH), QSize(1920, 1920));
+    if (!f.scaleTo(AV_PIX_FMT_YUV420P, target.width(), target.height(), inPlace ? &recycler : nullptr))
+      return false;
     const double tConvert = MsSince(t);
     t = Clock::now();
     // As the capture thread: the new picture replaces the newest, and every

@@ -258,7 +258,7 @@ int main(int argc, char** argv) {
   }
 
   std::vector<Row> rows;
-  for (int rate : {12, 30}) {
+  for (int rate : {12, 30, 60}) {
     rows.push_back(RunSdk(box, host, screen, rate, seconds));
     rows.push_back(RunFfmpeg(screen, rate, seconds));
   }
