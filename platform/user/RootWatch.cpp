@@ -49,6 +49,14 @@ std::vector<unsigned long> ChildrenOfAll(xcb_connection_t* xcb, const std::vecto
   return children;
 }
 
+// Takes back every selection a watch put on the windows.
+void ClearSelections(Display* display, const std::vector<unsigned long>& windows) {
+  for (unsigned long window : windows) {
+    XSelectInput(display, window, NoEventMask);
+    XShapeSelectInput(display, window, 0);
+  }
+}
+
 }  // namespace
 
 std::shared_ptr<RootWatch> RootWatch::Join(Display* display) {
@@ -143,10 +151,7 @@ void RootWatch::UnwantWindows() {
 void RootWatch::Unwatch(const std::vector<unsigned long>& windows) {
   if (windows.empty()) return;
   XErrorTrap trap(display_);
-  for (unsigned long window : windows) {
-    XSelectInput(display_, window, NoEventMask);
-    XShapeSelectInput(display_, window, 0);
-  }
+  ClearSelections(display_, windows);
   // Windows destroyed meanwhile answer BadWindow: nothing to undo there.
   trap.Failed();
 }
@@ -175,10 +180,7 @@ void RootWatch::ArmWindows() {
   for (unsigned long window : watched_) {
     if (!std::binary_search(watched.begin(), watched.end(), window)) stale.push_back(window);
   }
-  for (unsigned long window : stale) {
-    XSelectInput(display_, window, NoEventMask);
-    XShapeSelectInput(display_, window, 0);
-  }
+  ClearSelections(display_, stale);
   // Windows destroyed between the listing and the watch answer BadWindow;
   // their parents' watches have reported them.
   trap.Failed();

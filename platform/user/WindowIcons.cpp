@@ -173,13 +173,9 @@ LRESULT SendMessageTimeoutW(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     SetLastError(ERROR_INVALID_PARAMETER);
     return 0;
   }
-  Display* display = DisplayOrFail(ERROR_INVALID_WINDOW_HANDLE);
+  unsigned long id = 0;
+  Display* display = DisplayForWindow(window, &id);
   if (display == nullptr) return 0;
-  const unsigned long id = XWindowOf(window);
-  if (window == nullptr || !WindowExists(display, id)) {
-    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-    return 0;
-  }
   const bool big = wParam == ICON_BIG;
   HICON icon = Keep(display, id, big ? kNetBig : kNetSmall, NetWmIcon(display, id, big));
   if (result != nullptr) *result = reinterpret_cast<ULONG_PTR>(icon);
@@ -191,13 +187,9 @@ ULONG_PTR GetClassLongW(HWND window, int index) {
     SetLastError(ERROR_INVALID_INDEX);
     return 0;
   }
-  Display* display = DisplayOrFail(ERROR_INVALID_WINDOW_HANDLE);
+  unsigned long id = 0;
+  Display* display = DisplayForWindow(window, &id);
   if (display == nullptr) return 0;
-  const unsigned long id = XWindowOf(window);
-  if (window == nullptr || !WindowExists(display, id)) {
-    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-    return 0;
-  }
   SetLastError(ERROR_SUCCESS);
   return reinterpret_cast<ULONG_PTR>(Keep(display, id, kHints, HintsIcon(display, id)));
 }

@@ -42,13 +42,9 @@ int GetWindowTextW(HWND window, LPWSTR text, int count) {
   }
   text[0] = L'\0';
   if (IsLayerHandle(window)) return LayerGetWindowText(window, text, count);
-  Display* display = DisplayOrFail(ERROR_INVALID_WINDOW_HANDLE);
+  unsigned long id = 0;
+  Display* display = DisplayForWindow(window, &id);
   if (display == nullptr) return 0;
-  const Window id = XWindowOf(window);
-  if (window == nullptr || !WindowExists(display, id)) {
-    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-    return 0;
-  }
   SetLastError(ERROR_SUCCESS);
   std::string title;
   if (!ReadText(display, id, AtomNamed(display, "_NET_WM_NAME"), &title) &&

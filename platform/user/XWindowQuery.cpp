@@ -1,5 +1,8 @@
 #include "XWindowQuery.h"
 
+#include <platform/Kernel.h>
+#include <platform/User.h>
+
 #include "XAtoms.h"
 #include "XConnection.h"
 #include "XErrorTrap.h"
@@ -215,4 +218,15 @@ bool WindowExists(Display* display, unsigned long window) {
   XWindowAttributes attributes;
   XErrorTrap trap(display);
   return XGetWindowAttributes(display, window, &attributes) != 0 && !trap.FailedByReply();
+}
+
+Display* DisplayForWindow(HWND window, unsigned long* id) {
+  Display* display = DisplayOrFail(ERROR_INVALID_WINDOW_HANDLE);
+  if (display == nullptr) return nullptr;
+  *id = XWindowOf(window);
+  if (window == nullptr || !WindowExists(display, *id)) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return nullptr;
+  }
+  return display;
 }

@@ -44,3 +44,6 @@ unsigned long TopLevelOf(Display* display, unsigned long window);
 bool WindowManagerRuns(Display* display);
 // The window exists (errors trapped).
 bool WindowExists(Display* display, unsigned long window);
+// The thread's display and the window's id for a call on an existing window;
+// null, with ERROR_INVALID_WINDOW_HANDLE, for no display or no such window.
+Display* DisplayForWindow(HWND window, unsigned long* id);

@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -96,9 +97,12 @@ class SimShareTest : public ::testing::Test {
   }
   void Click(const char* name) { page_->findChild<QToolButton*>(name)->click(); }
   bool Enabled(const char* name) { return page_->findChild<QToolButton*>(name)->isEnabled(); }
-  // Pulls frames until the decoded picture shows pattern `variant`.
-  ::testing::AssertionResult PullPattern(int variant) {
+  // Pulls frames until the decoded picture matches what `reference` gives
+  // for its size (a luma plane); the failure names the last PSNR and size.
+  ::testing::AssertionResult PullUntilMatch(
+      const std::function<std::vector<uint8_t>(int width, int height)>& reference) {
     double psnr = 0;
+    int width = 0, height = 0;
     for (int i = 0; i < 60; ++i) {
       const size_t before = frames_.size();
       if (!WaitFor([&] { return box_->puller()->request(i == 0); }, 5000))
@@ -108,14 +112,21 @@ class SimShareTest : public ::testing::Test {
       const SimPulledFrame& frame = frames_.back();
       if (!frame.error.isEmpty()) return ::testing::AssertionFailure() << qPrintable(frame.error);
       if (frame.picture.y.empty()) continue;
-      const std::vector<uint8_t> want =
-          ReferenceLuma(RootPainter::Pattern(variant, screen_.width(), screen_.height()), screen_.width(),
-                        screen_.height(), frame.picture.width, frame.picture.height);
-      psnr = Psnr(frame.picture.y, want);
+      width = frame.picture.width;
+      height = frame.picture.height;
+      psnr = Psnr(frame.picture.y, reference(width, height));
       if (psnr >= kMinPsnr) return ::testing::AssertionSuccess();
       Settle(30);
     }
-    return ::testing::AssertionFailure() << "the picture never matched the screen, PSNR " << psnr;
+    return ::testing::AssertionFailure() << "the picture (" << width << "x" << height
+                                         << ") never matched, PSNR " << psnr;
+  }
+  // Pulls frames until the decoded picture shows pattern `variant`.
+  ::testing::AssertionResult PullPattern(int variant) {
+    const std::vector<uint8_t> pattern = RootPainter::Pattern(variant, screen_.width(), screen_.height());
+    return PullUntilMatch([&](int width, int height) {
+      return ReferenceLuma(pattern, screen_.width(), screen_.height(), width, height);
+    });
   }
   // Pulls frames until the decoded picture shows what the screen shows in
   // `area` (the capture sends the area alone; the frame's tip lies inside it).
@@ -134,25 +145,8 @@ class SimShareTest : public ::testing::Test {
       crop.push_back((rgb >> 16) & 0xff);
       crop.push_back(0xff);
     }
-    double psnr = 0;
-    int width = 0, height = 0;
-    for (int i = 0; i < 60; ++i) {
-      const size_t before = frames_.size();
-      if (!WaitFor([&] { return box_->puller()->request(i == 0); }, 5000))
-        return ::testing::AssertionFailure() << "a request is still out";
-      if (!WaitFor([&] { return frames_.size() > before; }, 10000))
-        return ::testing::AssertionFailure() << "no frame response";
-      const SimPulledFrame& frame = frames_.back();
-      if (!frame.error.isEmpty()) return ::testing::AssertionFailure() << qPrintable(frame.error);
-      if (frame.picture.y.empty()) continue;
-      width = frame.picture.width;
-      height = frame.picture.height;
-      psnr = Psnr(frame.picture.y, ReferenceLuma(crop, area.width(), area.height(), width, height));
-      if (psnr >= kMinPsnr) return ::testing::AssertionSuccess();
-      Settle(30);
-    }
-    return ::testing::AssertionFailure() << "the picture (" << width << "x" << height
-                                         << ") never matched the area, PSNR " << psnr;
+    return PullUntilMatch(
+        [&](int width, int height) { return ReferenceLuma(crop, area.width(), area.height(), width, height); });
   }
   // Closes every notice that opens, keeping its text.
   void CatchNotices() {
