@@ -40,25 +40,7 @@ cleanup() {
   fi
 }
 trap cleanup EXIT
-fail() {
-  echo "FAIL: $*" >&2
-  failures=$((failures + 1))
-}
-export XDG_RUNTIME_DIR=$work/run
-mkdir -p -m 700 "$XDG_RUNTIME_DIR"
-step=0
-shot() {
-  step=$((step + 1))
-  # xwd, not import: import grabs the pointer, which Qt takes for leaving.
-  xwd -root -silent | convert xwd:- "$work/step$step-$1.png" 2>/dev/null
-}
-wait_file() {
-  for _ in $(seq 1 "${3:-100}"); do
-    grep -qF -- "$2" "$1" 2>/dev/null && return 0
-    sleep 0.1
-  done
-  return 1
-}
+. "$(dirname "$0")/e2e-lib.sh"
 
 boxlog=$work/box.log
 ip netns exec "$CORVANE_NETNS_BOX" "$simbox" --bind 0.0.0.0 --name "Room 7" --accept --need-code --pull 12 --seconds 120 \

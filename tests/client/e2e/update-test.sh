@@ -16,25 +16,8 @@ cleanup() {
   if [ "$failures" = 0 ]; then rm -rf "$work"; else echo "screenshots and logs kept in $work" >&2; fi
 }
 trap cleanup EXIT
-fail() {
-  echo "FAIL: $*" >&2
-  failures=$((failures + 1))
-}
-export XDG_RUNTIME_DIR=$work/run
-mkdir -m 700 "$XDG_RUNTIME_DIR"
-step=0
-shot() {
-  step=$((step + 1))
-  # xwd, not import: import grabs the pointer, which Qt takes for leaving.
-  xwd -root -silent | convert xwd:- "$work/step$step-$1.png" 2>/dev/null
-}
-wait_log() {
-  for _ in $(seq 1 "${2:-100}"); do
-    grep -qF -- "$1" "$log" 2>/dev/null && return 0
-    sleep 0.1
-  done
-  return 1
-}
+. "$(dirname "$0")/e2e-lib.sh"
+wait_log() { wait_file "$log" "$@"; }
 
 if [ -z "${CORVANE_NETNS_BOX:-}" ]; then
   echo "update-test: run it under run-in-netns.sh" >&2
