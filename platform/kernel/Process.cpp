@@ -1,6 +1,7 @@
 #include <platform/Kernel.h>
 #include <platform/Strings.h>
 #include <platform/Log.h>
+#include <platform/Unique.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
@@ -70,13 +71,9 @@ static std::string CurrentFolder() {
 static void MakeProgramRunnable(const std::string& program) {
   struct stat info;
   if (stat(program.c_str(), &info) != 0 || !S_ISREG(info.st_mode) || (info.st_mode & S_IXUSR)) return;
-  const int fd = open(program.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return;
+  const UniqueFd fd(open(program.c_str(), O_RDONLY | O_CLOEXEC));
   char magic[4] = {};
-  const bool elf = RetryOnEintr([&] { return read(fd, magic, sizeof magic); }) == 4 &&
-                   std::memcmp(magic, "\x7f" "ELF", 4) == 0;
-  close(fd);
-  if (!elf) return;
+  if (!fd || !ReadFully(fd.get(), magic, sizeof magic) || std::memcmp(magic, "\x7f" "ELF", 4) != 0) return;
   const mode_t readable = info.st_mode & (S_IRUSR | S_IRGRP | S_IROTH);
   if (chmod(program.c_str(), (info.st_mode & 07777) | (readable >> 2)) == 0)
     PlatformLog("CreateProcess: \"%s\" had no execute bits; given them to start it", program.c_str());

@@ -21,13 +21,6 @@ enum { ITEM_MARKED = 1, ITEM_APPLIED = 2 };
 
 static std::string U8(const std::wstring& text) { return WideToUtf8(text); }
 
-// Kill tests hold the install at a named step long enough to end the process
-// there; the product never waits.
-static void PauseForTest(const char* hook) {
-  const long ms = UpdaterTestHook(hook, 0);
-  if (ms > 0) Sleep(static_cast<DWORD>(ms));
-}
-
 static std::wstring Trim(const std::wstring& text) {
   size_t begin = 0, end = text.size();
   while (begin < end && std::iswspace(text[begin])) ++begin;
@@ -122,7 +115,7 @@ int CLocalInstall::LocalVerUpdate() {
   }
 
   TraceInf("Update finger file...");
-  PauseForTest("PAUSE_BEFORE_DESCRIPTION_COPY");
+  UpdaterTestPause("PAUSE_BEFORE_DESCRIPTION_COPY");
   const std::wstring from = m_state.serverIni.GetPath();
   const std::wstring to = m_state.appDir + L"UpdateInfo.ini";
   if (!CopyFileRetry(from, to, false)) {
@@ -180,7 +173,7 @@ int CLocalInstall::DealItemJob(SFingerItem* item) {
                U8(source).c_str(), U8(target).c_str());
       return URC_LOCAL_FILE_COPY_ERR;
     }
-    PauseForTest("PAUSE_AFTER_MOVE");
+    UpdaterTestPause("PAUSE_AFTER_MOVE");
     return URC_NO_ERR;
   }
   if (item->type == FIT_DELFILE) {

@@ -1,5 +1,7 @@
 #include "TestHooks.h"
 
+#include <platform/Kernel.h>
+
 #include <cerrno>
 #include <cstdlib>
 #include <string>
@@ -18,4 +20,9 @@ long UpdaterTestHook(const char* name, long productValue) {
     return productValue;
   }
   return value;
+}
+
+void UpdaterTestPause(const char* name) {
+  const long ms = UpdaterTestHook(name, 0);
+  if (ms > 0) Sleep(static_cast<DWORD>(ms));
 }

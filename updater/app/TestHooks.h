@@ -6,3 +6,7 @@
 // The hook's value, or `productValue` when it is unset or not a whole number
 // (a bad value is logged and ignored).
 long UpdaterTestHook(const char* name, long productValue);
+
+// Waits for the hook's milliseconds when set: tests hold the program at a
+// named step long enough to act there; the product never waits.
+void UpdaterTestPause(const char* name);

@@ -60,8 +60,7 @@ int CUpdateThread::Run(void*) {
   } else if (IsHandOver(code)) {
     TraceInf("update handed over! (code:%d(%s))", code, UpdateResultName(code));
     // Tests keep the old updater alive here, so that the new one meets it.
-    const long linger = UpdaterTestHook("HANDOVER_LINGER_MS", 0);
-    if (linger > 0) Sleep(static_cast<DWORD>(linger));
+    UpdaterTestPause("HANDOVER_LINGER_MS");
   }
   if (m_state.handle) m_state.handle->OnUpdateFinished(code);
   return code;
