@@ -15,6 +15,7 @@
 #include "UpdateServer.h"
 #include "FileItem.h"
 #include "PRXCmdLineAnalyse.h"
+#include "ReportBody.h"
 #include "Base64.h"
 #include "SystemHelpers.h"
 #include "TempFolder.h"
@@ -57,16 +58,6 @@ TEST_P(ReportServerTest, FromLogCfg) {
 INSTANTIATE_TEST_SUITE_P(Entries, ReportServerTest, ::testing::ValuesIn(kServerCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
-std::string Inflate(const std::string& body) {
-  std::string out(1 << 20, '\0');
-  uLongf length = out.size();
-  if (uncompress(reinterpret_cast<Bytef*>(&out[0]), &length, reinterpret_cast<const Bytef*>(body.data()),
-                 body.size()) != Z_OK)
-    return "<not zlib>";
-  out.resize(length);
-  return out;
-}
-
 class ErrReportTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -92,7 +83,7 @@ TEST_F(ErrReportTest, BodyIsHeadAndErrorLogTail) {
   CErrReport report(state_);
   std::string body;
   ASSERT_TRUE(report.PackErrLog(body));
-  const std::string text = Inflate(body);
+  const std::string text = InflateReport(body);
   const std::wstring id = IniReadString(L"CFG", L"UsrID", L"", 64, state_.userCfgPath.c_str());
   ASSERT_EQ(id.size(), 36u) << "a new installation id is kept in UserCfg.ini";
   const std::string head = "--------------------\nversion:1.0.0.1;client:" + WideToUtf8(id) + ";clientIP:";
@@ -105,7 +96,7 @@ TEST_F(ErrReportTest, BodyIsHeadAndErrorLogTail) {
   // The next report carries the same id and only what was logged since.
   TraceErr("second failure");
   ASSERT_TRUE(report.PackErrLog(body));
-  const std::string second = Inflate(body);
+  const std::string second = InflateReport(body);
   EXPECT_NE(second.find("client:" + WideToUtf8(id) + ";"), std::string::npos);
   EXPECT_EQ(second.find("update failed!"), std::string::npos);
   EXPECT_NE(second.find("second failure"), std::string::npos);
@@ -139,7 +130,7 @@ TEST_F(ErrReportTest, PostReachesTheLogServer) {
   ASSERT_EQ(log.size(), 1u);
   EXPECT_EQ(log[0].method, "POST");
   EXPECT_EQ(log[0].path, "/logsvr/reporterr/");
-  const std::string text = Inflate(log[0].body);
+  const std::string text = InflateReport(log[0].body);
   EXPECT_EQ(text.rfind("--------------------\nversion:1.0.0.1;client:", 0), 0u) << text;
   EXPECT_NE(text.find("update failed! (code:9(URC_LOCAL_UPDATE_ERR))"), std::string::npos) << text;
   server.Stop();

@@ -27,6 +27,7 @@
 #include <platform/Kernel.h>
 #include <platform/Strings.h>
 
+#include "FolderFiles.h"
 #include "RealUpdater.h"
 #include "TempFolder.h"
 #include "UpdateFixture.h"
@@ -36,7 +37,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-using Files = std::map<std::string, std::string>;  // path relative to a folder -> bytes
+using Files = FolderFileMap;
 
 enum class Phase {
   Description,
@@ -89,25 +90,11 @@ bool WaitUntil(const std::function<bool()>& done, int ms) {
   return true;
 }
 
-// Every regular file under folder whose relative path `skip` does not refuse.
-Files Snapshot(const std::string& folder, const std::function<bool(const std::string&)>& skip) {
-  Files files;
-  std::error_code error;
-  if (!fs::exists(folder, error)) return files;
-  for (auto it = fs::recursive_directory_iterator(folder, error); !error && it != fs::recursive_directory_iterator();
-       it.increment(error)) {
-    if (!it->is_regular_file()) continue;
-    const std::string rel = fs::relative(it->path(), folder).string();
-    if (!skip(rel)) files[rel] = Read(it->path().string());
-  }
-  return files;
-}
-
 bool Under(const std::string& rel, const char* folder) { return rel.compare(0, strlen(folder), folder) == 0; }
 
 // The program folder proper: neither its log nor the staging folder.
 Files ProgramFiles(const std::string& folder) {
-  return Snapshot(folder, [](const std::string& rel) { return Under(rel, "Log/") || Under(rel, "UpdateVer/"); });
+  return FolderFiles(folder, [](const std::string& rel) { return Under(rel, "Log/") || Under(rel, "UpdateVer/"); });
 }
 
 const std::string* Find(const Files& files, const std::string& rel) {
@@ -165,19 +152,6 @@ int Requests(const UpdateServer& server, const std::string& path) {
   return count;
 }
 
-// The paths whose bytes differ, or that only one of the two holds.
-std::string Changes(const Files& before, const Files& after) {
-  std::string text;
-  for (const auto& [rel, bytes] : before) {
-    const std::string* now = Find(after, rel);
-    if (!now) text += " -" + rel;
-    else if (*now != bytes) text += " ~" + rel;
-  }
-  for (const auto& [rel, bytes] : after)
-    if (!before.count(rel)) text += " +" + rel;
-  return text;
-}
-
 std::string Join(const std::set<std::string>& items) {
   std::string text;
   for (const std::string& item : items) text += "\n  " + item;
@@ -225,7 +199,7 @@ class KillTest : public ::testing::TestWithParam<KillCase> {
   // beside it, less what the commands and the client write by design.
   Files Outside() const {
     const std::string program = fs::path(tree_.oldProgram).parent_path().filename().string() + "/";
-    return Snapshot(tree_.root, [&](const std::string& rel) {
+    return FolderFiles(tree_.root, [&](const std::string& rel) {
       if (Under(rel, program.c_str())) return true;
       if (!Under(rel, "tools/")) return false;
       const std::string name = rel.substr(6);
@@ -394,9 +368,9 @@ TEST_P(KillTest, LeavesWholeFilesAndARerunFinishes) {
   }
 
   const Files program = ProgramFiles(tree_.oldProgram);
-  const Files staged = Snapshot(tree_.oldProgram + "UpdateVer/", [](const std::string&) { return false; });
+  const Files staged = FolderFiles(tree_.oldProgram + "UpdateVer/", [](const std::string&) { return false; });
   ExpectWholeFiles(program, staged, kase.descriptionCopied);
-  EXPECT_EQ(Changes(outside, Outside()), "") << "outside the program folder";
+  EXPECT_EQ(FolderChanges(outside, Outside()), "") << "outside the program folder";
   const std::set<std::string> missing = Missing(program, staged, kase.descriptionCopied);
 
   // The second run, against a server of its own, without holds.
@@ -426,10 +400,10 @@ TEST_P(KillTest, LeavesWholeFilesAndARerunFinishes) {
   }
   for (const auto& [rel, bytes] : installed)
     EXPECT_TRUE(newFiles_.count(rel) || rel == "CorvaneUpdate") << rel << " is left from N";
-  EXPECT_TRUE(Snapshot(tree_.oldProgram + "UpdateVer/", [](const std::string&) { return false; }).empty())
+  EXPECT_TRUE(FolderFiles(tree_.oldProgram + "UpdateVer/", [](const std::string&) { return false; }).empty())
       << "the staging folder is emptied";
   EXPECT_EQ(FetchedPaths(second), missing) << "fetched:" << Join(FetchedPaths(second)) << "\nmissing:" << Join(missing);
-  EXPECT_EQ(Changes(outside, Outside()), "") << "outside the program folder";
+  EXPECT_EQ(FolderChanges(outside, Outside()), "") << "outside the program folder";
 }
 
 const KillCase kCases[] = {

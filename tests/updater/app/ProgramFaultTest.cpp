@@ -22,7 +22,9 @@
 
 #include "BoxAnswerer.h"
 #include "ChildProcess.h"
+#include "FolderFiles.h"
 #include "RealUpdater.h"
+#include "ReportBody.h"
 #include "TempFolder.h"
 #include "UpdateFixture.h"
 #include "UpdateServer.h"
@@ -122,41 +124,11 @@ std::string PathOf(Target target) {
 
 // Every file of the folder but the run's own (its log, its staging folder,
 // the settings a report writes its id to, with their lock), by relative name.
-std::map<std::string, std::string> Snapshot(const std::string& folder) {
-  std::map<std::string, std::string> files;
-  std::error_code error;
-  for (fs::recursive_directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
-    const std::string name = fs::relative(it->path(), folder).string();
-    if (name.rfind("Log", 0) == 0 || name.rfind("UpdateVer", 0) == 0 || name == "UserCfg.ini" || name == ".UserCfg.ini.lock") {
-      if (it->is_directory()) it.disable_recursion_pending();
-      continue;
-    }
-    if (it->is_regular_file()) files[name] = Read(it->path().string());
-  }
-  return files;
-}
-
-// The names that differ between two snapshots, or "".
-std::string Changed(const std::map<std::string, std::string>& before, const std::map<std::string, std::string>& after) {
-  std::string names;
-  for (const auto& [name, bytes] : before) {
-    const auto now = after.find(name);
-    if (now == after.end()) names += name + " (gone) ";
-    else if (now->second != bytes) names += name + " ";
-  }
-  for (const auto& entry : after)
-    if (before.count(entry.first) == 0) names += entry.first + " (new) ";
-  return names;
-}
-
-std::string Inflate(const std::string& body) {
-  std::string out(1 << 20, '\0');
-  uLongf length = static_cast<uLongf>(out.size());
-  if (uncompress(reinterpret_cast<Bytef*>(&out[0]), &length, reinterpret_cast<const Bytef*>(body.data()),
-                 static_cast<uLong>(body.size())) != Z_OK)
-    return std::string();
-  out.resize(length);
-  return out;
+FolderFileMap InstalledFiles(const std::string& folder) {
+  return FolderFiles(folder, [](const std::string& name) {
+    return name.rfind("Log", 0) == 0 || name.rfind("UpdateVer", 0) == 0 || name == "UserCfg.ini" ||
+           name == ".UserCfg.ini.lock";
+  });
 }
 
 // How the disk-full case gets a small file system of its own for the staging
@@ -261,7 +233,7 @@ TEST_P(ProgramFaultTest, EndsWithTheNewVersionWholeOrWithItsCodeAndTheOldOneInta
   report_.PutFile(kReportPath, "OK");
   const std::string reportAddress = "127.0.0.1:" + std::to_string(report_.port());
 
-  const std::map<std::string, std::string> before = Snapshot(tree_.oldProgram);
+  const FolderFileMap before = InstalledFiles(tree_.oldProgram);
   BoxAnswerer boxes({"Error", "Warning"});
   ASSERT_TRUE(boxes.ok());
   ChildProcess child;
@@ -305,13 +277,13 @@ TEST_P(ProgramFaultTest, EndsWithTheNewVersionWholeOrWithItsCodeAndTheOldOneInta
     EXPECT_NE(log.find("(err:112)"), std::string::npos) << "not the full disk: " << log;
   }
   EXPECT_NE(log.find("Update failed! (exitCode:" + std::to_string(c.code) + ")"), std::string::npos) << log;
-  EXPECT_EQ(Changed(before, Snapshot(tree_.oldProgram)), "") << "the old install changed";
+  EXPECT_EQ(FolderChanges(before, InstalledFiles(tree_.oldProgram)), "") << "the old install changed";
   // The thread ends each of these runs and reports it; the watchdog would
   // end the process without a report.
   EXPECT_EQ(log.find("Update percent not change for a long time!"), std::string::npos) << log;
   const std::vector<std::string> reports = Reports();
   ASSERT_EQ(reports.size(), 1u);
-  const std::string report = Inflate(reports[0]);
+  const std::string report = InflateReport(reports[0]);
   EXPECT_NE(report.find("version:1.0.0.1;"), std::string::npos) << report;
   EXPECT_NE(report.find("update failed! (code:" + std::to_string(c.code)), std::string::npos) << report;
 }
