@@ -177,7 +177,7 @@ int ClientLines(const FixtureTree& tree, std::string* last = nullptr) {
 }
 
 // The client the update started: ended once it logged its check.
-void EndStartedClient(const FixtureTree& tree, int linesBefore) {
+void EndClientAfterItsCheck(const FixtureTree& tree, int linesBefore) {
   for (int i = 0; i < 200 && ClientLines(tree) <= linesBefore; ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   long pid = 0;
@@ -213,7 +213,7 @@ bool RunUpdater(const FixtureLayout& layout, const FixtureTree& tree, const fs::
   environment.push_back("QT_QPA_PLATFORM=offscreen");
   const int linesBefore = ClientLines(tree);
   round->updater = RunMeasured({updater.program(), UpdaterArgument({servers.hostPorts, layout.newVer, ""})}, environment);
-  EndStartedClient(tree, linesBefore);
+  EndClientAfterItsCheck(tree, linesBefore);
   const std::string log = ReadAll(updater.AppLog());
   round->phases = ReadPhases(log, round->updater);
   round->updaterServed = servers.PerServerMiB();

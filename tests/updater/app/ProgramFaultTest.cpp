@@ -160,11 +160,7 @@ class ProgramFaultTest : public ::testing::TestWithParam<FaultCase> {
  protected:
   void TearDown() override {
     // A successful update starts the fake client, which outlives us unless ended.
-    for (int i = 0; i < 50 && exitCode_ == 0 && Read(tree_.OrderLog()).find("\nCorvane ") == std::string::npos; ++i)
-      std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    long pid = 0;
-    std::ifstream(tree_.tools + "client.pid") >> pid;
-    if (pid > 0) kill(static_cast<pid_t>(pid), SIGTERM);
+    EndStartedClient(tree_, exitCode_ == 0 ? 5000 : 0);
   }
 
   std::vector<std::string> Reports() const {

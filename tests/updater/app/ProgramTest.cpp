@@ -26,11 +26,7 @@ class ProgramTest : public ::testing::Test {
  protected:
   void TearDown() override {
     // The fake client the update started outlives us unless ended.
-    for (int i = 0; i < 50 && Read(tree_.OrderLog()).find("\nCorvane ") == std::string::npos; ++i)
-      std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    long pid = 0;
-    std::ifstream(tree_.tools + "client.pid") >> pid;
-    if (pid > 0) kill(static_cast<pid_t>(pid), SIGTERM);
+    EndStartedClient(tree_, 5000);
   }
 
   TempFolder root_;

@@ -98,14 +98,7 @@ class SelfUpdateTest : public ::testing::Test {
   void TearDown() override {
     // The fake client the update started outlives us unless ended; it became
     // our child when the updater that started it exited.
-    for (int i = 0; i < 50 && Read(tree_.OrderLog()).find("\nCorvane ") == std::string::npos; ++i)
-      std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    long pid = 0;
-    std::ifstream(tree_.tools + "client.pid") >> pid;
-    if (pid > 0) {
-      kill(static_cast<pid_t>(pid), SIGKILL);
-      waitpid(static_cast<pid_t>(pid), nullptr, 0);
-    }
+    EndStartedClient(tree_, 5000);
   }
 
   // Both versions of the layout, N+1 served by the scripted server.
