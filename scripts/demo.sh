@@ -13,6 +13,8 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$top/build}
 check=0
 [ "${1:-}" = --check ] && check=1
+. "$top/tests/tools/needs.sh"
+needs demo ip=iproute2 Xvfb=xvfb xdotool=xdotool xwd=x11-apps convert=imagemagick
 for need in "$build/bin/Corvane" "$build/bin/libCorvane_SDK.so" "$build/tests/simbox"; do
   [ -e "$need" ] || { echo "demo: $need is missing: run scripts/build.sh first" >&2; exit 1; }
 done

@@ -36,9 +36,10 @@ cmdline=$build/tests/updater_engine_client_cmdline
 for need in "$updater" "$fixture" "$cmdline"; do
   [ -x "$need" ] || fail "$need is missing: build CorvaneUpdate, updatefixture_tool and updater_engine_client_cmdline"
 done
+. "$top/tests/tools/needs.sh"
+needs update-demo Xvfb=xvfb timeout=coreutils
 nginx=/usr/sbin/nginx
-[ -x "$nginx" ] || fail "nginx is not installed"
-command -v Xvfb >/dev/null || fail "Xvfb is not installed"
+[ -x "$nginx" ] || fail "$nginx is missing: install the Debian package nginx (scripts/build.sh installs scripts/packages.txt)"
 
 work=$(mktemp -d /tmp/corvane-update-demo.XXXXXX) || fail "no temporary folder"
 # Named objects of our own: another updater running on this machine is not

@@ -31,6 +31,8 @@ case "$runs$window" in *[!0-9]*) echo "client-bench: --runs and --window want nu
 [ "$runs" -ge 1 ] && [ "$runs" -le 50 ] && [ "$window" -ge 1 ] && [ "$window" -le 60 ] ||
   { echo "client-bench: --runs 1..50, --window 1..60" >&2; exit 2; }
 
+. "$top/tests/tools/needs.sh"
+needs client-bench ip=iproute2 ss=iproute2 Xvfb=xvfb xdotool=xdotool
 if [ -z "${CORVANE_NETNS_BOX:-}" ]; then
   for need in "$build/bin/Corvane" "$build/bin/libCorvane_SDK.so" "$build/tests/simbox" "$build/tests/corvane-host"; do
     [ -e "$need" ] || { echo "client-bench: $need is missing: build it first" >&2; exit 1; }
@@ -78,7 +80,7 @@ start_box() {
   box=$!
   pids+=("$box")
   for _ in $(seq 1 100); do
-    ip netns exec "$CORVANE_NETNS_BOX" ss -lun 2>/dev/null | grep -q ':7525 ' && return 0
+    ip netns exec "$CORVANE_NETNS_BOX" ss -lun | grep -q ':7525 ' && return 0
     sleep 0.05
   done
   echo "client-bench: the box did not start" >&2
@@ -148,8 +150,8 @@ share_client() {
   start_client "c$rate"
   local window_id="" result="- -"
   wait_file "$clog" "box join Room 7" 200 || { echo "client-bench: no tile" >&2; stop_pid "$client"; stop_pid "$box"; echo "$result"; return; }
-  for _ in $(seq 1 50); do
-    window_id=$(xdotool search --onlyvisible --pid "$client" --name '^Corvane$' 2>/dev/null | head -1)
+  for _ in $(seq 1 600); do
+    window_id=$(xdotool search --onlyvisible --pid "$client" --name '^Corvane$' | head -1)
     [ -n "$window_id" ] && break
     sleep 0.1
   done
@@ -161,8 +163,8 @@ share_client() {
   wait_file "$boxlog" "send act=2" 100 >/dev/null
   sleep 1
   local dialog
-  dialog=$(xdotool search --onlyvisible --pid "$client" 2>/dev/null | grep -vx "$window_id" | tail -1)
-  [ -n "$dialog" ] && xdotool windowfocus --sync "$dialog" 2>/dev/null
+  dialog=$(xdotool search --onlyvisible --pid "$client" | grep -vx "$window_id" | tail -1)
+  [ -n "$dialog" ] && xdotool windowfocus --sync "$dialog"
   xdotool type --delay 40 "4711"
   xdotool key Return
   wait_file "$boxlog" '"ConnCode":"4711"' 100

@@ -3,6 +3,8 @@
 # XVFB_SCREEN sets the screen (default 1920x1080x24); XVFB_ARGS adds options (-dpi 120).
 # --no-shm starts the server without MIT-SHM, so capture takes its XGetImage path.
 set -u
+. "$(dirname "${BASH_SOURCE[0]}")/needs.sh"
+needs with-xvfb Xvfb=xvfb
 shm=+extension
 if [ "${1:-}" = --no-shm ]; then
   shm=-extension

@@ -57,14 +57,8 @@ log=$prog/log/Corvane.log
 (cd / && exec "$prog/Corvane") &
 client=$!
 pids+=("$client")
-wait_file "$log" "SetEvent(FWCORVANEIDEL)" || fail "the client did not start"
-window=""
-for _ in $(seq 1 50); do
-  window=$(xdotool search --onlyvisible --pid "$client" --name '^Corvane$' 2>/dev/null | head -1)
-  [ -n "$window" ] && break
-  sleep 0.1
-done
-[ -n "$window" ] || { fail "no main window"; exit 1; }
+wait_file "$log" "SetEvent(FWCORVANEIDEL)" "$start_wait" || fail "the client did not start"
+window=$(wait_window "$client" '^Corvane$') || { fail "no main window"; exit 1; }
 wait_file "$log" "box join Room 7" 50 || fail "the box's tile did not appear"
 # Tiles take clicks a second after the search starts.
 sleep 1.5
@@ -77,8 +71,8 @@ wait_file "$boxlog" "send act=2" 50 || fail "the box got no connect"
 # The box asks for the code it shows on its screen: the user types it.
 sleep 1
 shot code
-dialog=$(xdotool search --onlyvisible --pid "$client" 2>/dev/null | grep -vx "$window" | tail -1)
-[ -n "$dialog" ] && xdotool windowfocus --sync "$dialog" 2>/dev/null
+dialog=$(xdotool search --onlyvisible --pid "$client" | grep -vx "$window" | tail -1)
+[ -n "$dialog" ] && xdotool windowfocus --sync "$dialog"
 xdotool type --delay 40 "4711"
 xdotool key Return
 wait_file "$boxlog" '"ConnCode":"4711"' 50 || fail "the box did not get the code typed"

@@ -27,7 +27,7 @@ ip netns exec "$CORVANE_NETNS_BOX" "$simbox" --bind 0.0.0.0 --name "Room 7" --ne
   --update-url "10.0.0.5:8080/files;;10.0.0.6/" --seconds 120 >"$work/box.log" 2>&1 &
 box=$!
 pids+=("$box")
-for _ in $(seq 1 50); do grep -q "simbox: ready" "$work/box.log" && break; sleep 0.1; done
+wait_file "$work/box.log" "simbox: ready" 50 || fail "the box did not start"
 
 # One run of the client against the box: click the tile, take the notice.
 # $1 names the run; with $2 = fake, a recording updater lies in the folder.
@@ -46,14 +46,9 @@ run_client() {
   (cd / && exec "$prog/Corvane") &
   client=$!
   pids+=("$client")
-  wait_log "SetEvent(FWCORVANEIDEL)" || fail "$name: the client did not start"
-  local window=""
-  for _ in $(seq 1 50); do
-    window=$(xdotool search --onlyvisible --pid "$client" --name '^Corvane$' 2>/dev/null | head -1)
-    [ -n "$window" ] && break
-    sleep 0.1
-  done
-  [ -n "$window" ] || fail "$name: no main window"
+  wait_log "SetEvent(FWCORVANEIDEL)" "$start_wait" || fail "$name: the client did not start"
+  local window
+  window=$(wait_window "$client" '^Corvane$') || fail "$name: no main window"
   # The tile appears once the box answers the first search.
   sleep 2
   shot "$name-tile"
@@ -68,9 +63,9 @@ run_client() {
   shot "$name-notice"
   # The notice is modal over the main window: the one with its text.
   local notice
-  notice=$(xdotool search --pid "$client" --name "Tips" 2>/dev/null | head -1)
+  notice=$(xdotool search --pid "$client" --name "Tips" | head -1)
   [ -n "$notice" ] || fail "$name: no notice window"
-  [ -n "$notice" ] && xdotool windowactivate --sync "$notice" key Return 2>/dev/null
+  [ -n "$notice" ] && xdotool windowactivate --sync "$notice" key Return
   sleep 0.5
   kill -0 "$client" 2>/dev/null || fail "$name: the client ended after the notice"
   shot "$name-after"

@@ -27,12 +27,14 @@ fresh() {
   cp -a "$bin/." "$prog/"
   log=$prog/log/Corvane.log
 }
-# Waits (bounded) until the log holds the text.
+# Waits (bounded) until the log holds the text. A first start on a fresh
+# machine builds the font caches first, hence the long bound.
 wait_log() {
-  for _ in $(seq 1 100); do
-    grep -qF -- "$1" "$log" 2>/dev/null && return 0
+  for _ in $(seq 1 600); do
+    [ -f "$log" ] && grep -qF -- "$1" "$log" && return 0
     sleep 0.1
   done
+  echo "program-test: waited 60 s for \"$1\" in $log" >&2
   return 1
 }
 # Waits (bounded, in tenths of a second) until the process has ended.

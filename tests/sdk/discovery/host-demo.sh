@@ -17,6 +17,8 @@
 # (BUILD_DIR defaults to build/).
 set -u
 top=$(cd "$(dirname "$0")/../../.." && pwd)
+. "$top/tests/tools/needs.sh"
+needs host-demo ip=iproute2
 build=${BUILD_DIR:-$top/build}
 host=$build/tests/corvane-host
 simbox=$build/tests/simbox

@@ -16,10 +16,8 @@ if [ "$(id -u)" -ne 0 ]; then
   echo "run-in-netns: SKIPPED: creating network namespaces needs root" >&2
   exit 77
 fi
-if ! command -v ip >/dev/null; then
-  echo "run-in-netns: the ip tool (iproute2) is missing" >&2
-  exit 1
-fi
+. "$(dirname "${BASH_SOURCE[0]}")/../../tools/needs.sh"
+needs run-in-netns ip=iproute2
 
 tag="cvn$$"
 pc="$tag-pc"
