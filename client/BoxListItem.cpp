@@ -9,6 +9,9 @@ BoxListItem::BoxListItem(const CORVANESDK::MEETING_BOX_INFO& box, QWidget* paren
     : QFrame(parent), ui(new Ui::BoxListItem), box_(box) {
   ui->setupUi(this);
   setAttribute(Qt::WA_TranslucentBackground);
+  // The name is whatever the box answered to the search: shown as it is,
+  // never read as mark-up.
+  ui->name_label->setTextFormat(Qt::PlainText);
   ui->name_label->setText(box.dispName);
   ui->enter_label->setText(QStringLiteral("<a style='color:white;' href='%1'>%2</a>").arg(1).arg(tr("enter")));
   ui->enter_label->hide();

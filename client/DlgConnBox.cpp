@@ -19,6 +19,9 @@ DlgConnBox::DlgConnBox(const MEETING_BOX_INFO& box, QWidget* parent)
   auto* content = new QWidget(this);
   ui->setupUi(content);
   setCentralWidget(content, true);
+  // Both carry the box's own name, which any machine on the network chooses.
+  ui->labInfo->setTextFormat(Qt::PlainText);
+  ui->fail_label->setTextFormat(Qt::PlainText);
   QAbstractButton* close = bar->titleButton(TitleBar::CloseFlag);
   if (close) {
     disconnect(close, nullptr, this, nullptr);

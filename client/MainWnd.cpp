@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QIcon>
+#include <QShowEvent>
 #include <QStackedWidget>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -101,6 +102,14 @@ MainWnd::MainWnd(QWidget* parent)
   horizontalLayout2->addWidget(screenShare_);
 
   CSystemTrayIcon& tray = CSystemTrayIcon::instance();
+  // Without a tray its menu would be out of reach: the title bar offers it.
+  trayMenuBtn_ = new QActionStyleBtn(titleBar_);
+  trayMenuBtn_->setObjectName(QStringLiteral("title_menu"));
+  trayMenuBtn_->setToolTip(tr("Menu"));
+  trayMenuBtn_->setPopupMode(QToolButton::InstantPopup);
+  trayMenuBtn_->setMenu(tray.menu());
+  trayMenuBtn_->setVisible(!tray.available());
+  titleBar_->addRightWidget(trayMenuBtn_);
   connect(&tray, &CSystemTrayIcon::s_showNormal, this, &MainWnd::slot_showNormal);
   connect(&tray, &CSystemTrayIcon::s_exitApp, this, &MainWnd::slot_exitApp);
   connect(&tray, &CSystemTrayIcon::s_showAboutDialog, this, &MainWnd::slot_showAboutDialog);
@@ -157,9 +166,17 @@ void MainWnd::closeEvent(QCloseEvent* event) {
   event->ignore();
   if (TransState() < kStateSharing) {
     slot_exitApp();
-  } else {
+  } else if (CSystemTrayIcon::instance().available()) {
     hide();
+  } else {
+    // A hidden window could not be brought back without a tray icon.
+    showMinimized();
   }
+}
+
+void MainWnd::showEvent(QShowEvent* event) {
+  trayMenuBtn_->setVisible(!CSystemTrayIcon::instance().available());
+  QNoNCDialog::showEvent(event);
 }
 
 bool MainWnd::nativeEvent(const QByteArray& eventType, void* message, long* result) {

@@ -11,6 +11,7 @@
 #include "TransCtrlCallBackImpl.h"
 
 class BoxListWnd;
+class QActionStyleBtn;
 class QStackedWidget;
 class ScreenShareWnd;
 class StandardTitleBar;
@@ -28,6 +29,8 @@ class MainWnd : public QNoNCDialog {
   // Null while the sharing page is not part of this build.
   ScreenShareWnd* sharePage() const { return screenShare_; }
   StandardTitleBar* standardTitleBar() const { return titleBar_; }
+  // The tray's menu in the title bar, shown while the desktop has no tray.
+  QActionStyleBtn* trayMenuButton() const { return trayMenuBtn_; }
   // Another process's message (a MSG), handled as the native event it stands for.
   bool portMessage(void* message, long* result);
 
@@ -48,6 +51,7 @@ class MainWnd : public QNoNCDialog {
  protected:
   void closeEvent(QCloseEvent* event) override;
   bool nativeEvent(const QByteArray& eventType, void* message, long* result) override;
+  void showEvent(QShowEvent* event) override;
 
  private:
   void showSharePage();
@@ -56,5 +60,6 @@ class MainWnd : public QNoNCDialog {
   BoxListWnd* boxList_ = nullptr;
   ScreenShareWnd* screenShare_ = nullptr;
   StandardTitleBar* titleBar_ = nullptr;
+  QActionStyleBtn* trayMenuBtn_ = nullptr;
   WindowMessagePort* port_ = nullptr;
 };

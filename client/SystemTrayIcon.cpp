@@ -38,6 +38,11 @@ void CSystemTrayIcon::setVisible(bool visible) { tray_->setVisible(visible); }
 
 bool CSystemTrayIcon::isVisible() const { return tray_->isVisible(); }
 
+bool CSystemTrayIcon::available() const {
+  if (availableForTest_) return *availableForTest_;
+  return QSystemTrayIcon::isSystemTrayAvailable();
+}
+
 void CSystemTrayIcon::iconActivated(QSystemTrayIcon::ActivationReason reason) {
   if (reason == QSystemTrayIcon::DoubleClick || reason == QSystemTrayIcon::Trigger) emit s_showNormal();
 }

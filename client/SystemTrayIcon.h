@@ -5,6 +5,8 @@
 #include <QObject>
 #include <QSystemTrayIcon>
 
+#include <optional>
+
 class QAction;
 class QMenu;
 
@@ -19,6 +21,10 @@ class CSystemTrayIcon : public QObject {
   bool isVisible() const;
   QMenu* menu() const { return menu_; }
   QSystemTrayIcon* trayIcon() const { return tray_; }
+  // Whether the desktop has a tray to show the icon in.
+  bool available() const;
+  // Overrides the desktop's answer; nullopt asks the desktop again. For tests only.
+  void setAvailableForTest(std::optional<bool> available) { availableForTest_ = available; }
 
  signals:
   void s_showNormal();
@@ -33,4 +39,5 @@ class CSystemTrayIcon : public QObject {
 
   QSystemTrayIcon* tray_;
   QMenu* menu_;
+  std::optional<bool> availableForTest_;
 };

@@ -26,6 +26,9 @@ FWMsgBox::FWMsgBox(QWidget* parent, const QString& title, const QString& text, i
   ui->setupUi(central);
   setCentralWidget(central, true);
   ui->FWMsg_label->setContentsMargins(2, 0, 0, 0);
+  // Messages embed what boxes report (their names); as plain text the label
+  // holds no link that a click could open and draws no picture.
+  ui->FWMsg_label->setTextFormat(Qt::PlainText);
   ui->checkBox->hide();
   ui->FWMsg_label->setText(text);
   setWindowTitle(title);

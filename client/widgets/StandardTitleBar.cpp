@@ -6,6 +6,8 @@ StandardTitleBar::StandardTitleBar(QWidget* window, int buttonFlags)
     : TitleBar(window, buttonFlags), ui(new Ui::standardTitleBar) {
   ui->setupUi(this);
   ui->titleIcon->hide();
+  // A title is a window title: the pages put box names into it.
+  ui->titleText->setTextFormat(Qt::PlainText);
   for (QAbstractButton* button : {static_cast<QAbstractButton*>(ui->titleMinBtn), static_cast<QAbstractButton*>(ui->titleRestoreBtn),
                                   static_cast<QAbstractButton*>(ui->titleMaxBtn), static_cast<QAbstractButton*>(ui->titleCloseBtn)}) {
     button->setFocusPolicy(Qt::NoFocus);

@@ -73,6 +73,10 @@ void About(QPainter& p) {
   p.drawLine(QPointF(20, 19), QPointF(20, 24));
   p.drawPoint(QPointF(20, 16.5));
 }
+// Three bars: the window's own menu, for desktops without a tray.
+void Menu(QPainter& p) {
+  for (qreal y : {15.5, 20.5, 25.5}) p.drawLine(QPointF(14.5, y), QPointF(25.5, y));
+}
 
 // Drawn on a 64-unit grid at 128 pixels: About shows it at 96.
 QImage AppIcon() {
@@ -129,7 +133,8 @@ int main(int argc, char** argv) {
     void (*glyph)(QPainter&);
     bool danger;
   } buttons[] = {{"min", Minimize, false}, {"restore", Restore, false}, {"max", Maximize, false},
-                 {"close", Close, true},   {"about", About, false}};
+                 {"close", Close, true},   {"about", About, false},
+                 {"menu", Menu, false}};
   for (const auto& button : buttons) {
     const QString base = QStringLiteral("new/title_%1").arg(QLatin1String(button.name));
     ok &= Save(folder, base + ".png", Button(button.glyph, State::Normal, button.danger));

@@ -45,6 +45,10 @@
         <translation>Corvane</translation>
     </message>
     <message>
+        <source>Menu</source>
+        <translation>菜单</translation>
+    </message>
+    <message>
         <source>Tips</source>
         <translation>提示</translation>
     </message>

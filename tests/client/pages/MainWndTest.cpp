@@ -42,19 +42,6 @@ class MainWndTest : public PageFixture {
   int page() const { return wnd_->stack()->currentIndex(); }
   size_t count(Call call) const { return fakesdk::RequestsOf(call).size(); }
 
-  // Runs action inside an event loop; true when the application was asked to
-  // quit (which ends every running loop) before the bound.
-  // The application's own loop, since only its exec clears the quit request
-  // again for the tests that follow.
-  static bool QuitsDuring(const std::function<void()>& action, int boundMs = 4000) {
-    QTimer bound;
-    bound.setSingleShot(true);
-    QObject::connect(&bound, &QTimer::timeout, [] { QCoreApplication::exit(99); });
-    bound.start(boundMs);
-    QTimer::singleShot(0, action);
-    return QCoreApplication::exec() == 0;
-  }
-
   std::unique_ptr<MainWnd> wnd_;
 };
 
@@ -152,15 +139,6 @@ const ExitCase kExitCases[] = {
     {"PausedAnswerYes", 7, "Yes", true, true},
 };
 INSTANTIATE_TEST_SUITE_P(States, MainWndExitTest, ::testing::ValuesIn(kExitCases), RowName());
-
-TEST_F(MainWndTest, ClosingWhileSharingOnlyHides) {
-  fakesdk::SetState(6);
-  wnd_->show();
-  const bool quit = QuitsDuring([&] { wnd_->close(); }, 1500);
-  EXPECT_FALSE(quit);
-  EXPECT_FALSE(wnd_->isVisible());
-  EXPECT_EQ(count(Call::DisconnectBox), 0u);
-}
 
 TEST_F(MainWndTest, ClosingWhileConnectedDisconnectsAndQuits) {
   fakesdk::SetState(4);

@@ -23,6 +23,15 @@ CORVANESDK::MEETING_BOX_INFO ListedBox() {
   return box;
 }
 
+bool QuitsDuring(const std::function<void()>& action, int boundMs) {
+  QTimer bound;
+  bound.setSingleShot(true);
+  QObject::connect(&bound, &QTimer::timeout, [] { QCoreApplication::exit(99); });
+  bound.start(boundMs);
+  QTimer::singleShot(0, action);
+  return QCoreApplication::exec() == 0;
+}
+
 QStringList AnswerModals(const std::function<void()>& run, const QString& button) {
   QStringList seen;
   QTimer poll;

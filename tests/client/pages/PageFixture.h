@@ -25,5 +25,11 @@ class PageFixture : public ::testing::Test {
 // there is none). Returns the texts, one entry per box.
 QStringList AnswerModals(const std::function<void()>& run, const QString& button = QString());
 
+// Runs action inside the application's event loop; true when the application
+// was asked to quit (which ends every running loop) before the bound. The
+// application's own loop, since only its exec clears the quit request again
+// for the tests that follow.
+bool QuitsDuring(const std::function<void()>& action, int boundMs = 4000);
+
 // The box the page tests open and connect to: found by the search, with an id.
 CORVANESDK::MEETING_BOX_INFO ListedBox();

@@ -1,15 +1,39 @@
-// Pages run offscreen, with the fake SDK wired to the client's adapters as
-// start-up wires the real one.
+// Pages run offscreen (or on the X server, for the screen tests, with the
+// resources and style sheet the client loads), with the fake SDK wired to the
+// client's adapters as start-up wires the real one.
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QFile>
+#include <QResource>
+
+#include <cstdio>
 
 #include "BoxSearchCallBackImpl.h"
+#include "ScreenScale.h"
 #include "TransCtrlCallBackImpl.h"
 
 int main(int argc, char** argv) {
+#ifndef CORVANE_PAGES_ON_X
   qputenv("QT_QPA_PLATFORM", "offscreen");
+#else
+  // The scale factor is ours; Qt's own would scale a second time.
+  QCoreApplication::setAttribute(Qt::AA_DisableHighDpiScaling);
+#endif
   QApplication app(argc, argv);
+#ifdef CORVANE_PAGES_ON_X
+  const QString res = QStringLiteral(CORVANE_RES_DIR);
+  if (!QResource::registerResource(res + "/Corvane.rcc")) {
+    fprintf(stderr, "cannot register %s/Corvane.rcc\n", qPrintable(res));
+    return 1;
+  }
+  QFile sheet(res + "/Corvane.qss");
+  if (!sheet.open(QIODevice::ReadOnly)) {
+    fprintf(stderr, "cannot read %s/Corvane.qss\n", qPrintable(res));
+    return 1;
+  }
+  app.setStyleSheet(scaleStyleSheet(QString::fromLocal8Bit(sheet.readAll())));
+#endif
   CORVANESDK::GetBoxSearchEngine().setCallBack(&CBoxSearchCallBackImpl::instance());
   CORVANESDK::GetTransCtrlEngine().setCallBack(&CTransCtrlCallBackImpl::instance());
   ::testing::InitGoogleTest(&argc, argv);
