@@ -1,5 +1,6 @@
-// Watches the process whose windows are shared: rings its windows, keeps the
-// rings on them, and tells the sharing page when no window is left.
+// Watches the process whose windows are shared (or the one shared window
+// that names no process): rings its windows, keeps the rings on them, and
+// tells the sharing page when no window is left.
 #pragma once
 
 #include <QObject>
