@@ -254,7 +254,13 @@ void ScreenShareWnd::onShareStarted() {
     if (windowProcessId(window) == ownProcess) sharesOwnWindow = true;
   if (m_mainWnd && !sharesOwnWindow) m_mainWnd->showMinimized();
   for (HWND window : m_cfg.catchWndPro) {
-    m_shareManager.monitorProcess(windowProcessId(window));
+    // A window that names no process is shared as itself: watching "process
+    // 0" would find no window and end the share at the first tick.
+    const int processId = windowProcessId(window);
+    if (processId != 0)
+      m_shareManager.monitorProcess(processId);
+    else
+      m_shareManager.monitorWindow(window);
     if (m_mainWnd && window == reinterpret_cast<HWND>(m_mainWnd->winId()))
       m_mainWnd->showNormal();
     else

@@ -24,14 +24,21 @@ ShareManager::~ShareManager() {
 void ShareManager::setIntervalForTest(int milliseconds) { m_interval = milliseconds; }
 
 void ShareManager::monitorProcess(int processId) {
-  if (m_processId != 0) return;
+  if (m_processId != 0 || m_window != nullptr) return;
   m_processId = processId;
   // One connection, made in the constructor: starting again never adds a second step per tick.
   m_timer->start(m_interval);
 }
 
+void ShareManager::monitorWindow(HWND window) {
+  if (m_processId != 0 || m_window != nullptr) return;
+  m_window = window;
+  m_timer->start(m_interval);
+}
+
 void ShareManager::stopMonitor() {
   m_processId = 0;
+  m_window = nullptr;
   for (auto& entry : m_indicators) entry.second->deleteLater();
   m_indicators.clear();
   m_timer->stop();
@@ -71,7 +78,7 @@ void ShareManager::slot_MonitorShare() {
       return;
     }
   }
-  if (m_processId != 0) {
+  if (m_processId != 0 || m_window != nullptr) {
     // The rings are windows of this process too: when the client shares
     // itself they must not be framed, or every tick would frame the last
     // tick's frames.
@@ -83,7 +90,10 @@ void ShareManager::slot_MonitorShare() {
     EnumTopWindows(windows);
     CatchWndFilter filter;
     filter.mode = IsVistaOrLater() ? 2 : 1;
-    filter.processIds.insert(static_cast<DWORD>(m_processId));
+    // As the capture shares them: the process's windows, or the one window
+    // with those it owns.
+    if (m_processId != 0) filter.processIds.insert(static_cast<DWORD>(m_processId));
+    if (m_window != nullptr) filter.windows.insert(m_window);
     std::list<std::pair<HWND, int>> classes;
     ClassifyWindows(windows, filter, classes);
     for (const auto& entry : classes) {

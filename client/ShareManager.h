@@ -1,5 +1,6 @@
-// Watches the process whose windows are shared: rings its windows, keeps the
-// rings on them, and tells the sharing page when no window is left.
+// Watches the process whose windows are shared (or the one shared window
+// that names no process): rings its windows, keeps the rings on them, and
+// tells the sharing page when no window is left.
 #pragma once
 
 #include <QObject>
@@ -18,13 +19,17 @@ class ShareManager : public QObject {
   ShareManager();
   ~ShareManager() override;
 
-  // Only the first call takes effect until stopMonitor.
+  // Only the first call of either takes effect until stopMonitor.
   void monitorProcess(int processId);
+  // For a window that names no process: it is shared as itself, so it alone
+  // (with the windows it owns) is watched.
+  void monitorWindow(HWND window);
   void stopMonitor();
   void addIndicator(HWND window);
   void removeIndicator(HWND window);
 
   int processId() const { return m_processId; }
+  HWND watchedWindow() const { return m_window; }
   const std::map<HWND, CShareWindowDlg*>& indicators() const { return m_indicators; }
   // The watch interval; tests shorten it.
   void setIntervalForTest(int milliseconds);
@@ -39,6 +44,7 @@ class ShareManager : public QObject {
 
  private:
   int m_processId = 0;
+  HWND m_window = nullptr;
   std::map<HWND, CShareWindowDlg*> m_indicators;
   QTimer* m_timer;
   int m_interval = 200;

@@ -107,11 +107,43 @@ LONG StyleOf(Display* display, int depth, bool hasTypes, const std::vector<unsig
   return style;
 }
 
+// Toolkits make a parentless dialog transient for the root or for a hidden
+// client-leader window of their own (Qt does so for every one): Windows would
+// call such a window unowned. An owner is a window that is itself a mapped
+// top-level window of the stack.
+bool OwnerCounts(Display* display, HWND window, Window owner) {
+  return owner != None && owner != DefaultRootWindow(display) && owner != ToWindow(window);
+}
+
+// The owner as a walk answers: the stack's snapshot holds every top-level window.
+Window OwnerInWalk(Display* display, HWND window, const WindowFacts& facts) {
+  if (!facts.hasOwner || !OwnerCounts(display, window, facts.owner)) return None;
+  const WindowFacts* owner = t_snapshot->Find(facts.owner);
+  return owner != nullptr && owner->attributes && owner->mapState != IsUnmapped ? facts.owner : None;
+}
+
+// The owner as the server answers now: a top-level window is a child of the
+// root or a client that a window manager framed (WM_STATE), as the stack has it.
+Window OwnerNow(Display* display, HWND window) {
+  Window owner = None;
+  {
+    XErrorTrap trap(display);
+    if (!XGetTransientForHint(display, ToWindow(window), &owner) || trap.FailedByReply()) return None;
+  }
+  if (!OwnerCounts(display, window, owner)) return None;
+  XWindowAttributes attributes;
+  if (!Attributes(display, ToHwnd(owner), &attributes) || attributes.map_state == IsUnmapped) return None;
+  std::vector<unsigned long> children;
+  unsigned long parent = None;
+  if (!Children(display, owner, &children, &parent)) return None;
+  return parent == DefaultRootWindow(display) || HasWmState(display, owner) ? owner : None;
+}
+
 // GetParent once the owner and the tree are known.
-HWND ParentOf(Display* display, HWND window, Window owner, bool tree, Window parent, bool hasWmState) {
+HWND ParentOf(Display* display, Window owner, bool tree, Window parent, bool hasWmState) {
   const Window root = DefaultRootWindow(display);
   SetLastError(ERROR_SUCCESS);
-  if (owner != None && owner != root && owner != ToWindow(window)) return ToHwnd(owner);
+  if (owner != None) return ToHwnd(owner);
   if (!tree) {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
     return nullptr;
@@ -203,7 +235,8 @@ LONG GetWindowLongW(HWND window, int index) {
       return 0;
     }
     SetLastError(ERROR_SUCCESS);
-    if (index == GWL_HWNDPARENT) return facts->hasOwner ? static_cast<LONG>(facts->owner) : 0;
+    // X ids have 29 bits, so the owner fits.
+    if (index == GWL_HWNDPARENT) return static_cast<LONG>(OwnerInWalk(display, window, *facts));
     return StyleOf(display, facts->depth, facts->hasTypes, facts->types);
   }
   XWindowAttributes attributes;
@@ -212,12 +245,8 @@ LONG GetWindowLongW(HWND window, int index) {
     return 0;
   }
   if (index == GWL_HWNDPARENT) {
+    const Window owner = OwnerNow(display, window);
     SetLastError(ERROR_SUCCESS);
-    Window owner = None;
-    XErrorTrap trap(display);
-    if (!XGetTransientForHint(display, ToWindow(window), &owner) || trap.FailedByReply()) return 0;
-    // Transient for the root means a dialog of its whole group: owned all the same.
-    // X ids have 29 bits, so the owner fits.
     return static_cast<LONG>(owner);
   }
   std::vector<unsigned long> types;
@@ -261,24 +290,18 @@ HWND GetParent(HWND window) {
   Display* display = DisplayOrFail(ERROR_INVALID_WINDOW_HANDLE);
   if (display == nullptr || window == nullptr) return nullptr;
   if (const WindowFacts* facts = WalkFacts(window)) {
-    return ParentOf(display, window, facts->hasOwner ? facts->owner : None, facts->tree, facts->parent,
+    return ParentOf(display, OwnerInWalk(display, window, *facts), facts->tree, facts->parent,
                     facts->hasWmState);
   }
   const Window root = DefaultRootWindow(display);
-  Window owner = None;
-  {
-    XErrorTrap trap(display);
-    if (!XGetTransientForHint(display, ToWindow(window), &owner) || trap.FailedByReply()) owner = None;
-  }
-  if (owner != None && owner != root && owner != ToWindow(window)) {
-    return ParentOf(display, window, owner, false, None, false);
-  }
+  const Window owner = OwnerNow(display, window);
+  if (owner != None) return ParentOf(display, owner, false, None, false);
   std::vector<unsigned long> children;
   unsigned long parent = None;
   const bool tree = Children(display, ToWindow(window), &children, &parent);
   // WM_STATE is only asked when the tree leaves the answer open.
   const bool open = tree && parent != root && parent != None;
-  return ParentOf(display, window, None, tree, parent, open && HasWmState(display, ToWindow(window)));
+  return ParentOf(display, None, tree, parent, open && HasWmState(display, ToWindow(window)));
 }
 
 BOOL GetWindowRect(HWND window, LPRECT rect) {

@@ -45,6 +45,9 @@ BOOL GetMonitorInfoW(HMONITOR monitor, LPMONITORINFO info);
 HWND GetTopWindow(HWND parent);
 HWND GetWindow(HWND window, UINT command);
 BOOL IsWindowVisible(HWND window);
+// GWL_HWNDPARENT (and GetParent) give the owner: the window named by
+// WM_TRANSIENT_FOR when it is a mapped top-level window, not the root, a
+// hidden client leader or a window that is gone.
 LONG GetWindowLongW(HWND window, int index);
 DWORD GetWindowThreadProcessId(HWND window, LPDWORD processId);
 HWND GetParent(HWND window);

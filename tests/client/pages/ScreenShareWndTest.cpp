@@ -209,6 +209,14 @@ TEST_F(ScreenShareWndTest, AnApplicationShareCarriesTheChosenWindowAndWatchesIts
   EXPECT_EQ(fakesdk::RequestsOf(Call::SetCaptureCfg)[0].captureCfg.catchWndPro, std::set<HWND>{page_->chosen});
 }
 
+TEST_F(ScreenShareWndTest, AWindowThatNamesNoProcessIsWatchedAsItself) {
+  page_->processes[page_->chosen] = 0;
+  StartAndConfirm("windowButton");
+  EXPECT_EQ(page_->shareWatcher().watchedWindow(), page_->chosen);
+  EXPECT_EQ(page_->shareWatcher().processId(), 0);
+  EXPECT_TRUE(main_->isMinimized());
+}
+
 TEST_F(ScreenShareWndTest, SharingOneOfTheClientsOwnWindowsKeepsTheMainWindowUp) {
   page_->processes[page_->chosen] = static_cast<int>(GetCurrentProcessId());
   StartAndConfirm("windowButton");

@@ -5,12 +5,24 @@
 #include <QTableView>
 #include <QTest>
 
+#include <platform/User.h>
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include <cstdio>
 #include <memory>
 
+#include "ChildProcess.h"
 #include "EnumWndDlg.h"
 #include "EventWait.h"
+#include "FakeSdk.h"
+#include "MainWnd.h"
+#include "RowName.h"
+#include "ScopedTempDir.h"
 #include "ShareTestSupport.h"
 #include "TitleBar.h"
+#include "XWindowManager.h"
 #include "XWindows.h"
 
 namespace {
@@ -124,6 +136,85 @@ TEST_F(EnumWndDlgTest, CancelAndCloseReject) {
     EXPECT_EQ(dialog.selectedWnd(), nullptr);
   }
 }
+
+// Real Qt windows, the client's own main window and another program's: Qt
+// makes every parentless dialog transient for a hidden client leader of its
+// program, which owns nothing, while a dialog with a parent is owned by it.
+struct ScreenCase {
+  const char* name;
+  bool managed;
+};
+
+class EnumWndDlgQtWindowsTest : public ::testing::TestWithParam<ScreenCase> {};
+
+// Row of the title, -1 when not listed.
+int RowIn(const CEnumWndDlg& dialog, const QString& title) {
+  const auto found = dialog.model()->findItems(title);
+  return found.isEmpty() ? -1 : found.first()->row();
+}
+
+unsigned long TransientFor(unsigned long window) {
+  std::unique_ptr<Display, int (*)(Display*)> display(XOpenDisplay(nullptr), XCloseDisplay);
+  Window owner = None;
+  if (display && !XGetTransientForHint(display.get(), window, &owner)) owner = None;
+  return owner;
+}
+
+TEST_P(EnumWndDlgQtWindowsTest, ListsParentlessDialogsAndLeavesOwnedOnesToTheirOwner) {
+  std::unique_ptr<XWindowManager> manager(GetParam().managed ? new XWindowManager : nullptr);
+  if (manager) {
+    ASSERT_TRUE(manager->running()) << "openbox did not start";
+  }
+  fakesdk::Reset();
+  ScopedTempDir dir("chooser");
+  ASSERT_TRUE(dir.ok());
+  const std::string output = (dir.path() / "foreign.txt").string();
+  ChildProcess foreign;
+  ASSERT_TRUE(foreign.start({CORVANE_FOREIGN_DIALOGS, "60"}, output));
+  unsigned long long foreignMain = 0, owned = 0, parentless = 0;
+  ASSERT_TRUE(WaitFor(
+      [&] {
+        // Qt's own warnings share the file.
+        const std::string text = ReadWholeFile(output);
+        const size_t ready = text.find("ready ");
+        return ready != std::string::npos && std::sscanf(text.c_str() + ready, "ready %llu %llu %llu", &foreignMain,
+                                                         &owned, &parentless) == 3;
+      },
+      20000))
+      << ReadWholeFile(output);
+  MainWnd own;
+  own.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&own));
+  // What hid them from the chooser: both dialogs name a window they are transient for.
+  EXPECT_NE(TransientFor(own.winId()), 0u);
+  EXPECT_NE(TransientFor(parentless), 0u);
+  // The owned dialog is there to be listed but for its owner; a window
+  // manager frames the windows in its own time.
+  ASSERT_TRUE(WaitFor([&] {
+    return IsWindowVisible(AsHwnd(owned)) && GetWindowLongW(AsHwnd(owned), GWL_HWNDPARENT) == static_cast<LONG>(foreignMain);
+  }, 10000));
+  EXPECT_TRUE(WaitFor(
+      [&] {
+        CEnumWndDlg chooser;
+        return RowIn(chooser, "Corvane") >= 0 && RowIn(chooser, "Foreign main") >= 0 &&
+               RowIn(chooser, "Foreign dialog") >= 0;
+      },
+      10000));
+  CEnumWndDlg chooser;
+  const QStandardItemModel* model = chooser.model();
+  const int ownRow = RowIn(chooser, "Corvane");
+  const int parentlessRow = RowIn(chooser, "Foreign dialog");
+  ASSERT_GE(ownRow, 0) << "the client's own main window";
+  ASSERT_GE(parentlessRow, 0) << "another program's parentless dialog";
+  ASSERT_GE(RowIn(chooser, "Foreign main"), 0);
+  EXPECT_EQ(RowIn(chooser, "Foreign owned"), -1);
+  EXPECT_EQ(model->item(ownRow)->data(CEnumWndDlg::WindowRole).toULongLong(), own.winId());
+  EXPECT_EQ(model->item(parentlessRow)->data(CEnumWndDlg::WindowRole).toULongLong(), parentless);
+  foreign.kill();
+}
+
+INSTANTIATE_TEST_SUITE_P(Screens, EnumWndDlgQtWindowsTest,
+                         ::testing::Values(ScreenCase{"Bare", false}, ScreenCase{"Framed", true}), RowName());
 
 // No fixture: with nothing on the screen the list is empty, and only Cancel ends it.
 TEST(EnumWndDlgEmptyTest, EmptyListCanOnlyBeCancelled) {

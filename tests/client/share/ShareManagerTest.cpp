@@ -92,6 +92,37 @@ TEST_F(ShareManagerTest, NewWindowsAreFramedAndClosedOnesLoseTheirRing) {
             QStringList{"the program you are sharing has been closed, program sharing will over!"});
 }
 
+// A window that names no process is shared as itself, with the windows it
+// owns; other windows without a process are not part of it.
+TEST_F(ShareManagerTest, AWindowWithoutAProcessIsWatchedAsItself) {
+  const unsigned long app = windows_.Open("app", 100, 100, 200, 150, 0x00ff00);
+  ASSERT_NE(app, 0u);
+  ASSERT_NE(windows_.Open("stranger", 600, 100, 100, 100, 0x0000ff), 0u);
+  QSignalSpy stopped(&manager_, &ShareManager::s_AppShareStoped);
+  manager_.monitorWindow(AsHwnd(app));
+  manager_.monitorProcess(kPid);  // only the first call counts
+  ASSERT_TRUE(Indicators(1));
+  EXPECT_EQ(manager_.indicators().count(AsHwnd(app)), 1u);
+  EXPECT_EQ(manager_.processId(), 0);
+  const unsigned long dialog = windows_.Open("dialog", 150, 150, 100, 80, 0x888888, "owner=app");
+  ASSERT_TRUE(Indicators(2));
+  EXPECT_EQ(manager_.indicators().count(AsHwnd(dialog)), 1u);
+  const int before = manager_.stepCountForTest();
+  ASSERT_TRUE(WaitFor([&] { return manager_.stepCountForTest() >= before + 4; }));
+  EXPECT_EQ(manager_.indicators().size(), 2u) << "the stranger gets no ring";
+  EXPECT_TRUE(stopped.isEmpty());
+
+  NoticeCatcher notices;
+  ASSERT_TRUE(windows_.Close("dialog"));
+  ASSERT_TRUE(windows_.Close("app"));
+  ASSERT_TRUE(WaitFor([&] { return !stopped.isEmpty(); }));
+  EXPECT_EQ(manager_.watchedWindow(), nullptr);
+  EXPECT_TRUE(manager_.indicators().empty());
+  ASSERT_TRUE(WaitFor([&] { return !notices.texts.isEmpty(); }));
+  EXPECT_EQ(notices.texts,
+            QStringList{"the program you are sharing has been closed, program sharing will over!"});
+}
+
 TEST_F(ShareManagerTest, NoWindowAtTheFirstTickEndsAtOnceWithoutNotice) {
   NoticeCatcher notices;
   QSignalSpy stopped(&manager_, &ShareManager::s_AppShareStoped);

@@ -148,6 +148,31 @@ class SimShareTest : public ::testing::Test {
     return PullUntilMatch(
         [&](int width, int height) { return ReferenceLuma(crop, area.width(), area.height(), width, height); });
   }
+  // An application share through the chooser: the row of that title, then
+  // its start button. The chooser lists the windows it found when it opened;
+  // one opened before the window was fully there is cancelled and opened
+  // again, so the modal loop never waits for a row that cannot come.
+  void StartApplicationShare(const QString& title) {
+    page_->findChild<QRadioButton*>("windowButton")->setChecked(true);
+    QTimer chooser;
+    int ticks = 0;
+    QObject::connect(&chooser, &QTimer::timeout, [&] {
+      auto* dialog = qobject_cast<CEnumWndDlg*>(QApplication::activeModalWidget());
+      if (dialog == nullptr) return;
+      const auto found = dialog->model()->findItems(title);
+      if (found.isEmpty()) {
+        if (++ticks % 50 == 0) dialog->reject();
+        return;
+      }
+      auto* list = dialog->findChild<QTableView*>(QStringLiteral("WndList"));
+      list->selectRow(found.first()->row());
+      dialog->findChild<QPushButton*>(QStringLiteral("startAppShare"))->click();
+    });
+    chooser.start(20);
+    for (int attempt = 0; attempt < 5 && page_->captureCfg().catchWndPro.empty(); ++attempt) {
+      Click("startShareBtn");
+    }
+  }
   // Closes every notice that opens, keeping its text.
   void CatchNotices() {
     QObject::connect(&noticeTimer_, &QTimer::timeout, [this] {
@@ -245,30 +270,7 @@ TEST_F(SimShareTest, AnApplicationShareShowsItsWindowAndMasksTheOneAboveIt) {
   ASSERT_TRUE(windows.Title("app", "net", "Helper app"));
   ASSERT_TRUE(Connect());
   Answer(6, SimAnswer::Code(0, {{QStringLiteral("Sharer"), 1}, {QStringLiteral("Backstage"), 1}}));
-  page_->findChild<QRadioButton*>("windowButton")->setChecked(true);
-  // The chooser: the helper's row, then its start button. The chooser lists
-  // the windows it found when it opened; one opened before the helper's window
-  // was fully there is cancelled and opened again, so the modal loop never
-  // waits for a row that cannot come.
-  QTimer chooser;
-  int ticks = 0;
-  QObject::connect(&chooser, &QTimer::timeout, [&] {
-    auto* dialog = qobject_cast<CEnumWndDlg*>(QApplication::activeModalWidget());
-    if (dialog == nullptr) return;
-    const auto found = dialog->model()->findItems(QStringLiteral("Helper app"));
-    if (found.isEmpty()) {
-      if (++ticks % 50 == 0) dialog->reject();
-      return;
-    }
-    auto* list = dialog->findChild<QTableView*>(QStringLiteral("WndList"));
-    list->selectRow(found.first()->row());
-    dialog->findChild<QPushButton*>(QStringLiteral("startAppShare"))->click();
-  });
-  chooser.start(20);
-  for (int attempt = 0; attempt < 5 && page_->captureCfg().catchWndPro.empty(); ++attempt) {
-    Click("startShareBtn");
-  }
-  chooser.stop();
+  StartApplicationShare("Helper app");
   ASSERT_EQ(page_->captureCfg().catchWndPro.size(), 1u);
   WaitUntilSharing();
   // Another program's window over the shared one.
@@ -295,6 +297,51 @@ TEST_F(SimShareTest, AnApplicationShareShowsItsWindowAndMasksTheOneAboveIt) {
   EXPECT_TRUE(seen) << picture.width << "x" << picture.height << ": shared window " << LumaAt(picture, 50, 50)
                     << ", covered part " << LumaAt(picture, 300, 175);
   EXPECT_GT(std::abs(LumaAt(picture, 300, 175) - 235), 15) << "the window above reached the picture";
+}
+
+// X windows need not name their process. Such a window is shared as itself
+// and watched as itself: the share runs until the window goes, and then ends
+// with the watcher's notice.
+TEST_F(SimShareTest, AWindowThatNamesNoProcessIsSharedUntilItCloses) {
+  XWindows windows;
+  ASSERT_TRUE(windows.started());
+  const unsigned long bare = windows.Open("bare", 100, 100, 600, 400, 0x336699);
+  ASSERT_NE(bare, 0u);
+  ASSERT_TRUE(windows.Title("bare", "net", "Bare window"));
+  ASSERT_TRUE(Connect());
+  Answer(6, SimAnswer::Code(0, {{QStringLiteral("Sharer"), 1}, {QStringLiteral("Backstage"), 1}}));
+  StartApplicationShare("Bare window");
+  ASSERT_EQ(page_->captureCfg().catchWndPro.size(), 1u);
+  WaitUntilSharing();
+  // Well past the watcher's first ticks the share still runs, its window framed.
+  Settle(800);
+  EXPECT_EQ(GetTransCtrlEngine().getState(), CVSTATE_SHARING);
+  const HWND window = reinterpret_cast<HWND>(static_cast<uintptr_t>(bare));
+  EXPECT_EQ(page_->shareWatcher().watchedWindow(), window);
+  EXPECT_EQ(page_->shareWatcher().indicators().count(window), 1u);
+  EXPECT_TRUE(box_->commandsWithAct(7).empty());
+  // The box sees the window: the picture covers its rectangle, in its colour.
+  bool seen = false;
+  for (int i = 0; i < 40 && !seen; ++i) {
+    const size_t before = frames_.size();
+    ASSERT_TRUE(WaitFor([&] { return box_->puller()->request(i == 0); }, 5000));
+    ASSERT_TRUE(WaitFor([&] { return frames_.size() > before; }, 10000));
+    ASSERT_EQ(frames_.back().error, QString());
+    const LumaPicture& picture = frames_.back().picture;
+    seen = picture.width >= 600 && picture.height >= 400 && std::abs(LumaAt(picture, 50, 50) - 95) < 15 &&
+           std::abs(LumaAt(picture, 550, 350) - 95) < 15;
+    if (!seen) Settle(50);
+  }
+  EXPECT_TRUE(seen);
+
+  CatchNotices();
+  ASSERT_TRUE(windows.Close("bare"));
+  ASSERT_TRUE(WaitFor([&] { return !notices_.isEmpty(); }, 5000));
+  EXPECT_EQ(notices_, QStringList{"the program you are sharing has been closed, program sharing will over!"});
+  ASSERT_TRUE(WaitFor([&] { return Enabled("startShareBtn"); }, 10000));
+  EXPECT_EQ(box_->commandsWithAct(7).size(), 1);
+  EXPECT_EQ(GetTransCtrlEngine().getState(), CVSTATE_CONNECTED);
+  EXPECT_EQ(page_->shareWatcher().watchedWindow(), nullptr);
 }
 
 // What the main window does with the page's reconnect request: the

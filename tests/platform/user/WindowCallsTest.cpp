@@ -126,6 +126,56 @@ TEST_P(WindowKindTest, Calls) {
 
 INSTANTIATE_TEST_SUITE_P(Windows, WindowKindTest, ::testing::ValuesIn(kKindCases), RowName());
 
+// Toolkits make a parentless dialog transient for the root or for a hidden
+// client leader of their own; only a mapped top-level window owns another.
+struct OwnerCase {
+  const char* name;
+  const char* options;
+  bool owned;  // by "app"
+};
+
+const OwnerCase kOwnerCases[] = {
+    {"MappedWindow", "owner=app", true},
+    {"Root", "owner=root", false},
+    {"HiddenLeader", "owner=leader", false},
+    {"GoneWindow", "owner=gone", false},
+};
+
+struct ScreenCase {
+  const char* name;
+  bool managed;
+};
+
+class OwnerTest : public ::testing::TestWithParam<ScreenCase> {};
+
+TEST_P(OwnerTest, OnlyAMappedTopLevelWindowOwns) {
+  std::unique_ptr<XWindowManager> manager(GetParam().managed ? new XWindowManager : nullptr);
+  if (manager) {
+    ASSERT_TRUE(manager->running()) << "openbox did not start";
+  }
+  XWindows windows;
+  ASSERT_TRUE(windows.started());
+  const HWND app = AsHwnd(windows.Open("app", 10, 10, 200, 150, 0x101010));
+  ASSERT_NE(app, nullptr);
+  ASSERT_NE(windows.Open("leader", 0, 0, 1, 1, 0x000000, "unmapped"), 0u);
+  for (const OwnerCase& row : kOwnerCases) {
+    SCOPED_TRACE(row.name);
+    const HWND dialog = AsHwnd(windows.Open(row.name, 40, 40, 80, 60, 0x202020, row.options));
+    ASSERT_NE(dialog, nullptr);
+    const HWND owner = row.owned ? app : nullptr;
+    const LONG ownerId = static_cast<LONG>(reinterpret_cast<uintptr_t>(owner));
+    // A window manager frames the dialog in its own time.
+    EXPECT_TRUE(Eventually([&] { return GetParent(dialog) == owner; })) << GetParent(dialog);
+    EXPECT_EQ(GetWindowLongW(dialog, GWL_HWNDPARENT), ownerId);
+    const WindowWalk walk;
+    EXPECT_EQ(GetParent(dialog), owner) << "in a walk";
+    EXPECT_EQ(GetWindowLongW(dialog, GWL_HWNDPARENT), ownerId) << "in a walk";
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Screens, OwnerTest, ::testing::Values(ScreenCase{"Bare", false}, ScreenCase{"Framed", true}),
+                         RowName());
+
 TEST_F(WindowCallsTest, TitleIsCutToTheBuffer) {
   const HWND w = AsHwnd(windows_.Open("w", 0, 0, 10, 10, 0x111111));
   ASSERT_TRUE(windows_.Title("w", "net", "abcdefgh"));

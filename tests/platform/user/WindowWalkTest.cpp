@@ -157,6 +157,11 @@ TEST_P(WindowWalkTest, AnswersAsTheCallsOneByOne) {
   ASSERT_NE(windows.Open("tool", 60, 40, 40, 40, 0x303030, "type=utility"), 0u);
   ASSERT_NE(windows.Open("shaped", 100, 100, 90, 90, 0x404040, "pid=4200 shape=0,0,30,30+40,40,50,50"), 0u);
   ASSERT_NE(windows.Open("dialog", 120, 80, 60, 40, 0x505050, "pid=4100 owner=plain"), 0u);
+  // Toolkits' parentless dialogs: transient for the root or a hidden client leader.
+  ASSERT_NE(windows.Open("leader", 0, 0, 1, 1, 0x000000, "unmapped"), 0u);
+  ASSERT_NE(windows.Open("led", 140, 90, 30, 30, 0x515151, "owner=leader"), 0u);
+  ASSERT_NE(windows.Open("grouped", 150, 95, 30, 30, 0x525252, "owner=root"), 0u);
+  ASSERT_NE(windows.Open("orphan", 160, 100, 30, 30, 0x535353, "owner=gone"), 0u);
   ASSERT_NE(windows.Open("hidden", 5, 5, 20, 20, 0x606060), 0u);
   ASSERT_NE(windows.Open("moved", 5, 5, 20, 20, 0x707070), 0u);
   ASSERT_NE(windows.Open("iconic", 200, 5, 20, 20, 0x808080, "pid=4300"), 0u);
