@@ -34,19 +34,21 @@ static std::map<std::string, std::string> StrMapToStdMap(const QMap<QString, QSt
   return to;
 }
 
-// Every value of the body as its text; a body that is no JSON object, or
-// whose objects repeat a key, is logged and read as an empty one.
-static QMap<QString, QString> ReadBody(CORVANESVR_ACT_DEF act, const QByteArray& data) {
+// Every value of the body as its text; a body that is no JSON object is
+// logged and read as an empty one. A body whose objects repeat a key says
+// two things at once: it is logged and refused (false).
+static bool ReadBody(CORVANESVR_ACT_DEF act, const QByteArray& data, QMap<QString, QString>* out) {
   if (JsonRepeatsKey(data)) {
-    sdkLogWarn("act %d: body of %d bytes repeats a key, read as empty", static_cast<int>(act),
+    sdkLogWarn("act %d: body of %d bytes repeats a key, message dropped", static_cast<int>(act),
                static_cast<int>(data.size()));
-    return {};
+    return false;
   }
   const QVariant body = JsonToVariant(data);
   if (!data.isEmpty() && body.type() != QVariant::Map)
     sdkLogWarn("act %d: body of %d bytes is no JSON object, read as empty", static_cast<int>(act),
                static_cast<int>(data.size()));
-  return VariantToStrMap(body);
+  *out = VariantToStrMap(body);
+  return true;
 }
 
 // The acts whose handler reads the body; no other body is parsed at all.
@@ -281,10 +283,12 @@ void CTransCtrl::slot_socketNfy(SOCKET_NTY nty) {
 }
 
 void CTransCtrl::slot_command(short actSN, CORVANESVR_ACT_DEF act, bool, QByteArray data) {
+  // A refused body goes as if it had not come: the session runs on unchanged.
+  StrMap body;
+  if (HandlerReadsBody(act) && !ReadBody(act, data, &body)) return;
   stopTimers();
   // The box answered on the new connection: the reconnect worked.
   if (m_reconnecting && !m_reconnectQueued) m_reconnecting = false;
-  const StrMap body = HandlerReadsBody(act) ? ReadBody(act, data) : StrMap();
   switch (act) {
     case CVACT_CONNECT:
       OnConnectResponse(body, data);
