@@ -216,22 +216,17 @@ bool CatchThread::applyCatchCfg(const CORVANESDK::SSCFG& cfg) {
 
 int CatchThread::frameRate() const { return m_cfg.fps > 0 ? m_cfg.fps : kDefaultFps; }
 
-bool CatchThread::postJob(const SCDoEnc& job, int* replacedSn) {
-  bool replaced = false;
+void CatchThread::postJob(const SCDoEnc& job) {
+  bool waited = false;
   {
     QMutexLocker hold(&m_jobMutex);
-    SCDoEnc next = job;
-    if (m_hasPendingJob) {
-      replaced = true;
-      if (replacedSn != nullptr) *replacedSn = m_pendingJob.sn;
-      if (m_pendingJob.iFrame > 0) next.iFrame = 1;
-    }
-    m_pendingJob = next;
+    waited = m_hasPendingJob;
+    if (waited) shareLogWarn("frame job sn:%d takes the place of sn:%d", job.sn, m_pendingJob.sn);
+    m_pendingJob = job;
     m_hasPendingJob = true;
   }
-  // One wake-up per waiting job: the one that replaced another rides on it.
-  if (!replaced) QMetaObject::invokeMethod(this, &CatchThread::slot_takeJob, Qt::QueuedConnection);
-  return replaced;
+  // One wake-up per waiting job.
+  if (!waited) QMetaObject::invokeMethod(this, &CatchThread::slot_takeJob, Qt::QueuedConnection);
 }
 
 void CatchThread::dropPendingJob() {

@@ -68,11 +68,11 @@ class CatchThread : public QNamedThread {
   static QString cfgToString(const CORVANESDK::SSCFG& cfg);
 
   // Hands a frame request to the capture thread; any thread, and what
-  // s_DoEnc does. At most one job waits: a request that comes while one
-  // waits replaces it, keeping a key frame either asked for, so that a
-  // burst of requests costs one encode, not one each. Returns true and the
-  // sn of the job it replaced, if it did.
-  bool postJob(const SCDoEnc& job, int* replacedSn = nullptr);
+  // s_DoEnc does. The protocol thread keeps one job here at a time and hands
+  // over the next once this one is answered, so requests wait there, where
+  // they cost their SN only, and a stop never waits behind a queue of them.
+  // A job handed over while one waits takes its place.
+  void postJob(const SCDoEnc& job);
   // Drops the job that waits: a stop must not wait behind encoding it.
   void dropPendingJob();
 

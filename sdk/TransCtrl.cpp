@@ -34,19 +34,21 @@ static std::map<std::string, std::string> StrMapToStdMap(const QMap<QString, QSt
   return to;
 }
 
-// Every value of the body as its text; a body that is no JSON object, or
-// whose objects repeat a key, is logged and read as an empty one.
-static QMap<QString, QString> ReadBody(CORVANESVR_ACT_DEF act, const QByteArray& data) {
+// Every value of the body as its text; a body that is no JSON object is
+// logged and read as an empty one. A body whose objects repeat a key says
+// two things at once: it is logged and refused (false).
+static bool ReadBody(CORVANESVR_ACT_DEF act, const QByteArray& data, QMap<QString, QString>* out) {
   if (JsonRepeatsKey(data)) {
-    sdkLogWarn("act %d: body of %d bytes repeats a key, read as empty", static_cast<int>(act),
+    sdkLogWarn("act %d: body of %d bytes repeats a key, message dropped", static_cast<int>(act),
                static_cast<int>(data.size()));
-    return {};
+    return false;
   }
   const QVariant body = JsonToVariant(data);
   if (!data.isEmpty() && body.type() != QVariant::Map)
     sdkLogWarn("act %d: body of %d bytes is no JSON object, read as empty", static_cast<int>(act),
                static_cast<int>(data.size()));
-  return VariantToStrMap(body);
+  *out = VariantToStrMap(body);
+  return true;
 }
 
 // The acts whose handler reads the body; no other body is parsed at all.
@@ -184,6 +186,7 @@ void CTransCtrl::createConnection() {
   m_socket = new TransSocket(this);
   connect(m_socket, &TransSocket::s_recvCommand, this, &CTransCtrl::slot_command);
   connect(m_socket, &TransSocket::s_socketNfy, this, &CTransCtrl::slot_socketNfy);
+  connect(m_socket, &QIODevice::bytesWritten, this, [this] { dispatchFrameJob(); });
   m_heartbeatTimer = new QTimer(this);
   m_handshakeTimer = new QTimer(this);
   m_responseTimer = new QTimer(this);
@@ -281,10 +284,12 @@ void CTransCtrl::slot_socketNfy(SOCKET_NTY nty) {
 }
 
 void CTransCtrl::slot_command(short actSN, CORVANESVR_ACT_DEF act, bool, QByteArray data) {
+  // A refused body goes as if it had not come: the session runs on unchanged.
+  StrMap body;
+  if (HandlerReadsBody(act) && !ReadBody(act, data, &body)) return;
   stopTimers();
   // The box answered on the new connection: the reconnect worked.
   if (m_reconnecting && !m_reconnectQueued) m_reconnecting = false;
-  const StrMap body = HandlerReadsBody(act) ? ReadBody(act, data) : StrMap();
   switch (act) {
     case CVACT_CONNECT:
       OnConnectResponse(body, data);
@@ -321,39 +326,6 @@ void CTransCtrl::slot_command(short actSN, CORVANESVR_ACT_DEF act, bool, QByteAr
   }
   if (state() > CVSTATE_WAIT_CONNCODE && m_heartbeatTimer != nullptr && !m_reconnectQueued)
     m_heartbeatTimer->start(m_heartbeatMs.load());
-}
-
-void CTransCtrl::slot_OnCatchRsp(const QByteArray& packet) {
-  int sn = 0;
-  const bool hasSn = BoxCmd::packetSn(packet, &sn);
-  if (state() <= CVSTATE_SHARE_STARTING) {
-    sdkLog("catchRsp sn=%d, but screen share allready stopped!", sn);
-    return;
-  }
-  if (!hasSn) {
-    sdkLogWarn("catchRsp of %d bytes holds no packet: dropped", static_cast<int>(packet.size()));
-    return;
-  }
-  const auto request = m_frameRequestSN.find(sn);
-  quint16 headerSn = m_socket->rspSN();
-  if (request != m_frameRequestSN.end()) {
-    headerSn = request.value();
-    m_frameRequestSN.erase(request);
-  }
-  if (m_socket->state() != QAbstractSocket::ConnectedState) {
-    sdkLog("frame sn:%d not sent: no connection", sn);
-    return;
-  }
-  // A box that stopped reading would otherwise make every later frame wait
-  // in memory; once it reads again it gets the frames it then asks for.
-  const qint64 unsent = m_socket->bytesToWrite();
-  if (unsent + packet.size() > m_maxUnsentBytes.load()) {
-    sdkLogWarn("frame sn:%d dropped: %lld bytes wait to be sent", sn, static_cast<long long>(unsent));
-    return;
-  }
-  m_socket->sendResponse(CVACT_FRAME_REQUEST, BoxCmd::frameResponseBody(m_sessionId.load(), packet),
-                         headerSn);
-  sdkLog("send a frame sn:%d!", sn);
 }
 
 void CTransCtrl::slot_OnCatchFail() {
@@ -504,7 +476,10 @@ void CTransCtrl::startResponseTimer() {
 }
 
 void CTransCtrl::startCatch() {
-  m_frameRequestSN.clear();
+  // Nothing of an earlier share may be answered in this one.
+  m_frameRequests.clear();
+  m_catch.dropPendingJob();
+  m_largestFrame = 0;
   m_catch.start(QThread::InheritPriority);
   emit m_catch.s_StartCatch();
 }
@@ -518,7 +493,7 @@ void CTransCtrl::stopCatch() {
   QMetaObject::invokeMethod(&m_catch, "slot_StopCatch", Qt::BlockingQueuedConnection);
   m_catch.quit();
   m_catch.wait();
-  m_frameRequestSN.clear();
+  dropFrameRequests();
   sdkLog("capture stopped");
 }
 

@@ -13,6 +13,7 @@
 
 #include "CatchThread.h"
 #include "CorvaneSDK.h"
+#include "FrameRequestQueue.h"
 #include "NamedThread.h"
 #include "TransHeader.h"
 #include "TransSocket.h"
@@ -97,6 +98,12 @@ class CTransCtrl : public QNamedThread, public CORVANESDK::ITransCtrl {
   void startResponseTimer();
   void startCatch();
   void stopCatch();
+  // Hands the oldest waiting frame request to the capture thread, one at a
+  // time, while the box reads what it was sent.
+  void dispatchFrameJob();
+  // Every waiting request goes; an answer the capture thread already gave
+  // for one of them is dropped when it arrives.
+  void dropFrameRequests();
   QString boxName() const;
 
   // The box's messages, by act.
@@ -128,9 +135,16 @@ class CTransCtrl : public QNamedThread, public CORVANESDK::ITransCtrl {
   CORVANESDK::MEETING_BOX_INFO m_curBox;
   std::atomic<int> m_state{CORVANESDK::CVSTATE_IDLE};
   std::atomic<CORVANESDK::ITransCtrlCallBack*> m_callBack;
-  // Header SN of each frame request whose packet is still out, by the SN of
-  // its body, which the packet carries back.
-  QMap<int, quint16> m_frameRequestSN;
+  // Protocol thread only.
+  FrameRequestQueue m_frameRequests;
+  // Answers the capture thread may still have queued to us from before the
+  // last stops of the capture: one mark per stop, gone once they are through.
+  int m_staleAnswerMarks = 0;
+  // The largest frame response of the share: the next is held back while it
+  // would not fit under the bound of unsent bytes.
+  qint64 m_largestFrame = 0;
+  bool m_framesHeld = false;
+  bool m_requestsFull = false;
 
   std::atomic<int> m_heartbeatMs{kHeartbeatMs};
   std::atomic<int> m_handshakeMs{kHandshakeMs};

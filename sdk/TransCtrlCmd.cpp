@@ -24,9 +24,6 @@ static bool UsableRatio(float ratio) {
   if (!std::isfinite(ratio) || ratio < 0.0f) return false;
   return ratio <= kNoAspectRatio || (ratio >= 1.0f / kMaxAspectRatio && ratio <= kMaxAspectRatio);
 }
-// Frame requests whose packet never came (the capture failed, or the share
-// stopped under them) would otherwise pile up for as long as a share runs.
-static constexpr int kMaxPendingFrames = 256;
 // Log lines carry at most this much of a body.
 static constexpr int kMaxLoggedBody = 900;
 
@@ -157,13 +154,20 @@ void CTransCtrl::OnSvrReqSCreen(short actSN, const StrMap& body) {
   job.sn = BoxCmd::number(body, QStringLiteral("SN"));
   job.iFrame = BoxCmd::number(body, QStringLiteral("IFrame")) != 0 ? 1 : 0;
   sdkLog("svr request a frame, isI:%d, sn:%d", job.iFrame, job.sn);
-  if (m_frameRequestSN.size() >= kMaxPendingFrames) m_frameRequestSN.clear();
-  m_frameRequestSN.insert(job.sn, static_cast<quint16>(actSN));
-  int replacedSn = 0;
-  if (!m_catch.postJob(job, &replacedSn) || replacedSn == job.sn) return;
-  // The replaced request is answered by this one's packet, never by its own.
-  m_frameRequestSN.remove(replacedSn);
-  sdkLog("frame request sn:%d replaced by sn:%d", replacedSn, job.sn);
+  // The capture stopped with the stop request; a job parked on it now would
+  // be answered in the next share, under this share's SN.
+  if (state() == CVSTATE_SHARE_STOPPING) {
+    sdkLog("frame request sn:%d dropped: the share is stopping", job.sn);
+    return;
+  }
+  if (!m_frameRequests.push(job, static_cast<quint16>(actSN))) {
+    if (!m_requestsFull)
+      sdkLogWarn("frame request sn:%d dropped: %d requests wait already", job.sn, FrameRequestQueue::kMaxWaiting);
+    m_requestsFull = true;
+    return;
+  }
+  m_requestsFull = false;
+  dispatchFrameJob();
 }
 
 void CTransCtrl::OnSvrSharePause() {

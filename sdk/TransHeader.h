@@ -33,6 +33,10 @@ struct TransHeader {
   // is a broken or hostile peer, never a message worth buffering or parsing
   // (a body of megabytes costs the JSON parser hundreds of them).
   static constexpr qint32 kMaxBody = 64 * 1024;
+  // A longer body up to this length is read past as it streams in, never
+  // kept: one odd message of a box is no reason to end the session. Beyond
+  // it the length is no body a box would write, but a broken stream.
+  static constexpr qint32 kMaxSkippedBody = 64 * 1024 * 1024;
   static constexpr quint16 kResponseBit = 0x8000;
   static constexpr quint16 kActMask = 0x7FFF;
 
@@ -45,6 +49,8 @@ struct TransHeader {
   bool response() const { return (actField & kResponseBit) != 0; }
   // A wrong magic, a negative length or one above kMaxBody.
   bool valid() const { return magic == kMagic && length >= 0 && length <= kMaxBody; }
+  // A right magic with a body above kMaxBody that is still to be read past.
+  bool oversized() const { return magic == kMagic && length > kMaxBody && length <= kMaxSkippedBody; }
 
   // data holds at least kSize bytes.
   static TransHeader parse(const char* data);

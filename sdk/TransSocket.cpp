@@ -103,6 +103,14 @@ void TransSocket::slot_readyRead() {
       case TransSplitter::Step::Header:
         takeHeader(m_splitter.header());
         break;
+      case TransSplitter::Step::Oversized: {
+        // As if it had not come: no sequence number moves, nothing is
+        // handed on, and the message after it is read as usual.
+        const TransHeader& header = m_splitter.header();
+        sdkLogWarn("act %d: body of %d bytes is above %d, read past", header.act(), header.length,
+                   TransHeader::kMaxBody);
+        break;
+      }
       case TransSplitter::Step::BadHeader:
         dropForFramingError(m_splitter.badBytes());
         return;

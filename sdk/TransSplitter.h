@@ -13,6 +13,8 @@ class TransSplitter {
     Header,     // a valid header was taken; its body follows
     Frame,      // header() and body() hold one whole message
     BadHeader,  // 12 bytes that are no valid header were dropped (badBytes())
+    Oversized,  // a header whose body is above the bound: the body is read
+                // past as it comes, and no message comes of it
   };
 
   void append(const char* data, int size);
@@ -24,6 +26,8 @@ class TransSplitter {
   const QByteArray& body() const { return m_body; }
   const QByteArray& badBytes() const { return m_badBytes; }
   int buffered() const { return m_buf.size() - m_pos; }
+  // Bytes of an oversized body still to be read past.
+  qint64 skipping() const { return m_skipLeft; }
 
  private:
   QByteArray m_buf;
@@ -32,4 +36,5 @@ class TransSplitter {
   TransHeader m_header;
   QByteArray m_body;
   QByteArray m_badBytes;
+  qint64 m_skipLeft = 0;
 };

@@ -157,7 +157,7 @@ const FramingErrorCase kFramingErrors[] = {
     {"WrongMagic", SimFrame::rawHeader(0x12345678, 0, 1, 2)},
     {"NegativeLength", SimFrame::rawHeader(SimFrame::kMagic, -12, 1, 2)},
     {"HugeLength", SimFrame::rawHeader(SimFrame::kMagic, 0x7FFFFFF0, 1, 2)},
-    {"JustAboveBound", SimFrame::rawHeader(SimFrame::kMagic, TransHeader::kMaxBody + 1, 1, 2)},
+    {"AboveWhatIsReadPast", SimFrame::rawHeader(SimFrame::kMagic, TransHeader::kMaxSkippedBody + 1, 1, 2)},
 };
 
 class TransSocketFramingError : public TransSocketTest,
@@ -182,6 +182,31 @@ TEST_P(TransSocketFramingError, ClosesAndReportsOnce) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Wire, TransSocketFramingError, ::testing::ValuesIn(kFramingErrors), RowName());
+
+// One odd message of a box ends nothing: its body is read past, its SN
+// counts for nothing, and the next message comes through.
+TEST_F(TransSocketTest, BodyAboveTheBoundIsReadPastOnce) {
+  ASSERT_TRUE(WaitFor([this] { return Count(SNTY_CONNECTED) == 1; }));
+  notes_.clear();
+  RecordingLog log;
+  SetSdkLogger(&log);
+  const auto silence = qScopeGuard([] { SetSdkLogger(nullptr); });
+  const quint16 reqSn = socket_->reqSN();
+  PeerWrite(SimFrame{0x4242, 84, false, QByteArray(3 * TransHeader::kMaxBody, 'k')}.encode() +
+            SimFrame{0x4343, 8, true, R"({"SN":1})"}.encode() + SimFrame{9, 80, false, R"({"Reason":1})"}.encode());
+  ASSERT_TRUE(WaitFor([this] { return received_.size() == 2; }));
+  Settle(50);
+  EXPECT_EQ(received_[0].act, 8);
+  EXPECT_EQ(received_[1].act, 80);
+  EXPECT_EQ(received_[1].body, R"({"Reason":1})");
+  EXPECT_TRUE(notes_.empty());
+  EXPECT_EQ(socket_->state(), QAbstractSocket::ConnectedState);
+  EXPECT_EQ(socket_->rspSN(), 9);
+  EXPECT_EQ(socket_->reqSN(), static_cast<quint16>(reqSn + 1));
+  int lines = 0;
+  for (const RecordingLog::Line& line : log.Lines()) lines += line.text.rfind("act 84: body of ", 0) == 0 ? 1 : 0;
+  EXPECT_EQ(lines, 1);
+}
 
 TEST_F(TransSocketTest, NewConnectionDropsHalfAMessageOfTheOldOne) {
   const QByteArray old = SimFrame{1, 84, false, R"({"MaxWidth":640})"}.encode();

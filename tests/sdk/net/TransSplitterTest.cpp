@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -10,20 +11,24 @@
 
 namespace {
 
-// One observable outcome of the splitter: a message, or a dropped header.
+// One observable outcome of the splitter: a message, a dropped header, or
+// the header of a body that is read past.
 struct Event {
   bool bad = false;
   quint16 sn = 0;
   int act = 0;
   bool response = false;
   QByteArray body;
+  bool oversized = false;
   bool operator==(const Event& o) const {
-    return bad == o.bad && sn == o.sn && act == o.act && response == o.response && body == o.body;
+    return bad == o.bad && sn == o.sn && act == o.act && response == o.response && body == o.body &&
+           oversized == o.oversized;
   }
 };
 
 std::ostream& operator<<(std::ostream& os, const Event& e) {
   if (e.bad) return os << "BadHeader";
+  if (e.oversized) return os << "Oversized{act=" << e.act << "}";
   return os << "Frame{sn=" << e.sn << " act=" << e.act << " rsp=" << e.response << " body=\""
             << e.body.toStdString() << "\"}";
 }
@@ -32,7 +37,8 @@ Event FrameEvent(quint16 sn, int act, bool response, const QByteArray& body) {
   return Event{false, sn, act, response, body};
 }
 
-Event BadEvent() { return Event{true, 0, 0, false, {}}; }
+Event BadEvent() { return Event{true, 0, 0, false, {}, false}; }
+Event OversizedEvent(int act) { return Event{false, 0, act, false, {}, true}; }
 
 QByteArray Encoded(const Event& e) { return SimFrame{e.sn, e.act, e.response, e.body}.encode(); }
 
@@ -49,6 +55,9 @@ void Drain(TransSplitter* splitter, std::vector<Event>* events, int* headers) {
         break;
       case TransSplitter::Step::BadHeader:
         events->push_back(BadEvent());
+        break;
+      case TransSplitter::Step::Oversized:
+        events->push_back(OversizedEvent(splitter->header().act()));
         break;
       case TransSplitter::Step::Frame: {
         const TransHeader& h = splitter->header();
@@ -85,8 +94,8 @@ std::vector<StreamCase> StreamCases() {
   cases.push_back({"HugeLengthThenMessage",
                    SimFrame::rawHeader(SimFrame::kMagic, 0x7FFFFFFF, 1, 2) + Encoded(emptyObject),
                    {BadEvent(), emptyObject}});
-  cases.push_back({"LengthJustAboveBoundThenMessage",
-                   SimFrame::rawHeader(SimFrame::kMagic, TransHeader::kMaxBody + 1, 1, 2) + Encoded(emptyObject),
+  cases.push_back({"LengthAboveWhatIsReadPastThenMessage",
+                   SimFrame::rawHeader(SimFrame::kMagic, TransHeader::kMaxSkippedBody + 1, 1, 2) + Encoded(emptyObject),
                    {BadEvent(), emptyObject}});
   cases.push_back({"TwoBadHeaders",
                    SimFrame::rawHeader(0, 0, 0, 0) + SimFrame::rawHeader(SimFrame::kMagic, -5, 0, 0) + Encoded(heartbeat),
@@ -132,6 +141,28 @@ TEST(TransSplitter, BodyAtTheBoundIsOneMessage) {
   EXPECT_EQ(events, std::vector<Event>{atBound});
 }
 
+// Apart from the table too: a body above the bound is read past, in
+// whatever pieces it comes, and the message after it is whole.
+TEST(TransSplitter, BodyAboveTheBoundIsReadPast) {
+  const Event after = FrameEvent(5, 83, false, "{}");
+  const QByteArray stream = SimFrame{4, 84, false, QByteArray(TransHeader::kMaxBody + 1, 'b')}.encode() + Encoded(after);
+  const std::vector<Event> expected{OversizedEvent(84), after};
+  for (int piece : {1 << 20, 4096, 13, 1}) {
+    TransSplitter splitter;
+    std::vector<Event> events;
+    int headers = 0;
+    for (int at = 0; at < stream.size(); at += piece) {
+      splitter.append(stream.mid(at, piece));
+      Drain(&splitter, &events, &headers);
+      // What is read past is never kept.
+      ASSERT_LE(splitter.buffered(), std::max(piece, TransHeader::kSize + 2)) << "piece " << piece << " at " << at;
+    }
+    EXPECT_EQ(events, expected) << "pieces of " << piece;
+    EXPECT_EQ(headers, 1);
+    EXPECT_EQ(splitter.skipping(), 0);
+  }
+}
+
 TEST_P(TransSplitterStream, OneByteAtATime) {
   const StreamCase& c = GetParam();
   TransSplitter splitter;
@@ -143,7 +174,7 @@ TEST_P(TransSplitterStream, OneByteAtATime) {
   }
   EXPECT_EQ(events, c.expected);
   int frames = 0;
-  for (const Event& e : events) frames += e.bad ? 0 : 1;
+  for (const Event& e : events) frames += e.bad || e.oversized ? 0 : 1;
   // Each message announces its header exactly once, before its body.
   EXPECT_EQ(headers, frames);
 }
