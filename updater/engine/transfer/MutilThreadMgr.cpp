@@ -396,6 +396,7 @@ void CMutilThreadMgr::OnTaskEnd(CHttpUpDownConnection* connection, int result) {
   SConnItem* item = Find(connection);
   if (!item || !item->Busy()) return;
   const STransTask task = item->task;
+  const bool cancelled = item->cancelled;
   const bool countAsError = item->cancelIsError;
   item->task = STransTask();
   item->cancelled = false;
@@ -405,9 +406,11 @@ void CMutilThreadMgr::OnTaskEnd(CHttpUpDownConnection* connection, int result) {
   // Every end gives the block back: a connection that finished keeps no
   // claim on it, or a later cancel would reach its next task.
   m_pFile->ReleaseTask(connection, task.key);
-  // A task the manager refused (its head disagreed) may still reach its end
-  // before the cancel does: it failed all the same.
-  if (result == 0 && !countAsError) {
+  // A cancelled task may reach its end before the cancel reaches its thread:
+  // its bytes were dropped, so its end completes nothing (for a file of
+  // unknown size it would fix the size at what the main connection has so
+  // far). One the manager refused (its head disagreed) failed all the same.
+  if (result == 0 && !cancelled) {
     if (IsUpload()) {
       TraceInf("file upload finished! (%d:%s)", m_pFile->FileId(), WideToUtf8(m_pFile->Item()->name).c_str());
       PostStop(0);
@@ -422,7 +425,7 @@ void CMutilThreadMgr::OnTaskEnd(CHttpUpDownConnection* connection, int result) {
     if (m_nDispatchTimer) PostWindowsMessage(WM_TIMER, static_cast<WPARAM>(m_nDispatchTimer), 0);
     return;
   }
-  if (result != static_cast<int>(ERROR_WINHTTP_OPERATION_CANCELLED) || countAsError) {
+  if (countAsError || (result != 0 && result != static_cast<int>(ERROR_WINHTTP_OPERATION_CANCELLED))) {
     item->lastErrTick = TransferTick();
     ++item->errCount;
     TraceDbg("Conn[%d] IncreaseErr, errtimes:%d, lastTime:%d", connection->Id(), item->errCount,
