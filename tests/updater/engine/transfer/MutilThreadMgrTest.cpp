@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <string>
 #include <thread>
 #include <vector>
@@ -270,6 +271,27 @@ TEST_F(ManagerTest, StopEndsWithSuccessCode) {
   mgr.Stop();
   ASSERT_TRUE(mgr.WaitExit(10000));
   EXPECT_EQ(mgr.GetExitCode(), TRANS_SUCCESS);
+}
+
+// Run by its own test entry with CORVANE_WINHTTP_FAIL_SEND set: no request
+// ever starts. Every task still ends, so the no-data watchdog ends the run,
+// and a stop does not wait for tasks that would never end.
+TEST_F(ManagerTest, RequestStartFailsYetTheRunEnds) {
+  const char* hook = std::getenv("CORVANE_WINHTTP_FAIL_SEND");
+  if (!hook || !*hook) GTEST_SKIP() << "needs CORVANE_WINHTTP_FAIL_SEND";
+  StartServers(2);
+  CMutilThreadMgr mgr;
+  mgr.SetNoDataTimeout(500);
+  ASSERT_TRUE(mgr.SetSverInfo(List()));
+  CNetFile first(0, Item(200000), folder_.Folder());
+  EXPECT_EQ(RunTransfer(mgr, first, 10000), TRANS_ERR_NODATA);
+  CNetFile second(1, Item(-1), folder_.Folder());
+  ASSERT_TRUE(mgr.Start(&second, nullptr));
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  mgr.Stop();
+  ASSERT_TRUE(mgr.WaitExit(10000)) << "the stop waits for a task that never ends";
+  EXPECT_EQ(mgr.GetExitCode(), TRANS_SUCCESS);
+  for (auto& server : servers_) EXPECT_TRUE(server->Log().empty());
 }
 
 std::atomic<DWORD> g_fakeTick{0};
