@@ -359,20 +359,23 @@ void CMutilThreadMgr::OnData(CHttpUpDownConnection* connection, int position, co
   }
   TraceDbg("Conn[%d] RecvHttpData! blk:%d,%d speed:%dKB/s\n", connection->Id(), position,
            static_cast<int>(data.size()), item->speed);
-  const int doneBefore = m_pFile->GetDoneSize();
+  const long long heldBefore = m_pFile->GetHeldSize();
   std::vector<CHttpUpDownConnection*> cancelled;
   if (!m_pFile->WriteBlkData(connection, position, data, &cancelled)) {
     CancelItem(*item, false);
     return;
   }
-  // Only bytes the file did not have yet clear a connection's errors: a
-  // server that cuts every answer after the same first bytes would otherwise
-  // never back off and be asked again twenty times a second.
-  if (doneBefore < 0 || m_pFile->GetDoneSize() > doneBefore) item->errCount = 0;
   for (CHttpUpDownConnection* other : cancelled) {
     if (SConnItem* otherItem = Find(other)) otherItem->cancelled = true;
   }
-  m_dwLastRecv = TransferTick();
+  // Only bytes the file did not have yet are progress: they clear the
+  // connection's errors and the no-data tick. A server that cuts every
+  // answer after the same first bytes would otherwise never back off, and
+  // one that sends those bytes again and again would never time out.
+  if (m_pFile->GetHeldSize() > heldBefore) {
+    item->errCount = 0;
+    m_dwLastRecv = TransferTick();
+  }
   ReportProgress();
   // The last missing bytes may come with a stream that goes on (the main
   // connection past blocks the others fetched, or a body without end): the
