@@ -3,6 +3,8 @@
 #include <QtGlobal>
 #include <platform/Log.h>
 
+#include <cstdlib>
+
 #include "HttpRequest.h"
 #include "HttpSession.h"
 #include "HttpWorker.h"
@@ -147,10 +149,25 @@ BOOL WinHttpAddRequestHeaders(HINTERNET request, LPCWSTR headers, DWORD headersL
   return Result(owner->AddHeaders(WideToUtf8(text), modifiers));
 }
 
+// Test hook: CORVANE_WINHTTP_FAIL_SEND=<error> makes every request start fail
+// with that error before the request takes its context, as a start that
+// fails early does. Read once.
+static DWORD SendFailureForTests() {
+  static const DWORD error = [] {
+    const char* text = std::getenv("CORVANE_WINHTTP_FAIL_SEND");
+    if (!text || !*text) return DWORD{0};
+    const unsigned long value = std::strtoul(text, nullptr, 10);
+    PlatformLog("winhttp: test hook: every request start fails with %lu", value);
+    return static_cast<DWORD>(value);
+  }();
+  return error;
+}
+
 BOOL WinHttpSendRequest(HINTERNET request, LPCWSTR headers, DWORD headersLength, LPVOID optional,
                         DWORD optionalLength, DWORD totalLength, DWORD_PTR context) {
   std::shared_ptr<HttpRequest> owner = Lookup<HttpRequest>(request);
   if (!owner) return FALSE;
+  if (const DWORD failure = SendFailureForTests()) return Result(failure);
   if (optional || optionalLength) {
     PlatformLog("winhttp: a body goes out through WinHttpWriteData only");
     return Result(ERROR_INVALID_PARAMETER);

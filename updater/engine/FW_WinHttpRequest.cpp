@@ -16,6 +16,10 @@ void FW_WinHttpRequest::SetTimeoutForTests(int ms) { g_timeoutForTests.store(ms)
 FW_WinHttpRequest::~FW_WinHttpRequest() {
   // The request's notifications carry this object's address: stop them before
   // the handle closes, or its HANDLE_CLOSING would reach a destroyed object.
+  ClearCallback();
+}
+
+void FW_WinHttpRequest::ClearCallback() {
   if (m_hInternet) WinHttpSetStatusCallback(m_hInternet, nullptr, 0, 0);
   m_pCallback = nullptr;
 }

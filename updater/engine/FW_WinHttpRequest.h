@@ -19,6 +19,9 @@ class FW_WinHttpRequest : public FW_WinHttpHandle {
   // The first failure ends it: no password without the user name.
   DWORD SetProxyCredentials(const std::wstring& user, const std::wstring& password);
   DWORD SetCallback(FW_RequestCallBack* callback);
+  // No notification of this request reaches anybody from here on, its
+  // HANDLE_CLOSING included: for a request whose end its owner reports itself.
+  void ClearCallback();
   DWORD AddHeaders(const std::wstring& headers, int length = -1);
   DWORD QueryHeader(DWORD infoLevel, void* buffer, DWORD byteLength);
   DWORD QueryHeaderNumber(DWORD infoLevel, DWORD* number);

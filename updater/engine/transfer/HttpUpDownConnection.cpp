@@ -110,7 +110,9 @@ void CHttpUpDownConnection::DealUsrMsg(CMsg* msg) {
     case MSG_DO_TRANSFER: {
       const int result = DoTransfer(static_cast<CMSG_DO_TRANSFERMsg*>(msg)->task);
       if (result != 0) {
-        if (RequestOpen() && m_request.Callback() == this) {
+        // A request that failed before it started never took its context:
+        // its HANDLE_CLOSING would reach nobody, and the task never end.
+        if (m_bStarted && RequestOpen() && m_request.Callback() == this) {
           CloseTask(result);
         } else if (m_task.file) {
           EndTaskNow(result);
@@ -176,6 +178,8 @@ int CHttpUpDownConnection::DoTransfer(const STransTask& task) {
     return 22;
   }
   m_task = task;
+  m_bStarted = false;
+  m_bClosing = false;
   if (RequestOpen()) {
     TraceErr("Conn[%d] Repuest.Handle!=NULL!", m_nId);
     return 22;
@@ -232,6 +236,7 @@ int CHttpUpDownConnection::StartWinHttpRequest() {
   if (error == 0) {
     const DWORD total = m_task.file ? static_cast<DWORD>(m_task.file->Item()->data.size()) : 0;
     error = static_cast<int>(m_request.SendRequest(total));
+    if (error == 0) m_bStarted = true;
   }
   if (error != 0) TraceWar("Conn[%d] StartWinHttpRequest failed! (err:%d)", m_nId, error);
   return error;
@@ -324,6 +329,7 @@ void CHttpUpDownConnection::CloseTask(int reason) {
   TraceDbg("Conn[%d] start close task! \xEF\xBC\x88reason:0x%x, %s)", m_nId, reason,
            GetWinHttpErrName(static_cast<DWORD>(reason)));
   m_nCloseReason = reason;
+  m_bClosing = true;
   if (!m_request.Close()) TraceWar("Conn[%d] Repuest.Close failed! \xEF\xBC\x88" "err:0x%x)", m_nId, GetLastError());
   // A failed task reconnects for the next one; a good one keeps the server
   // connection alive.
@@ -333,13 +339,25 @@ void CHttpUpDownConnection::CloseTask(int reason) {
 }
 
 void CHttpUpDownConnection::EndTaskNow(int reason) {
-  if (RequestOpen()) m_request.Close();
+  TraceDbg("Conn[%d] end task at once! \xEF\xBC\x88reason:0x%x, %s)", m_nId, reason,
+           GetWinHttpErrName(static_cast<DWORD>(reason)));
+  if (RequestOpen()) {
+    // Whatever context its HANDLE_CLOSING would carry, it must not end a
+    // second time the task that ends here.
+    m_request.ClearCallback();
+    m_request.Close();
+  }
   if (reason != 0) m_conn.Close();
   m_task = STransTask();
+  m_bStarted = false;
+  m_bClosing = false;
   m_pHandler->OnConnTaskEnd(this, reason);
 }
 
 void CHttpUpDownConnection::OnTaskClosed() {
+  if (!m_bClosing) return;
+  m_bClosing = false;
+  m_bStarted = false;
   m_task = STransTask();
   m_pHandler->OnConnTaskEnd(this, m_nCloseReason);
 }

@@ -59,8 +59,8 @@ class CHttpUpDownConnection : public CMsgThread, public FW_RequestCallBack {
   void ReadNext();
   void OnRead(DWORD bytes);
   void CloseTask(int reason);
-  // A task whose request never got this connection as its callback hears
-  // no HANDLE_CLOSING: its end is reported here instead.
+  // A task whose request never started hears no HANDLE_CLOSING it could
+  // tell as its own: its end is reported here instead, once.
   void EndTaskNow(int reason);
   void OnTaskClosed();
   void OpenSpeedWindow();
@@ -76,6 +76,11 @@ class CHttpUpDownConnection : public CMsgThread, public FW_RequestCallBack {
   FW_WinHttpRequest m_request;
   STransTask m_task;
   int m_nCloseReason = 0;
+  // The request of the current task was started: its HANDLE_CLOSING carries
+  // its context and ends the task.
+  bool m_bStarted = false;
+  // A HANDLE_CLOSING is due for the current task; any other is stale.
+  bool m_bClosing = false;
   std::string m_readBuf;
   int m_nRspStart = 0;
   int m_nRecvBytes = 0;

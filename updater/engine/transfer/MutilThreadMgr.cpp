@@ -359,20 +359,23 @@ void CMutilThreadMgr::OnData(CHttpUpDownConnection* connection, int position, co
   }
   TraceDbg("Conn[%d] RecvHttpData! blk:%d,%d speed:%dKB/s\n", connection->Id(), position,
            static_cast<int>(data.size()), item->speed);
-  const int doneBefore = m_pFile->GetDoneSize();
+  const long long heldBefore = m_pFile->GetHeldSize();
   std::vector<CHttpUpDownConnection*> cancelled;
   if (!m_pFile->WriteBlkData(connection, position, data, &cancelled)) {
     CancelItem(*item, false);
     return;
   }
-  // Only bytes the file did not have yet clear a connection's errors: a
-  // server that cuts every answer after the same first bytes would otherwise
-  // never back off and be asked again twenty times a second.
-  if (doneBefore < 0 || m_pFile->GetDoneSize() > doneBefore) item->errCount = 0;
   for (CHttpUpDownConnection* other : cancelled) {
     if (SConnItem* otherItem = Find(other)) otherItem->cancelled = true;
   }
-  m_dwLastRecv = TransferTick();
+  // Only bytes the file did not have yet are progress: they clear the
+  // connection's errors and the no-data tick. A server that cuts every
+  // answer after the same first bytes would otherwise never back off, and
+  // one that sends those bytes again and again would never time out.
+  if (m_pFile->GetHeldSize() > heldBefore) {
+    item->errCount = 0;
+    m_dwLastRecv = TransferTick();
+  }
   ReportProgress();
   // The last missing bytes may come with a stream that goes on (the main
   // connection past blocks the others fetched, or a body without end): the
@@ -396,6 +399,7 @@ void CMutilThreadMgr::OnTaskEnd(CHttpUpDownConnection* connection, int result) {
   SConnItem* item = Find(connection);
   if (!item || !item->Busy()) return;
   const STransTask task = item->task;
+  const bool cancelled = item->cancelled;
   const bool countAsError = item->cancelIsError;
   item->task = STransTask();
   item->cancelled = false;
@@ -405,9 +409,11 @@ void CMutilThreadMgr::OnTaskEnd(CHttpUpDownConnection* connection, int result) {
   // Every end gives the block back: a connection that finished keeps no
   // claim on it, or a later cancel would reach its next task.
   m_pFile->ReleaseTask(connection, task.key);
-  // A task the manager refused (its head disagreed) may still reach its end
-  // before the cancel does: it failed all the same.
-  if (result == 0 && !countAsError) {
+  // A cancelled task may reach its end before the cancel reaches its thread:
+  // its bytes were dropped, so its end completes nothing (for a file of
+  // unknown size it would fix the size at what the main connection has so
+  // far). One the manager refused (its head disagreed) failed all the same.
+  if (result == 0 && !cancelled) {
     if (IsUpload()) {
       TraceInf("file upload finished! (%d:%s)", m_pFile->FileId(), WideToUtf8(m_pFile->Item()->name).c_str());
       PostStop(0);
@@ -422,7 +428,7 @@ void CMutilThreadMgr::OnTaskEnd(CHttpUpDownConnection* connection, int result) {
     if (m_nDispatchTimer) PostWindowsMessage(WM_TIMER, static_cast<WPARAM>(m_nDispatchTimer), 0);
     return;
   }
-  if (result != static_cast<int>(ERROR_WINHTTP_OPERATION_CANCELLED) || countAsError) {
+  if (countAsError || (result != 0 && result != static_cast<int>(ERROR_WINHTTP_OPERATION_CANCELLED))) {
     item->lastErrTick = TransferTick();
     ++item->errCount;
     TraceDbg("Conn[%d] IncreaseErr, errtimes:%d, lastTime:%d", connection->Id(), item->errCount,

@@ -167,6 +167,10 @@ int CNetFile::GetDoneSize() const {
   return static_cast<int>(size - pending);
 }
 
+long long CNetFile::GetHeldSize() const {
+  return GetTransSize() < 0 ? static_cast<long long>(m_received) : GetDoneSize();
+}
+
 bool CNetFile::IsComplete() const {
   const int size = GetTransSize();
   if (size < 0) return false;

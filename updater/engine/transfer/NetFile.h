@@ -33,6 +33,9 @@ class CNetFile {
   bool WriteBlkData(CHttpUpDownConnection* connection, int position, const std::string& data,
                     std::vector<CHttpUpDownConnection*>* cancelled = nullptr);
   int GetDoneSize() const;
+  // What the file holds: the done size when its size is known, else one past
+  // the highest byte received. It grows only with bytes the file did not have.
+  long long GetHeldSize() const;
   bool IsComplete() const;
   // A file of unknown size whose body ended cleanly: what arrived is the file.
   void FinishUnknownSize();

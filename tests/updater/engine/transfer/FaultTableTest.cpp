@@ -22,6 +22,7 @@
 #include "MutilThreadMgr.h"
 #include "NetFile.h"
 #include "NginxServer.h"
+#include "RowName.h"
 #include "TempFolder.h"
 #include "TransferTestSupport.h"
 #include "UpdateFixture.h"
@@ -34,9 +35,9 @@ namespace {
 // are kept by the manager tests.
 const int kNoDataMs = 1000;
 const int kWinHttpMs = 800;
-// The one fault that nothing ends (a server that cuts every answer at the
-// same offset, or trickles): the dialog's watchdog ends it in the program,
-// this deadline here.
+// Every run ends in the engine, with the file or with 1002; a run that only
+// this deadline ends (as only the dialog's watchdog would in the program) is
+// a fault of its own.
 const int kDeadlineMs = 4000;
 
 struct SourceFile {
@@ -98,7 +99,10 @@ Outcome Transfer(const std::wstring& servers, const std::vector<SourceFile>& sou
     const int result = RunTransfer(mgr, *record, kDeadlineMs);
     if (result != 0) {
       out.failureReported = true;
-      if (result == -1) decoder.PostDecodeFile(record.get());  // whatever it holds must not pass
+      if (result == -1) {
+        out.problems += "file " + std::to_string(record->FileId()) + " not ended by the engine; ";
+        decoder.PostDecodeFile(record.get());  // whatever it holds must not pass
+      }
       break;
     }
     decoder.PostDecodeFile(record.get());
@@ -222,6 +226,62 @@ TEST_P(FaultTableTest, EndsCheckedOrFailed) {
 
 INSTANTIATE_TEST_SUITE_P(Rows, FaultTableTest, ::testing::ValuesIn(Rows()),
                          [](const auto& info) { return info.param.name; });
+
+// A server that answers again and again with bytes the file already has:
+// only new bytes are progress, so the engine ends these runs with 1002 once
+// the no-data limit passed without any, before the test's deadline. The limit
+// is above the back-off after two failures, so the repeated answers keep
+// coming within it.
+const int kRepeatNoDataMs = 2500;
+
+struct RepeatRow {
+  const char* name;
+  std::vector<ServerFault> faults;  // of the one server; the path is set below
+};
+
+ServerFault Fault(FaultKind kind, long long amount, int requestNumber, bool always) {
+  ServerFault fault;
+  fault.kind = kind;
+  fault.amount = amount;
+  fault.requestNumber = requestNumber;
+  fault.always = always;
+  return fault;
+}
+
+const RepeatRow kRepeatRows[] = {
+    {"RepeatingCut", {Fault(FaultKind::DropAt, 1500, 1, true)}},
+    // After the first cut the file's first bytes come again, ten a second.
+    {"TrickleOfHeldBytes", {Fault(FaultKind::DropAt, 1500, 1, false), Fault(FaultKind::Trickle, 10, 2, true)}},
+};
+
+class RepeatedBytesTest : public ::testing::TestWithParam<RepeatRow> {
+ protected:
+  void SetUp() override { FW_WinHttpRequest::SetTimeoutForTests(kWinHttpMs); }
+  void TearDown() override { FW_WinHttpRequest::SetTimeoutForTests(0); }
+};
+
+TEST_P(RepeatedBytesTest, EndsWith1002) {
+  UpdateServer server;
+  ASSERT_TRUE(server.Start("127.0.0.1"));
+  server.PutFile("/up/UpdateInfo.ini", TestBytes(3000, 21));
+  for (ServerFault fault : GetParam().faults) {
+    fault.path = "/up/UpdateInfo.ini";
+    server.AddFault(fault);
+  }
+  CMutilThreadMgr mgr;
+  mgr.SetNoDataTimeout(kRepeatNoDataMs);
+  ASSERT_TRUE(mgr.SetSverInfo(L"127.0.0.1:" + std::to_wstring(server.port()) + L"/up"));
+  TempFolder root;
+  SFileTransItem item(L"UpdateInfo.ini", true);
+  item.remoteName = L"UpdateInfo.ini";
+  item.transSize = -1;
+  CNetFile file(0, &item, root.Folder());
+  EXPECT_EQ(RunTransfer(mgr, file, kDeadlineMs), TRANS_ERR_NODATA);
+  EXPECT_FALSE(file.IsComplete());
+  EXPECT_GE(server.Log().size(), 2u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Server, RepeatedBytesTest, ::testing::ValuesIn(kRepeatRows), RowName());
 
 // nginx as the realistic server: the same files, byte-exact.
 TEST(FaultTableNginx, SameFilesArriveByteExact) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <condition_variable>
 #include <mutex>
 #include <string>
@@ -263,6 +264,27 @@ TEST_F(ConnectionTest, FailedConnectStillEndsItsTask) {
   ASSERT_TRUE(conn_->PostTask(Task(&other, 0, -1)));
   ASSERT_TRUE(recorder_.WaitEnds(2));
   EXPECT_EQ(recorder_.results()[1], 22);
+}
+
+// Run by its own test entry with CORVANE_WINHTTP_FAIL_SEND set: every request
+// start fails before the request takes its context, so no HANDLE_CLOSING can
+// end the task; the connection must end it itself, exactly once.
+TEST_F(ConnectionTest, RequestStartFailsYetEveryTaskEndsOnce) {
+  const char* hook = std::getenv("CORVANE_WINHTTP_FAIL_SEND");
+  if (!hook || !*hook) GTEST_SKIP() << "needs CORVANE_WINHTTP_FAIL_SEND";
+  Connect();
+  SFileTransItem item(L"f.bin", true);
+  item.remoteName = L"f.bin";
+  item.transSize = 30000;
+  CNetFile file(0, &item, folder_.Folder());
+  for (size_t n = 1; n <= 3; ++n) {
+    ASSERT_TRUE(conn_->PostTask(Task(&file, n == 2 ? 10240 : 0, n == 2 ? 20480 : -1)));
+    ASSERT_TRUE(recorder_.WaitEnds(n)) << "task " << n << " never ended";
+    EXPECT_EQ(recorder_.results()[n - 1], std::atoi(hook));
+  }
+  // A late notification of a failed request must not end anything again.
+  EXPECT_FALSE(recorder_.WaitEnds(4, 300));
+  EXPECT_TRUE(server_.Log().empty());
 }
 
 TEST_F(ConnectionTest, CancelEndsARunningTask) {
