@@ -4,13 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QFile>
-#include <QResource>
 
-#include <cstdio>
-
+#include "../ClientLook.h"
 #include "BoxSearchCallBackImpl.h"
-#include "ScreenScale.h"
 #include "TransCtrlCallBackImpl.h"
 
 int main(int argc, char** argv) {
@@ -22,17 +18,7 @@ int main(int argc, char** argv) {
 #endif
   QApplication app(argc, argv);
 #ifdef CORVANE_PAGES_ON_X
-  const QString res = QStringLiteral(CORVANE_RES_DIR);
-  if (!QResource::registerResource(res + "/Corvane.rcc")) {
-    fprintf(stderr, "cannot register %s/Corvane.rcc\n", qPrintable(res));
-    return 1;
-  }
-  QFile sheet(res + "/Corvane.qss");
-  if (!sheet.open(QIODevice::ReadOnly)) {
-    fprintf(stderr, "cannot read %s/Corvane.qss\n", qPrintable(res));
-    return 1;
-  }
-  app.setStyleSheet(scaleStyleSheet(QString::fromLocal8Bit(sheet.readAll())));
+  if (!LoadClientLook(app, QStringLiteral(CORVANE_RES_DIR))) return 1;
 #endif
   CORVANESDK::GetBoxSearchEngine().setCallBack(&CBoxSearchCallBackImpl::instance());
   CORVANESDK::GetTransCtrlEngine().setCallBack(&CTransCtrlCallBackImpl::instance());

@@ -3,10 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QFile>
-#include <QResource>
 
-#include "ScreenScale.h"
+#include "../ClientLook.h"
 
 int main(int argc, char** argv) {
 #ifndef CORVANE_WIDGETS_ON_X
@@ -15,17 +13,7 @@ int main(int argc, char** argv) {
   // The scale factor is ours; Qt's own would scale a second time.
   QCoreApplication::setAttribute(Qt::AA_DisableHighDpiScaling);
   QApplication app(argc, argv);
-  const QString res = QStringLiteral(CORVANE_RES_DIR);
-  if (!QResource::registerResource(res + "/Corvane.rcc")) {
-    fprintf(stderr, "cannot register %s/Corvane.rcc\n", qPrintable(res));
-    return 1;
-  }
-  QFile sheet(res + "/Corvane.qss");
-  if (!sheet.open(QIODevice::ReadOnly)) {
-    fprintf(stderr, "cannot read %s/Corvane.qss\n", qPrintable(res));
-    return 1;
-  }
-  app.setStyleSheet(scaleStyleSheet(QString::fromLocal8Bit(sheet.readAll())));
+  if (!LoadClientLook(app, QStringLiteral(CORVANE_RES_DIR))) return 1;
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }
