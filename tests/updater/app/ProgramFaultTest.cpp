@@ -1,7 +1,7 @@
 // The real updater against servers and folders that fail it: a faulty answer
 // on one server, on every server, a file that contradicts its MD5, a broken
-// container, a garbage description, no server at all, a staging folder that
-// runs out of room. Each run ends in one of two ways only: 0 with the new
+// container, a garbage description, a description whose updater lies in a
+// folder, no server at all, a staging folder that runs out of room. Each run ends in one of two ways only: 0 with the new
 // version installed byte for byte, or its failure code with the error box
 // (answered by a key), the old install untouched and a report posted.
 #include <gtest/gtest.h>
@@ -39,7 +39,7 @@ constexpr char kReportPath[] = "/logsvr/reporterr/";
 
 enum class Scope { One, All };
 enum class Target { Description, BigFile, PackedFile };
-enum class Setup { Served, BadMd5, Corrupt, GarbageDescription, ServersDown, DiskFull };
+enum class Setup { Served, BadMd5, Corrupt, GarbageDescription, UpdaterInFolder, ServersDown, DiskFull };
 
 struct FaultCase {
   const char* name;
@@ -98,6 +98,9 @@ const FaultCase kCases[] = {
     {"FileContradictsItsMd5", 2, Setup::BadMd5, FaultKind::None, Target::BigFile, Scope::All, true, 0, 5},
     {"BrokenContainer", 2, Setup::Corrupt, FaultKind::None, Target::BigFile, Scope::All, true, 0, 5},
     {"GarbageDescription", 2, Setup::GarbageDescription, FaultKind::None, Target::BigFile, Scope::All, true, 0, 9},
+    // Staged as UpdateVer/bin/, it would not know the program folder and
+    // hand over again and again: refused before any file is fetched.
+    {"UpdaterInFolder", 2, Setup::UpdaterInFolder, FaultKind::None, Target::BigFile, Scope::All, true, 0, 9},
     {"AllServersDown", 3, Setup::ServersDown, FaultKind::None, Target::BigFile, Scope::All, true, 0, 5},
     {"DiskFullWhileStaging", 2, Setup::DiskFull, FaultKind::None, Target::BigFile, Scope::All, true, 0, 5},
 };
@@ -110,6 +113,7 @@ std::string Layout(Setup setup) {
   layout += std::string("file big.bin random 300000 changed") + (setup == Setup::BadMd5 ? " badmd5" : "") + "\n";
   layout += "file b.txt text 3000 changed\nfile same.dat random 2000\n";
   if (setup == Setup::GarbageDescription) layout += "fault description\n";
+  if (setup == Setup::UpdaterInFolder) layout += "file bin/CorvaneUpdate random 4000 changed\n";
   return layout;
 }
 
@@ -184,6 +188,15 @@ TEST_P(ProgramFaultTest, EndsWithTheNewVersionWholeOrWithItsCodeAndTheOldOneInta
   ASSERT_TRUE(ParseFixtureLayout(Layout(c.setup), &layout, &error)) << error;
   const FixtureBinaries binaries{UPDATEFIXTURE_COMMAND, UPDATEFIXTURE_CLIENT, ""};
   ASSERT_TRUE(WriteFixture(layout, binaries, root_.Path(), &tree_, &error)) << error;
+  if (c.setup == Setup::UpdaterInFolder) {
+    const std::string description = tree_.ServedDescription(kNewVer);
+    std::string text = Read(description);
+    const std::string line = "UpdateExe=CorvaneUpdate\r\n";
+    const size_t at = text.find(line);
+    ASSERT_NE(at, std::string::npos) << text;
+    text.replace(at, line.size(), "UpdateExe=bin\\CorvaneUpdate\r\n");
+    std::ofstream(description, std::ios::binary | std::ios::trunc) << text;
+  }
 
   // The boxes are known by their English captions.
   std::ofstream(tree_.oldProgram + "UserCfg.ini") << "[CFG]\r\nLanguage=en_US\r\n";
@@ -271,6 +284,13 @@ TEST_P(ProgramFaultTest, EndsWithTheNewVersionWholeOrWithItsCodeAndTheOldOneInta
   EXPECT_EQ(boxes.Answered(), std::vector<std::string>{"Error"}) << "one error box, answered with Return";
   if (c.setup == Setup::DiskFull) {
     EXPECT_NE(log.find("(err:112)"), std::string::npos) << "not the full disk: " << log;
+  }
+  if (c.setup == Setup::UpdaterInFolder) {
+    EXPECT_NE(log.find("names an updater in a folder! (UpdateExe:bin\\CorvaneUpdate)"), std::string::npos) << log;
+    for (const auto& server : servers)
+      for (const LoggedRequest& request : server->Log())
+        EXPECT_EQ(request.path, PathOf(Target::Description)) << "fetched after the refusal";
+    EXPECT_EQ(log.find("run new update"), std::string::npos) << log;
   }
   EXPECT_NE(log.find("Update failed! (exitCode:" + std::to_string(c.code) + ")"), std::string::npos) << log;
   EXPECT_EQ(FolderChanges(before, InstalledFiles(tree_.oldProgram)), "") << "the old install changed";
