@@ -109,6 +109,11 @@ LRESULT CMainDlg::OnInitDialog(UINT, WPARAM, LPARAM, BOOL&) {
 
   m_closeButton.SubclassButton(GetDlgItem(IDC_CLOSE));
   m_closeButton.SetIcons(210, 211);
+  // The button has no face of its own: the caption band shows through it,
+  // and hovering only swaps the icon.
+  m_closeButton.SetFlatStyle(true);
+  m_closeButton.SetBorderOnHover(false);
+  m_closeButton.SetTransparent(true);
   AddLayers();
   return TRUE;
 }
