@@ -223,8 +223,12 @@ bool CMainDlg::StartUpdate() {
 }
 
 void CMainDlg::CheckDiskSpace() {
-  std::wstring root;
-  GetPathDrive(ExePath(), root);
+  // The warning names where the space is short: the mount point that holds
+  // the program folder (a drive letter means nothing here).
+  const std::wstring folder = m_app ? m_app->GetAppDir() : ExePath();
+  wchar_t volume[4096];
+  if (!GetVolumePathNameW(folder.c_str(), volume, sizeof volume / sizeof volume[0])) return;
+  const std::wstring root = volume;
   ULARGE_INTEGER available{}, total{}, free{};
   if (!GetDiskFreeSpaceExW(root.c_str(), &available, &total, &free)) return;
   if (free.QuadPart >= kLowDiskBytes) return;
