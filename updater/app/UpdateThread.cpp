@@ -67,6 +67,7 @@ int CUpdateThread::Run(void*) {
 }
 
 void CUpdateThread::OnTransProgress(const STransProgress* progress) {
+  UpdaterTestCrash(kTestCrashTransferThread);
   if (progress) m_progress.OnTransProgress(progress->total, progress->done);
 }
 
@@ -107,6 +108,8 @@ int CUpdateThread::DoUpdate() {
   }
   m_state.serverVer = LoadUpdateIni(m_state.serverIni, m_state.stagingDir + L"UpdateInfo.ini", m_state.cmdLineText);
   TraceInf("Server ver(%s), dest ver(%s)", U8(m_state.serverVer).c_str(), U8(m_state.destVer).c_str());
+  UpdaterTestCrash(kTestCrashUpdateThread);
+  UpdaterTestCrash(kTestCrashTraceWriter);
   // Includes the check that the fetched description is installable at all:
   // a garbage answer would otherwise load as an empty tree and be copied over
   // the installed description, losing its version and start command.
