@@ -6,10 +6,14 @@
 // (answered by a key), the old install untouched and a report posted.
 #include <gtest/gtest.h>
 
+#include <platform/Kernel.h>
+#include <platform/Strings.h>
+
 #include <signal.h>
 #include <unistd.h>
 #include <zlib.h>
 
+#include <cerrno>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -306,5 +310,83 @@ TEST_P(ProgramFaultTest, EndsWithTheNewVersionWholeOrWithItsCodeAndTheOldOneInta
 
 INSTANTIATE_TEST_SUITE_P(Faults, ProgramFaultTest, ::testing::ValuesIn(kCases),
                          [](const ::testing::TestParamInfo<FaultCase>& info) { return std::string(info.param.name); });
+
+// A stop, check, setup or start command that never returns (waited for until
+// it exits, the default): the watchdog ends it and the run ends with 5 and
+// its report, as a stalled transfer's does. What a stopped install leaves,
+// a re-run repairs (the kill tests show it).
+struct HungCase {
+  const char* command;
+  bool checkFails;  // the setup command runs only after a failed check
+};
+
+const HungCase kHung[] = {{"Stop", false}, {"Check", false}, {"Setup", true}, {"Start", false}};
+
+class HungCommandTest : public ::testing::TestWithParam<HungCase> {
+ protected:
+  TempFolder root_;
+  FixtureTree tree_;
+};
+
+TEST_P(HungCommandTest, EndsTheRunWithFiveAndItsReport) {
+  ASSERT_TRUE(root_.Valid());
+  FixtureLayout layout;
+  std::string error;
+  const std::string text = std::string("file Corvane client\nfile b.txt text 3000 changed\n") +
+                           (GetParam().checkFails ? "check-exit 1\n" : "");
+  ASSERT_TRUE(ParseFixtureLayout(text, &layout, &error)) << error;
+  ASSERT_TRUE(WriteFixture(layout, {UPDATEFIXTURE_COMMAND, UPDATEFIXTURE_CLIENT, ""}, root_.Path(), &tree_, &error))
+      << error;
+  std::ofstream(tree_.oldProgram + "UserCfg.ini") << "[CFG]\r\nLanguage=en_US\r\n";
+  const std::wstring command = Utf8ToWide(GetParam().command);
+  // Ten minutes: for ever, against the watchdog's seconds here.
+  ASSERT_TRUE(WritePrivateProfileStringW(command.c_str(), L"hold", L"600000",
+                                         Utf8ToWide(tree_.tools + "tools.ini").c_str()));
+
+  UpdateServer server, report;
+  ASSERT_TRUE(server.Start("127.0.0.1", tree_.server));
+  ASSERT_TRUE(report.Start("127.0.0.1"));
+  report.PutFile(kReportPath, "OK");
+  RealUpdater updater(tree_.oldProgram);
+  ASSERT_TRUE(updater.ok());
+  updater.AddEnvironment("CORVANE_UPDATE_TEST_WATCHDOG_MS=1500");
+  BoxAnswerer boxes({"Error"});
+  ASSERT_TRUE(boxes.ok());
+  ChildProcess child;
+  const std::string address = "127.0.0.1:" + std::to_string(server.port());
+  const std::string reportAddress = "127.0.0.1:" + std::to_string(report.port());
+  ASSERT_TRUE(updater.Start(UpdaterArgument({{address}, kNewVer, reportAddress}), &child));
+  const int code = child.wait(std::chrono::seconds(60)).exitCode();
+  boxes.Stop();
+  const std::string log = Read(updater.AppLog());
+  ASSERT_EQ(code, 5) << log;
+  EXPECT_EQ(boxes.Answered(), std::vector<std::string>{"Error"});
+  EXPECT_NE(log.find("cmd gives no sign of life, ended! (cmd:\"" + tree_.tools + GetParam().command),
+            std::string::npos)
+      << log;
+
+  int reports = 0;
+  for (const LoggedRequest& request : report.Log()) {
+    if (request.method != "POST" || request.path != kReportPath) continue;
+    ++reports;
+    const std::string body = InflateReport(request.body);
+    EXPECT_NE(body.find("update failed! (code:5"), std::string::npos) << body;
+  }
+  EXPECT_EQ(reports, 1);
+
+  // The command itself was ended with the run.
+  const long pid = std::atol(Read(tree_.tools + GetParam().command + ".pid").c_str());
+  ASSERT_GT(pid, 0);
+  bool gone = false;
+  for (int i = 0; i < 100 && !gone; ++i) {
+    gone = kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
+    if (!gone) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  EXPECT_TRUE(gone) << "the command still runs";
+  if (!gone) kill(static_cast<pid_t>(pid), SIGKILL);
+}
+
+INSTANTIATE_TEST_SUITE_P(Commands, HungCommandTest, ::testing::ValuesIn(kHung),
+                         [](const ::testing::TestParamInfo<HungCase>& info) { return std::string(info.param.command); });
 
 }  // namespace

@@ -105,7 +105,8 @@ LRESULT CMainDlg::OnInitDialog(UINT, WPARAM, LPARAM, BOOL&) {
   SetTimer(TIMER_SPIN, 300);
   SetTimer(TIMER_WATCHDOG, m_watchdogMs);
   m_lastPercent = 0;
-  m_sampledPercent = 0;
+  m_signsOfLife = 0;
+  m_sampledSigns = 0;
 
   m_closeButton.SubclassButton(GetDlgItem(IDC_CLOSE));
   m_closeButton.SetIcons(210, 211);
@@ -202,18 +203,20 @@ LRESULT CMainDlg::OnTimer(UINT, WPARAM id, LPARAM, BOOL&) {
 }
 
 void CMainDlg::OnWatchdog() {
-  // A question or a result on screen is the user's time, not the transfer's;
-  // and once the files are in, the install may take as long as it needs.
-  if (m_finished || m_openBoxes > 0 || m_lastPercent >= kTransferDonePercent) {
-    m_sampledPercent = m_lastPercent;
+  const bool silent = m_signsOfLife == m_sampledSigns;
+  m_sampledSigns = m_signsOfLife;
+  // A question or a result on screen is the user's time, not the update's.
+  if (m_finished || m_openBoxes > 0 || !silent) return;
+  // A stop, check, setup or start command that never returns is ended: the
+  // thread then ends the run with 5 and reports it. Should the thread not
+  // come back either, the next silent tick ends the run from here.
+  if (m_thread.AbandonCommand()) {
+    TraceWar("Update command not return for a long time! (percent:%d)", m_lastPercent);
     return;
   }
-  if (m_lastPercent == m_sampledPercent) {
-    KillTimer(TIMER_WATCHDOG);
-    TraceWar("Update percent not change for a long time! (percent:%d)", m_lastPercent);
-    OnUpdateFinished(5);
-  }
-  m_sampledPercent = m_lastPercent;
+  KillTimer(TIMER_WATCHDOG);
+  TraceWar("Update percent not change for a long time! (percent:%d)", m_lastPercent);
+  OnUpdateFinished(5);
 }
 
 bool CMainDlg::StartUpdate() {
@@ -241,6 +244,7 @@ void CMainDlg::CheckDiskSpace() {
 LRESULT CMainDlg::OnPercentMsg(UINT, WPARAM wParam, LPARAM, BOOL&) {
   atl::CProgressBarCtrl(GetDlgItem(IDC_PROGRESS)).SetPos(static_cast<int>(wParam));
   m_lastPercent = static_cast<int>(wParam);
+  ++m_signsOfLife;
   return 0;
 }
 
@@ -254,6 +258,7 @@ LRESULT CMainDlg::OnTextMsg(UINT, WPARAM wParam, LPARAM, BOOL&) {
   if (text == nullptr) return 0;
   m_statusText = *text;
   delete text;
+  ++m_signsOfLife;
   RefreshStatus();
   return 0;
 }
