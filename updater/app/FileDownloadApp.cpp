@@ -6,7 +6,6 @@
 #include <platform/WinSock.h>
 
 #include <algorithm>
-#include <vector>
 
 #include "FWUpdateIni.h"
 #include "FW_WinHttpRequest.h"
@@ -178,9 +177,11 @@ void CFileDownloadApp::GetDumpText(std::wstring& text) {
   AppendCut(text, L"DumpTime:" + now + L"\n");
   AppendCut(text, L"PCID:" + GetUsrId() + L"\n");
   AppendCut(text, L"ExePath:" + exePath + L"\n");
-  std::vector<char> tail(kErrLogLimit);
-  const int got = GetLastLogData(tail.data(), static_cast<int>(tail.size()));
+  // Read as it is on disk: a flush would stop and restart the writer,
+  // which waits for ever when the writer is the thread that crashed.
+  static char tail[kErrLogLimit];
+  const int got = GetLastLogDataInCrash(tail, static_cast<int>(sizeof tail));
   std::string utf8;
-  AnsiToUtf8(tail.data(), got > 0 ? static_cast<size_t>(got) : 0, utf8);
+  AnsiToUtf8(tail, got > 0 ? static_cast<size_t>(got) : 0, utf8);
   AppendCut(text, L"LastLogData:" + Utf8ToWide(utf8) + L"\n");
 }

@@ -86,7 +86,8 @@ static std::wstring FolderOf(const std::wstring& path) {
 
 void CFingerFile::SetNoUpdateFiles(const std::wstring& text) {
   const size_t end = text.find_last_not_of(L';');
-  g_noUpdateFiles = (end == std::wstring::npos ? std::wstring() : text.substr(0, end + 1)) + L";";
+  // Users write the list as Windows paths; item names use '/'.
+  g_noUpdateFiles = ToSlashes(end == std::wstring::npos ? std::wstring() : text.substr(0, end + 1)) + L";";
 }
 
 void CFingerFile::Clear() {

@@ -140,14 +140,18 @@ int CLocalInstall::UpdateSection(SFingerSection* section) {
     if (!stopped) {
       stopped = true;
       const int stop = RunCmd(m_state.localIni, section->name, L"StopCmd", false);
+      if (m_state.commandStalled) return URC_DOWNLOAD_ERR;
       if (stop != 0) TraceErr("Stop mode[%s] failed! (err:%d)", U8(section->name).c_str(), stop);
     }
     const int result = DealItemJob(child);
     if (result != 0) return result;
     child->state = ITEM_APPLIED;
   }
-  if (RunCmd(m_state.localIni, section->name, L"CheckCmd", false) != 0) {
+  const int check = RunCmd(m_state.localIni, section->name, L"CheckCmd", false);
+  if (m_state.commandStalled) return URC_DOWNLOAD_ERR;
+  if (check != 0) {
     const int setup = RunCmd(m_state.serverIni, section->name, L"SetupCmd", false);
+    if (m_state.commandStalled) return URC_DOWNLOAD_ERR;
     if (setup != 0) {
       TraceErr("setup mode[%s] failed! (err:%d)", U8(section->name).c_str(), setup);
       return URC_LOCAL_UPDATE_ERR;
@@ -174,6 +178,7 @@ int CLocalInstall::DealItemJob(SFingerItem* item) {
       return URC_LOCAL_FILE_COPY_ERR;
     }
     UpdaterTestPause("PAUSE_AFTER_MOVE");
+    if (m_alive) m_alive();
     return URC_NO_ERR;
   }
   if (item->type == FIT_DELFILE) {
@@ -214,8 +219,20 @@ int CLocalInstall::RunCmd(CIniFile& ini, const std::wstring& section, const wcha
       return 0;
     }
   }
+  // Once one command was given up on, the run is over: start no other.
+  if (m_state.commandStalled) return static_cast<int>(ERROR_TIMEOUT);
   DWORD exitCode = 0;
-  const DWORD err = RunProcessWait(exitCode, command, SW_SHOW, options.admin, options.waitMode.c_str());
+  m_state.commandRunning = true;
+  const DWORD err = RunProcessWait(exitCode, command, SW_SHOW, options.admin, options.waitMode.c_str(),
+                                   m_state.abandonCommand.GetHandle());
+  m_state.commandRunning = false;
+  if (err == ERROR_TIMEOUT) {
+    m_state.commandStalled = true;
+    TraceErr("cmd gives no sign of life, ended! (cmd:%s)", U8(command).c_str());
+    return static_cast<int>(err);
+  }
+  // A finished command is a sign of life of the install.
+  if (m_alive) m_alive();
   if (err != 0) {
     TraceErr("run exe failed! (errCode:%d, cmd:%s)", static_cast<int>(err), U8(command).c_str());
     return static_cast<int>(err);

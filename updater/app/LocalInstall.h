@@ -25,6 +25,9 @@ class CLocalInstall {
   using DownFilesFn = std::function<bool(std::vector<SFingerItem*>& items, const std::wstring& folder)>;
 
   CLocalInstall(SUpdateState& state, DownFilesFn downFiles);
+  // Called after each installed file and each finished command: the
+  // dialog's watchdog takes it as a sign of life.
+  void SetAliveFn(std::function<void()> alive) { m_alive = std::move(alive); }
 
   // 0 to go on, a result code, or the process id of the new updater.
   int UpdateSelfExe();
@@ -34,7 +37,8 @@ class CLocalInstall {
   int UpdateSection(SFingerSection* section);
   int DealItemJob(SFingerItem* item);
   bool StartMainExe();
-  // 0, the program's exit code, or the error of starting it.
+  // 0, the program's exit code, or the error of starting it; 1460 with
+  // commandStalled set when the wait for it was given up on.
   int RunCmd(CIniFile& ini, const std::wstring& section, const wchar_t* key, bool required);
 
   // Takes the run options off the end of a command (case-sensitive; each
@@ -48,4 +52,5 @@ class CLocalInstall {
 
   SUpdateState& m_state;
   DownFilesFn m_downFiles;
+  std::function<void()> m_alive;
 };

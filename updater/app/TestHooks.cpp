@@ -7,6 +7,7 @@
 #include <string>
 
 #include "Trace.h"
+#include "TraceManager.h"
 
 long UpdaterTestHook(const char* name, long productValue) {
   const std::string variable = std::string("CORVANE_UPDATE_TEST_") + name;
@@ -20,6 +21,22 @@ long UpdaterTestHook(const char* name, long productValue) {
     return productValue;
   }
   return value;
+}
+
+void UpdaterTestCrash(long where) {
+  static const long crashAt = UpdaterTestHook("CRASH", 0);
+  if (crashAt != where) return;
+  // What was logged before is on disk by now, as in a run that has been
+  // going for a while: the dump's trailer must show it.
+  Sleep(300);
+  TraceErr("test hook: crash at %ld", where);
+  if (where == kTestCrashTraceWriter) {
+    TheTraceManager().FaultWriterForTests();
+    return;
+  }
+  // Not a literal null, which the compiler may turn into a trap of its own.
+  static int* volatile nowhere = nullptr;
+  *nowhere = 1;
 }
 
 void UpdaterTestPause(const char* name) {

@@ -10,3 +10,10 @@ long UpdaterTestHook(const char* name, long productValue);
 // Waits for the hook's milliseconds when set: tests hold the program at a
 // named step long enough to act there; the product never waits.
 void UpdaterTestPause(const char* name);
+
+// Where the hook CRASH (one of these) makes the program fault, so tests see
+// a crash on each kind of thread end the process with its dump.
+enum { kTestCrashUpdateThread = 1, kTestCrashTransferThread = 2, kTestCrashTraceWriter = 3 };
+// Faults when the hook names `where` (the writer faults in its next pass,
+// after this returns); the product never does.
+void UpdaterTestCrash(long where);

@@ -75,6 +75,14 @@ bool CUpdateCheck::ValidateServerDescription() {
     TraceErr("server description names a bad updater! (UpdateExe:%s)", U8(GetUpdateExe(ini)).c_str());
     return false;
   }
+  // The updater is staged as UpdateVer/<name> and an updater started from
+  // there works on the folder above UpdateVer/ only: one in a folder below it
+  // would take its own folder for the program folder, find nothing installed
+  // and hand over again and again. The client starts the one beside it.
+  if (name.find(L'/') != std::wstring::npos) {
+    TraceErr("server description names an updater in a folder! (UpdateExe:%s)", U8(GetUpdateExe(ini)).c_str());
+    return false;
+  }
   return true;
 }
 

@@ -22,9 +22,9 @@ class CUpdateCheck {
   // 0 "Compatible" when the installed main section loads and is current.
   int CheckMainDirVer();
   // The fetched description is one that can be installed: its version is a
-  // version, its main section starts the client, its updater name stays in
-  // the folder. Copying anything else over the installed one would lose the
-  // installed version and start command.
+  // version, its main section starts the client, its updater name is a file
+  // of the program folder itself. Copying anything else over the installed
+  // one would lose the installed version and start command.
   bool ValidateServerDescription();
   // Fills the lists to fetch and to install from the fetched description.
   bool CalculateUpdateFigerFile();

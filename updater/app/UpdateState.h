@@ -4,11 +4,13 @@
 // on it.
 #pragma once
 
+#include <atomic>
 #include <string>
 #include <vector>
 
 #include "FWUpdateIni.h"
 #include "FingerFile.h"
+#include "NamedEvent.h"
 
 class CUpdateHandle;
 class PRXCmdLineAnalyse;
@@ -35,6 +37,12 @@ struct SUpdateState {
   CFingerFile localFinger, serverFinger;
   std::vector<SFingerItem*> downItems;    // owned by serverFinger
   std::vector<SFingerItem*> updateItems;  // owned by serverFinger
+
+  // A command that gives no sign of life is given up on from the dialog's
+  // thread: it sets the event while a command runs; the run then ends.
+  CNamedEvent abandonCommand;  // unnamed, manual reset
+  std::atomic<bool> commandRunning{false};
+  bool commandStalled = false;
 
   bool RunsInStaging() const { return exeDir != appDir; }
   // Fills the folders from the program folder and the running executable.

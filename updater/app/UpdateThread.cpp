@@ -32,6 +32,13 @@ void CUpdateThread::Init(const std::wstring& appDir, const std::wstring& exePath
   m_state.SetFolders(appDir, exePath);
   m_state.cmdLineText = cmdLineText;
   m_state.cmdLine = cmdLine;
+  m_state.abandonCommand.Create(nullptr, /*manualReset=*/true, /*initialState=*/false);
+}
+
+bool CUpdateThread::AbandonCommand() {
+  if (!m_state.commandRunning || !m_state.abandonCommand.GetHandle()) return false;
+  if (WaitForSingleObject(m_state.abandonCommand.GetHandle(), 0) == WAIT_OBJECT_0) return false;
+  return SetEvent(m_state.abandonCommand.GetHandle()) != FALSE;
 }
 
 void CUpdateThread::SetHandle(CUpdateHandle* handle) {
@@ -67,6 +74,7 @@ int CUpdateThread::Run(void*) {
 }
 
 void CUpdateThread::OnTransProgress(const STransProgress* progress) {
+  UpdaterTestCrash(kTestCrashTransferThread);
   if (progress) m_progress.OnTransProgress(progress->total, progress->done);
 }
 
@@ -107,6 +115,8 @@ int CUpdateThread::DoUpdate() {
   }
   m_state.serverVer = LoadUpdateIni(m_state.serverIni, m_state.stagingDir + L"UpdateInfo.ini", m_state.cmdLineText);
   TraceInf("Server ver(%s), dest ver(%s)", U8(m_state.serverVer).c_str(), U8(m_state.destVer).c_str());
+  UpdaterTestCrash(kTestCrashUpdateThread);
+  UpdaterTestCrash(kTestCrashTraceWriter);
   // Includes the check that the fetched description is installable at all:
   // a garbage answer would otherwise load as an empty tree and be copied over
   // the installed description, losing its version and start command.
@@ -115,6 +125,7 @@ int CUpdateThread::DoUpdate() {
   CLocalInstall install(m_state, [this](std::vector<SFingerItem*>& items, const std::wstring& folder) {
     return DownFiles(items, folder);
   });
+  install.SetAliveFn([this] { m_progress.SetProgress(0); });
   m_progress.SetProgressRange(7, 13);
   int code = install.UpdateSelfExe();
   if (code != URC_NO_ERR) return code;
@@ -131,7 +142,8 @@ int CUpdateThread::DoUpdate() {
 int CUpdateThread::FinishUpdate() {
   m_progress.SetProgressRange(90, 100);
   CLocalInstall install(m_state, nullptr);
-  return install.StartMainExe() ? URC_NO_ERR : URC_START_APP_ERR;
+  if (install.StartMainExe()) return URC_NO_ERR;
+  return m_state.commandStalled ? URC_DOWNLOAD_ERR : URC_START_APP_ERR;
 }
 
 bool CUpdateThread::DownFingerFile() {

@@ -33,6 +33,11 @@ class CUpdateThread : public CThread, public CMutiThreadUpDownHandler {
   // On the transfer manager's thread.
   void OnTransProgress(const STransProgress* progress) override;
 
+  // From the dialog's thread: gives up on the command the install waits for
+  // (it is ended, and the run ends with 5). False when none runs or it was
+  // given up on already.
+  bool AbandonCommand();
+
   // The transfer first, so nothing it reports waits on a stopped thread.
   bool Suspend();
   bool Resume();

@@ -96,8 +96,18 @@ void ParseWaitMode(const wchar_t* keyword, SWaitMode& waitMode) {
 
 bool IsVistaOrLater() { return LOBYTE(GetVersion()) > 5; }
 
+// Waits for the handles (at most two) and for abandon when given; true when
+// abandon ended the wait.
+static bool WaitOrAbandon(DWORD count, const HANDLE* handles, HANDLE abandon) {
+  HANDLE all[3] = {handles[0], count > 1 ? handles[1] : nullptr, nullptr};
+  DWORD total = count;
+  if (abandon) all[total++] = abandon;
+  const DWORD woken = WaitForMultipleObjects(total, all, FALSE, INFINITE);
+  return abandon && woken == WAIT_OBJECT_0 + total - 1;
+}
+
 DWORD RunProcessWait(DWORD& exitCode, const std::wstring& commandLine, int showWindow, bool elevate,
-                     const wchar_t* waitKeyword) {
+                     const wchar_t* waitKeyword, HANDLE abandon) {
   SWaitMode wait;
   ParseWaitMode(waitKeyword, wait);
   CNamedEvent event;
@@ -116,17 +126,29 @@ DWORD RunProcessWait(DWORD& exitCode, const std::wstring& commandLine, int showW
       WaitForInputIdle(process, INFINITE);
       break;
     case WAITEXIT:
-      WaitForSingleObject(process, INFINITE);
+      if (WaitOrAbandon(1, &process, abandon)) {
+        result = ERROR_TIMEOUT;
+        break;
+      }
       GetExitCodeProcess(process, &exitCode);
       break;
     case WAIT_EVENT: {
       const HANDLE both[2] = {event.GetHandle(), process};
-      WaitForMultipleObjects(2, both, FALSE, INFINITE);
+      if (WaitOrAbandon(2, both, abandon)) {
+        result = ERROR_TIMEOUT;
+        break;
+      }
       if (WaitForSingleObject(event.GetHandle(), 0) != WAIT_OBJECT_0) result = ERROR_OPERATION_ABORTED;
       break;
     }
     default:
       break;
+  }
+  if (result == ERROR_TIMEOUT) {
+    // Given up on: it must not go on changing the folder behind a run that
+    // has ended.
+    TerminateProcess(process, ERROR_TIMEOUT);
+    WaitForSingleObject(process, 1000);
   }
   CloseHandle(process);
   return result;

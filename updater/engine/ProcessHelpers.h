@@ -23,6 +23,8 @@ DWORD RunElevated(const std::wstring& command, HANDLE* process);
 // Case-sensitive; null is WAITEXIT, any other text (the empty one too) no wait.
 void ParseWaitMode(const wchar_t* keyword, SWaitMode& waitMode);
 // 0, 995 (the program ended before the WAIT_ event was set) or a start error.
+// A set `abandon` event (may be null) ends a wait for exit or for the WAIT_
+// event: the program is terminated and the result is 1460 (ERROR_TIMEOUT).
 DWORD RunProcessWait(DWORD& exitCode, const std::wstring& commandLine, int showWindow, bool elevate,
-                     const wchar_t* waitKeyword);
+                     const wchar_t* waitKeyword, HANDLE abandon = nullptr);
 bool IsVistaOrLater();

@@ -11,6 +11,7 @@ bool StartTrace(const STraceCfg* cfg) { return TheTraceManager().Start(cfg); }
 void StopTrace() { TheTraceManager().Stop(); }
 
 int GetLastLogData(char* buf, int len) { return TheTraceManager().ReadLastLog(buf, len); }
+int GetLastLogDataInCrash(char* buf, int len) { return TheTraceManager().ReadLastLogInCrash(buf, len); }
 
 int GetLastErrLogData(char* buf, int len, bool deleteAfter) {
   return TheTraceManager().ReadLastErrLog(buf, len, deleteAfter);

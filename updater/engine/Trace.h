@@ -10,6 +10,8 @@ struct STraceCfg;
 bool StartTrace(const STraceCfg* cfg);
 void StopTrace();
 int GetLastLogData(char* buf, int len);
+// The tail on disk, safe inside a crash handler on any thread.
+int GetLastLogDataInCrash(char* buf, int len);
 int GetLastErrLogData(char* buf, int len, bool deleteAfter);
 void TraceMsgV(int level, const char* module, const char* fmt, va_list args);
 

@@ -1,5 +1,6 @@
 #include "TraceManager.h"
 
+#include <platform/ExceptionFilter.h>
 #include <platform/Kernel.h>
 #include <platform/Threads.h>
 
@@ -41,6 +42,13 @@ FILE* OpenForAppend(const char* path, int limit, bool rotate) {
     std::rename(path, backup.c_str());
   }
   return std::fopen(path, "wb");
+}
+
+// An address no page is mapped at: the tests' forced fault. Not a literal
+// null, which the compiler may turn into a trap of its own.
+void* FaultAddressForTests() {
+  static void* volatile address = nullptr;
+  return address;
 }
 
 // Turns the text into exactly one line: inner '\n' become '\r', and it ends
@@ -238,6 +246,7 @@ bool CTraceManager::WritePass(std::deque<SEntry>* batch) {
     if (entry.flags & kFlagMain) {
       if (!mainOpened) mainLog = OpenForAppend(m_cfg.mainLogPath, m_cfg.mainLogMaxSize, true);
       mainOpened = true;
+      if (m_bFaultWriter.exchange(false)) *static_cast<volatile int*>(FaultAddressForTests()) = 1;
       if (mainLog) std::fwrite(entry.text, 1, static_cast<size_t>(entry.length), mainLog);
     }
     if (entry.flags & kFlagErr) {
@@ -268,6 +277,10 @@ int CTraceManager::ReadLastErrLog(char* buf, int len, bool deleteAfter) {
   if (!buf || len <= 0) return 0;
   Flush();
   return ReadTail(m_cfg.errLogPath, buf, len, deleteAfter);
+}
+
+int CTraceManager::ReadLastLogInCrash(char* buf, int len) const {
+  return ReadFileTailInCrash(m_cfg.mainLogPath, buf, len);
 }
 
 int CTraceManager::ReadTail(const char* path, char* buf, int len, bool deleteAfter) {

@@ -47,6 +47,12 @@ class CTraceManager {
   void AppendLog(const SEntry& entry);
   int ReadLastLog(char* buf, int len);
   int ReadLastErrLog(char* buf, int len, bool deleteAfter);
+  // The main log's tail as it is on disk, for a crash: no flush, no lock, no
+  // allocation, since the crashing thread may be the writer itself or hold
+  // what a flush would wait for. Lines still queued are not in it.
+  int ReadLastLogInCrash(char* buf, int len) const;
+  // Tests: the writer faults in its next pass, holding the file mutex.
+  void FaultWriterForTests() { m_bFaultWriter = true; }
 
   size_t QueuedEntries();  // for tests and diagnostics
 
@@ -68,6 +74,7 @@ class CTraceManager {
   CNamedMutex m_fileMutex;
   HANDLE m_hWriter = nullptr;
   std::atomic<bool> m_bTracing{false};
+  std::atomic<bool> m_bFaultWriter{false};
 };
 
 // The process's one manager: never destroyed, so a thread still tracing

@@ -96,3 +96,9 @@ LPTOP_LEVEL_EXCEPTION_FILTER SetUnhandledExceptionFilter(LPTOP_LEVEL_EXCEPTION_F
 // 0 for a code no crash signal produces. Dump writers record the signal for
 // Linux debuggers.
 int SignalFromExceptionCode(DWORD code);
+
+// For a filter's trailer: the last `length` bytes of the file (all of a
+// shorter one) into buffer; the count read, 0 when it cannot be read. Only
+// open, lseek, read and close: no lock, no allocation, no other thread
+// waited for, so it is safe on any crashing thread.
+int ReadFileTailInCrash(const char* path, char* buffer, int length);

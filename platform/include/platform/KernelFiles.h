@@ -83,6 +83,10 @@ BOOL CreateDirectoryW(LPCWSTR pathName, LPSECURITY_ATTRIBUTES attributes);
 BOOL RemoveDirectoryW(LPCWSTR pathName);
 BOOL GetDiskFreeSpaceExW(LPCWSTR directoryName, PULARGE_INTEGER freeBytesAvailableToCaller,
                          PULARGE_INTEGER totalNumberOfBytes, PULARGE_INTEGER totalNumberOfFreeBytes);
+// The mount point that holds the path (a file or folder that exists), with
+// a trailing '/': what a drive root is on Windows. Fails with
+// ERROR_INSUFFICIENT_BUFFER when it does not fit with its terminator.
+BOOL GetVolumePathNameW(LPCWSTR fileName, LPWSTR volumePathName, DWORD bufferLength);
 
 // Calls on a CreateFileW handle. SetFileTime ignores the creation time (Linux
 // keeps none); a null time is left as it is.

@@ -188,4 +188,29 @@ TEST_F(FileCalls, HandleCalls) {
   EXPECT_LE(available.QuadPart, free.QuadPart);
 }
 
+// The mount point names where a low-disk warning is about.
+TEST(VolumePathTest, MountPointThatHoldsThePath) {
+  struct Case {
+    const wchar_t* path;
+    const wchar_t* volume;
+  };
+  const Case cases[] = {
+      {L"/", L"/"},
+      {L"/proc/self/status", L"/proc/"},
+      {L"/proc", L"/proc/"},
+      {L"/sys/kernel", L"/sys/"},
+  };
+  for (const Case& c : cases) {
+    wchar_t volume[256] = L"stale";
+    ASSERT_TRUE(GetVolumePathNameW(c.path, volume, 256)) << c.path;
+    EXPECT_STREQ(volume, c.volume) << c.path;
+  }
+  wchar_t small[3];
+  EXPECT_FALSE(GetVolumePathNameW(L"/proc/self", small, 3));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
+  wchar_t volume[256];
+  EXPECT_FALSE(GetVolumePathNameW(L"/no/such/folder", volume, 256));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
+}
+
 }  // namespace

@@ -93,7 +93,9 @@ TEST_F(FingerCheckTest, NoUpdateListIsASubstringSearchForNameAndSemicolon) {
   };
   for (const Case& c : {Case{L"b.dll", L"b.dll", true}, Case{L"a.dll;b.dll;;;", L"b.dll", true},
                         Case{L"ab.dll;", L"b.dll", true}, Case{L"b.dll.bak", L"b.dll", false},
-                        Case{L"B.DLL", L"b.dll", false}, Case{L"", L"b.dll", false}, Case{L";", L"b.dll", false}}) {
+                        Case{L"B.DLL", L"b.dll", false}, Case{L"", L"b.dll", false}, Case{L";", L"b.dll", false},
+                        Case{L"a.dll;lib\\b.dll", L"lib/b.dll", true}, Case{L"lib/b.dll;", L"lib/b.dll", true},
+                        Case{L"lib\\c.dll", L"lib/b.dll", false}}) {
     CFingerFile::SetNoUpdateFiles(c.list);
     // The file is missing: only the list can make it current.
     EXPECT_EQ(Check(c.name, 5, 0, CHK_MD5, kHelloMd5), c.current) << WideToUtf8(c.list);

@@ -135,17 +135,24 @@ TEST_F(MainDlgTest, WatchdogEndsAStalledTransferWithDownloadFailed) {
   EXPECT_EQ(dlg.boxes[0].text, GetMsg(MSG_DOWNLOAD_FAILED));
 }
 
-TEST_F(MainDlgTest, WatchdogLeavesTheInstallAlone) {
-  TestDlg dlg;
-  dlg.SetWatchdogPeriod(50);
-  dlg.run = [](CUpdateHandle& handle) {
-    handle.OnUpdatePercent(95);
-    Sleep(400);  // several watchdog periods with no progress
-    handle.OnUpdateFinished(0);
-  };
-  EXPECT_EQ(dlg.DoModal(nullptr), 0);
-  EXPECT_EQ(dlg.exits, std::vector<int>{0});
-  EXPECT_TRUE(dlg.boxes.empty());
+// The install reports each step with the same percent: every report is a
+// sign of life, and silence ends the install as it ends a transfer.
+TEST_F(MainDlgTest, WatchdogGuardsTheInstallByItsSignsOfLife) {
+  for (bool alive : {true, false}) {
+    TestDlg dlg;
+    dlg.SetWatchdogPeriod(50);
+    dlg.run = [alive](CUpdateHandle& handle) {
+      handle.OnUpdatePercent(95);
+      for (int i = 0; i < 20; ++i) {
+        Sleep(20);  // several watchdog periods in all
+        if (alive) handle.OnUpdatePercent(95);
+      }
+      handle.OnUpdateFinished(0);
+    };
+    const int code = alive ? 0 : 5;
+    EXPECT_EQ(dlg.DoModal(nullptr), code) << (alive ? "steps reported" : "silent");
+    EXPECT_EQ(dlg.exits, std::vector<int>{code});
+  }
 }
 
 TEST_F(MainDlgTest, WatchdogWaitsWhileTheUserAnswers) {

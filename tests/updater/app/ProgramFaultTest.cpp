@@ -1,15 +1,19 @@
 // The real updater against servers and folders that fail it: a faulty answer
 // on one server, on every server, a file that contradicts its MD5, a broken
-// container, a garbage description, no server at all, a staging folder that
-// runs out of room. Each run ends in one of two ways only: 0 with the new
+// container, a garbage description, a description whose updater lies in a
+// folder, no server at all, a staging folder that runs out of room. Each run ends in one of two ways only: 0 with the new
 // version installed byte for byte, or its failure code with the error box
 // (answered by a key), the old install untouched and a report posted.
 #include <gtest/gtest.h>
+
+#include <platform/Kernel.h>
+#include <platform/Strings.h>
 
 #include <signal.h>
 #include <unistd.h>
 #include <zlib.h>
 
+#include <cerrno>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -39,7 +43,7 @@ constexpr char kReportPath[] = "/logsvr/reporterr/";
 
 enum class Scope { One, All };
 enum class Target { Description, BigFile, PackedFile };
-enum class Setup { Served, BadMd5, Corrupt, GarbageDescription, ServersDown, DiskFull };
+enum class Setup { Served, BadMd5, Corrupt, GarbageDescription, UpdaterInFolder, ServersDown, DiskFull };
 
 struct FaultCase {
   const char* name;
@@ -98,6 +102,9 @@ const FaultCase kCases[] = {
     {"FileContradictsItsMd5", 2, Setup::BadMd5, FaultKind::None, Target::BigFile, Scope::All, true, 0, 5},
     {"BrokenContainer", 2, Setup::Corrupt, FaultKind::None, Target::BigFile, Scope::All, true, 0, 5},
     {"GarbageDescription", 2, Setup::GarbageDescription, FaultKind::None, Target::BigFile, Scope::All, true, 0, 9},
+    // Staged as UpdateVer/bin/, it would not know the program folder and
+    // hand over again and again: refused before any file is fetched.
+    {"UpdaterInFolder", 2, Setup::UpdaterInFolder, FaultKind::None, Target::BigFile, Scope::All, true, 0, 9},
     {"AllServersDown", 3, Setup::ServersDown, FaultKind::None, Target::BigFile, Scope::All, true, 0, 5},
     {"DiskFullWhileStaging", 2, Setup::DiskFull, FaultKind::None, Target::BigFile, Scope::All, true, 0, 5},
 };
@@ -110,6 +117,7 @@ std::string Layout(Setup setup) {
   layout += std::string("file big.bin random 300000 changed") + (setup == Setup::BadMd5 ? " badmd5" : "") + "\n";
   layout += "file b.txt text 3000 changed\nfile same.dat random 2000\n";
   if (setup == Setup::GarbageDescription) layout += "fault description\n";
+  if (setup == Setup::UpdaterInFolder) layout += "file bin/CorvaneUpdate random 4000 changed\n";
   return layout;
 }
 
@@ -184,6 +192,15 @@ TEST_P(ProgramFaultTest, EndsWithTheNewVersionWholeOrWithItsCodeAndTheOldOneInta
   ASSERT_TRUE(ParseFixtureLayout(Layout(c.setup), &layout, &error)) << error;
   const FixtureBinaries binaries{UPDATEFIXTURE_COMMAND, UPDATEFIXTURE_CLIENT, ""};
   ASSERT_TRUE(WriteFixture(layout, binaries, root_.Path(), &tree_, &error)) << error;
+  if (c.setup == Setup::UpdaterInFolder) {
+    const std::string description = tree_.ServedDescription(kNewVer);
+    std::string text = Read(description);
+    const std::string line = "UpdateExe=CorvaneUpdate\r\n";
+    const size_t at = text.find(line);
+    ASSERT_NE(at, std::string::npos) << text;
+    text.replace(at, line.size(), "UpdateExe=bin\\CorvaneUpdate\r\n");
+    std::ofstream(description, std::ios::binary | std::ios::trunc) << text;
+  }
 
   // The boxes are known by their English captions.
   std::ofstream(tree_.oldProgram + "UserCfg.ini") << "[CFG]\r\nLanguage=en_US\r\n";
@@ -272,6 +289,13 @@ TEST_P(ProgramFaultTest, EndsWithTheNewVersionWholeOrWithItsCodeAndTheOldOneInta
   if (c.setup == Setup::DiskFull) {
     EXPECT_NE(log.find("(err:112)"), std::string::npos) << "not the full disk: " << log;
   }
+  if (c.setup == Setup::UpdaterInFolder) {
+    EXPECT_NE(log.find("names an updater in a folder! (UpdateExe:bin\\CorvaneUpdate)"), std::string::npos) << log;
+    for (const auto& server : servers)
+      for (const LoggedRequest& request : server->Log())
+        EXPECT_EQ(request.path, PathOf(Target::Description)) << "fetched after the refusal";
+    EXPECT_EQ(log.find("run new update"), std::string::npos) << log;
+  }
   EXPECT_NE(log.find("Update failed! (exitCode:" + std::to_string(c.code) + ")"), std::string::npos) << log;
   EXPECT_EQ(FolderChanges(before, InstalledFiles(tree_.oldProgram)), "") << "the old install changed";
   // The thread ends each of these runs and reports it; the watchdog would
@@ -286,5 +310,83 @@ TEST_P(ProgramFaultTest, EndsWithTheNewVersionWholeOrWithItsCodeAndTheOldOneInta
 
 INSTANTIATE_TEST_SUITE_P(Faults, ProgramFaultTest, ::testing::ValuesIn(kCases),
                          [](const ::testing::TestParamInfo<FaultCase>& info) { return std::string(info.param.name); });
+
+// A stop, check, setup or start command that never returns (waited for until
+// it exits, the default): the watchdog ends it and the run ends with 5 and
+// its report, as a stalled transfer's does. What a stopped install leaves,
+// a re-run repairs (the kill tests show it).
+struct HungCase {
+  const char* command;
+  bool checkFails;  // the setup command runs only after a failed check
+};
+
+const HungCase kHung[] = {{"Stop", false}, {"Check", false}, {"Setup", true}, {"Start", false}};
+
+class HungCommandTest : public ::testing::TestWithParam<HungCase> {
+ protected:
+  TempFolder root_;
+  FixtureTree tree_;
+};
+
+TEST_P(HungCommandTest, EndsTheRunWithFiveAndItsReport) {
+  ASSERT_TRUE(root_.Valid());
+  FixtureLayout layout;
+  std::string error;
+  const std::string text = std::string("file Corvane client\nfile b.txt text 3000 changed\n") +
+                           (GetParam().checkFails ? "check-exit 1\n" : "");
+  ASSERT_TRUE(ParseFixtureLayout(text, &layout, &error)) << error;
+  ASSERT_TRUE(WriteFixture(layout, {UPDATEFIXTURE_COMMAND, UPDATEFIXTURE_CLIENT, ""}, root_.Path(), &tree_, &error))
+      << error;
+  std::ofstream(tree_.oldProgram + "UserCfg.ini") << "[CFG]\r\nLanguage=en_US\r\n";
+  const std::wstring command = Utf8ToWide(GetParam().command);
+  // Ten minutes: for ever, against the watchdog's seconds here.
+  ASSERT_TRUE(WritePrivateProfileStringW(command.c_str(), L"hold", L"600000",
+                                         Utf8ToWide(tree_.tools + "tools.ini").c_str()));
+
+  UpdateServer server, report;
+  ASSERT_TRUE(server.Start("127.0.0.1", tree_.server));
+  ASSERT_TRUE(report.Start("127.0.0.1"));
+  report.PutFile(kReportPath, "OK");
+  RealUpdater updater(tree_.oldProgram);
+  ASSERT_TRUE(updater.ok());
+  updater.AddEnvironment("CORVANE_UPDATE_TEST_WATCHDOG_MS=1500");
+  BoxAnswerer boxes({"Error"});
+  ASSERT_TRUE(boxes.ok());
+  ChildProcess child;
+  const std::string address = "127.0.0.1:" + std::to_string(server.port());
+  const std::string reportAddress = "127.0.0.1:" + std::to_string(report.port());
+  ASSERT_TRUE(updater.Start(UpdaterArgument({{address}, kNewVer, reportAddress}), &child));
+  const int code = child.wait(std::chrono::seconds(60)).exitCode();
+  boxes.Stop();
+  const std::string log = Read(updater.AppLog());
+  ASSERT_EQ(code, 5) << log;
+  EXPECT_EQ(boxes.Answered(), std::vector<std::string>{"Error"});
+  EXPECT_NE(log.find("cmd gives no sign of life, ended! (cmd:\"" + tree_.tools + GetParam().command),
+            std::string::npos)
+      << log;
+
+  int reports = 0;
+  for (const LoggedRequest& request : report.Log()) {
+    if (request.method != "POST" || request.path != kReportPath) continue;
+    ++reports;
+    const std::string body = InflateReport(request.body);
+    EXPECT_NE(body.find("update failed! (code:5"), std::string::npos) << body;
+  }
+  EXPECT_EQ(reports, 1);
+
+  // The command itself was ended with the run.
+  const long pid = std::atol(Read(tree_.tools + GetParam().command + ".pid").c_str());
+  ASSERT_GT(pid, 0);
+  bool gone = false;
+  for (int i = 0; i < 100 && !gone; ++i) {
+    gone = kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
+    if (!gone) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  EXPECT_TRUE(gone) << "the command still runs";
+  if (!gone) kill(static_cast<pid_t>(pid), SIGKILL);
+}
+
+INSTANTIATE_TEST_SUITE_P(Commands, HungCommandTest, ::testing::ValuesIn(kHung),
+                         [](const ::testing::TestParamInfo<HungCase>& info) { return std::string(info.param.command); });
 
 }  // namespace

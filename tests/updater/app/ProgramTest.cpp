@@ -138,6 +138,29 @@ std::string CheckDialog(const DialogShot& shot) {
   return "";
 }
 
+// The close button: the top right 14 x 14 of the dialog's 250 x 69 units.
+struct ButtonBox {
+  int left, top, width, height;
+};
+
+ButtonBox CloseButton(const DialogShot& shot) {
+  const int width = (shot.right - shot.left + 1) * 14 / 250;
+  const int height = (shot.bottom - shot.top + 1) * 14 / 69;
+  return {shot.right + 1 - width, shot.top, width, height};
+}
+
+// What is wrong with the button in the shot, or "": it has no face, so its
+// left column (beside the icon) shows the caption band as the pixels just
+// left of it do, row by row (the band's gradient runs down).
+std::string CheckButtonSeeThrough(const DialogShot& shot, const ButtonBox& button) {
+  for (int y = button.top + 2; y < button.top + button.height - 1; ++y) {
+    const unsigned band = shot.At(button.left - 2, y);
+    const unsigned own = shot.At(button.left, y);
+    if (!Near(own, band, 8)) return "row " + std::to_string(y - button.top) + ": " + Hex(own) + " over " + Hex(band);
+  }
+  return "";
+}
+
 class ProgramLookTest : public ProgramTest, public ::testing::WithParamInterface<const char*> {};
 
 TEST_P(ProgramLookTest, DialogShowsCaptionGradientBodyAndRoundTopCorners) {
@@ -161,16 +184,24 @@ TEST_P(ProgramLookTest, DialogShowsCaptionGradientBodyAndRoundTopCorners) {
 
   XScreen screen;
   ASSERT_TRUE(screen.ok());
+  auto grab = [&screen](DialogShot* shot) {
+    *shot = DialogShot();
+    shot->width = screen.width();
+    shot->pixels = screen.Grab(0, 0, screen.width(), screen.height());
+    return shot->pixels.size() == static_cast<size_t>(screen.width()) * screen.height() &&
+           FindDialog(shot, screen.height());
+  };
   std::string problem = "the dialog was not found on the screen";
+  DialogShot shot;
   for (int i = 0; i < 100 && !problem.empty(); ++i) {
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    DialogShot shot;
-    shot.width = screen.width();
-    shot.pixels = screen.Grab(0, 0, screen.width(), screen.height());
-    if (shot.pixels.size() != static_cast<size_t>(screen.width()) * screen.height()) continue;
-    if (FindDialog(&shot, screen.height())) problem = CheckDialog(shot);
+    if (grab(&shot)) problem = CheckDialog(shot);
   }
-  EXPECT_EQ(problem, "");
+  ASSERT_EQ(problem, "");
+
+  // The close button has no face: at rest it shows the caption band around
+  // its icon.
+  EXPECT_EQ(CheckButtonSeeThrough(shot, CloseButton(shot)), "");
   EXPECT_EQ(child.wait(std::chrono::seconds(120)).exitCode(), 0) << Read(updater.AppLog());
 }
 

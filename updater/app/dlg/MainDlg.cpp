@@ -105,10 +105,16 @@ LRESULT CMainDlg::OnInitDialog(UINT, WPARAM, LPARAM, BOOL&) {
   SetTimer(TIMER_SPIN, 300);
   SetTimer(TIMER_WATCHDOG, m_watchdogMs);
   m_lastPercent = 0;
-  m_sampledPercent = 0;
+  m_signsOfLife = 0;
+  m_sampledSigns = 0;
 
   m_closeButton.SubclassButton(GetDlgItem(IDC_CLOSE));
   m_closeButton.SetIcons(210, 211);
+  // The button has no face of its own: the caption band shows through it,
+  // and hovering only swaps the icon.
+  m_closeButton.SetFlatStyle(true);
+  m_closeButton.SetBorderOnHover(false);
+  m_closeButton.SetTransparent(true);
   AddLayers();
   return TRUE;
 }
@@ -197,18 +203,20 @@ LRESULT CMainDlg::OnTimer(UINT, WPARAM id, LPARAM, BOOL&) {
 }
 
 void CMainDlg::OnWatchdog() {
-  // A question or a result on screen is the user's time, not the transfer's;
-  // and once the files are in, the install may take as long as it needs.
-  if (m_finished || m_openBoxes > 0 || m_lastPercent >= kTransferDonePercent) {
-    m_sampledPercent = m_lastPercent;
+  const bool silent = m_signsOfLife == m_sampledSigns;
+  m_sampledSigns = m_signsOfLife;
+  // A question or a result on screen is the user's time, not the update's.
+  if (m_finished || m_openBoxes > 0 || !silent) return;
+  // A stop, check, setup or start command that never returns is ended: the
+  // thread then ends the run with 5 and reports it. Should the thread not
+  // come back either, the next silent tick ends the run from here.
+  if (m_thread.AbandonCommand()) {
+    TraceWar("Update command not return for a long time! (percent:%d)", m_lastPercent);
     return;
   }
-  if (m_lastPercent == m_sampledPercent) {
-    KillTimer(TIMER_WATCHDOG);
-    TraceWar("Update percent not change for a long time! (percent:%d)", m_lastPercent);
-    OnUpdateFinished(5);
-  }
-  m_sampledPercent = m_lastPercent;
+  KillTimer(TIMER_WATCHDOG);
+  TraceWar("Update percent not change for a long time! (percent:%d)", m_lastPercent);
+  OnUpdateFinished(5);
 }
 
 bool CMainDlg::StartUpdate() {
@@ -218,8 +226,12 @@ bool CMainDlg::StartUpdate() {
 }
 
 void CMainDlg::CheckDiskSpace() {
-  std::wstring root;
-  GetPathDrive(ExePath(), root);
+  // The warning names where the space is short: the mount point that holds
+  // the program folder (a drive letter means nothing here).
+  const std::wstring folder = m_app ? m_app->GetAppDir() : ExePath();
+  wchar_t volume[4096];
+  if (!GetVolumePathNameW(folder.c_str(), volume, sizeof volume / sizeof volume[0])) return;
+  const std::wstring root = volume;
   ULARGE_INTEGER available{}, total{}, free{};
   if (!GetDiskFreeSpaceExW(root.c_str(), &available, &total, &free)) return;
   if (free.QuadPart >= kLowDiskBytes) return;
@@ -232,6 +244,7 @@ void CMainDlg::CheckDiskSpace() {
 LRESULT CMainDlg::OnPercentMsg(UINT, WPARAM wParam, LPARAM, BOOL&) {
   atl::CProgressBarCtrl(GetDlgItem(IDC_PROGRESS)).SetPos(static_cast<int>(wParam));
   m_lastPercent = static_cast<int>(wParam);
+  ++m_signsOfLife;
   return 0;
 }
 
@@ -245,6 +258,7 @@ LRESULT CMainDlg::OnTextMsg(UINT, WPARAM wParam, LPARAM, BOOL&) {
   if (text == nullptr) return 0;
   m_statusText = *text;
   delete text;
+  ++m_signsOfLife;
   RefreshStatus();
   return 0;
 }

@@ -22,9 +22,6 @@ class CMainDlg : public atl::CDialogImpl<CMainDlg>, public CLayerDraw, public CU
   enum { TIMER_START = 100, TIMER_SPIN = 101, TIMER_WATCHDOG = 102 };
   enum { WM_UPDATE_PERCENT = WM_USER + 100, WM_UPDATE_FINISHED = WM_USER + 101, WM_UPDATE_TEXT = WM_USER + 102 };
   static constexpr UINT kWatchdogMs = 120000;
-  // From here on the transfer is over and the install runs, which reports
-  // no progress for as long as it takes; the watchdog stands down.
-  static constexpr int kTransferDonePercent = 90;
 
   explicit CMainDlg(CFileDownloadApp* app);
   ~CMainDlg() override;
@@ -103,7 +100,10 @@ class CMainDlg : public atl::CDialogImpl<CMainDlg>, public CLayerDraw, public CU
   std::wstring m_statusText;
   int m_spinner = 0;
   int m_lastPercent = 0;
-  int m_sampledPercent = 0;
+  // Every report of the thread (a percent, even the same one, or a text)
+  // is a sign of life; the watchdog looks for one between its ticks.
+  unsigned m_signsOfLife = 0;
+  unsigned m_sampledSigns = 0;
   int m_openBoxes = 0;
   bool m_finished = false;
   UINT m_watchdogMs = kWatchdogMs;
