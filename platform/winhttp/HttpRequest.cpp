@@ -47,9 +47,9 @@ HttpRequest::~HttpRequest() = default;
 
 HttpWorker& HttpRequest::worker() const { return *connection_->session()->worker(); }
 
-bool HttpRequest::Post(void (HttpRequest::*call)()) {
+bool HttpRequest::Post(void (HttpRequest::*call)(), bool wake) {
   std::shared_ptr<HttpRequest> self = shared_from_this();
-  return worker().Post([self, call] { ((*self).*call)(); });
+  return worker().Post([self, call] { ((*self).*call)(); }, wake);
 }
 
 // ---- Calls of any thread.
@@ -218,6 +218,11 @@ DWORD HttpRequest::Read(void* buffer, DWORD length) {
 namespace {
 // Bytes buffered per request before the worker pauses its transfer.
 constexpr size_t kBodyBufferLimit = 256 * 1024;
+// Before the first read, a successful answer's body is buffered this far: a
+// block fits whole, while a large body nobody reads yet waits in libcurl.
+constexpr size_t kEarlyBodyLimit = 32 * 1024;
+// How long a body-less request's SENDREQUEST_COMPLETE waits for its answer.
+constexpr int kSendHoldMs = 20;
 // Set while this thread delivers a notification inline: a callback that reads
 // again from there goes through the worker, so the stack stays flat.
 thread_local int g_inlineDepth = 0;
@@ -266,8 +271,9 @@ void HttpRequest::Close() {
     now = endTaken_ && MayCompleteInline();
   }
   // The worker still cleans up; its own HANDLE_CLOSING then finds this one
-  // delivered (or this one finds the worker's) and goes nowhere.
-  if (!Post(&HttpRequest::DoClose)) PlatformLog("winhttp: a request closed after its session's worker ended");
+  // delivered (or this one finds the worker's) and goes nowhere. After the
+  // body's end nothing of the request is in flight: no need to wake it.
+  if (!Post(&HttpRequest::DoClose, !now)) PlatformLog("winhttp: a request closed after its session's worker ended");
   if (now) CompleteInline(WINHTTP_CALLBACK_STATUS_HANDLE_CLOSING, nullptr, 0);
 }
 
@@ -361,6 +367,7 @@ bool HttpRequest::Configure() {
          (path_.empty() || path_[0] != '/' ? "/" : "") + path_;
 
   curl_easy_setopt(easy, CURLOPT_URL, url_.c_str());
+  if (connection_->TakeFirstRequest()) curl_easy_setopt(easy, CURLOPT_FRESH_CONNECT, 1L);
   curl_easy_setopt(easy, CURLOPT_PRIVATE, this);
   curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
@@ -431,12 +438,30 @@ void HttpRequest::HeadOut() {
   lastProgress_ = Clock::now();
   if (pending_ != Pending::Send) return;
   pending_ = Pending::None;
+  bool body = false;
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    body = totalLength_ > 0;
+  }
+  // A body goes out on the caller's writes, which wait for this notification.
+  if (body) {
+    Note(WINHTTP_CALLBACK_STATUS_SENDREQUEST_COMPLETE);
+    return;
+  }
+  sendHeld_ = true;
+  sendHeldAt_ = lastProgress_;
+}
+
+void HttpRequest::ReleaseSend() {
+  if (!sendHeld_) return;
+  sendHeld_ = false;
   Note(WINHTTP_CALLBACK_STATUS_SENDREQUEST_COMPLETE);
 }
 
 void HttpRequest::HeadFinal() {
   if (headFinal_) return;
   headFinal_ = true;
+  ReleaseSend();
   {
     std::lock_guard<std::mutex> guard(lock_);
     publishedHead_ = head_;
@@ -470,6 +495,8 @@ void HttpRequest::Fail(DWORD error) {
   if (error_) return;
   error_ = error;
   LeaveMulti();
+  // The request went out: the caller's receive is the call that fails.
+  ReleaseSend();
   // With no call waiting, the next one reports it.
   if (pending_ != Pending::None) ReportError(pending_);
 }
@@ -556,6 +583,7 @@ void HttpRequest::DoClose() {
   LeaveMulti();
   if (pending != Pending::None) NoteError(ApiOf(pending), ERROR_WINHTTP_OPERATION_CANCELLED);
   pending_ = Pending::None;
+  sendHeld_ = false;
   Note(WINHTTP_CALLBACK_STATUS_HANDLE_CLOSING);
   easy_.reset();
   headerList_.reset();
@@ -592,6 +620,12 @@ void HttpRequest::OnDone(CURLcode result) {
 
 int HttpRequest::CheckTimer(Clock::time_point now) {
   constexpr int kIdleCheckMs = 100;
+  if (sendHeld_) {
+    const long long held = std::chrono::duration_cast<std::chrono::milliseconds>(now - sendHeldAt_).count();
+    if (held < kSendHoldMs) return static_cast<int>(kSendHoldMs - held);
+    // A slow answer: the caller goes on to its receive, and its time-out.
+    ReleaseSend();
+  }
   if (!inMulti_ || error_) return kIdleCheckMs;
   HttpTimeouts timeouts;
   {
@@ -629,6 +663,8 @@ size_t HttpRequest::OnHeaderLine(char* data, size_t size, size_t count, void* co
   const size_t length = size * count;
   self->lastProgress_ = Clock::now();
   if (self->head_.Add(data, length) != ResponseHead::Line::End) return length;
+  // An answer began: what the request sent is done.
+  self->ReleaseSend();
   const int status = self->head_.status();
   if (status >= 100 && status < 200) return length;
   std::string location;
@@ -662,10 +698,14 @@ size_t HttpRequest::OnBody(char* data, size_t size, size_t count, void* context)
   self->lastProgress_ = Clock::now();
   self->HeadFinal();
   if (self->pending_ != Pending::Read) {
-    // No read waits: once reading started the bytes wait in the request's
-    // buffer, up to its limit; else libcurl keeps them and stops reading the socket.
+    // No read waits: the bytes wait in the request's buffer, up to its limit
+    // (a small one before reading started, none for a refused answer, whose
+    // socket is then dropped at its close); else libcurl keeps them and
+    // stops reading the socket.
+    const int status = self->head_.status();
+    const size_t early = status >= 200 && status < 300 ? kEarlyBodyLimit : 0;
     std::lock_guard<std::mutex> guard(self->lock_);
-    if (!self->readStarted_ || self->body_.size() - self->bodyOffset_ >= kBodyBufferLimit) {
+    if (self->body_.size() - self->bodyOffset_ >= (self->readStarted_ ? kBodyBufferLimit : early)) {
       self->bodyPaused_ = true;
       self->pausedBits_ |= CURLPAUSE_RECV;
       return CURL_WRITEFUNC_PAUSE;

@@ -58,7 +58,7 @@ class HttpRequest : public InternetObject, public std::enable_shared_from_this<H
   enum class Pending { None, Send, Write, Receive, Read };
 
   HttpWorker& worker() const;
-  bool Post(void (HttpRequest::*call)());
+  bool Post(void (HttpRequest::*call)(), bool wake = true);
   // Worker side of the calls.
   void DoStart();
   void DoWrite();
@@ -77,6 +77,7 @@ class HttpRequest : public InternetObject, public std::enable_shared_from_this<H
   void Fail(DWORD error);
   void ReportError(Pending pending);
   void HeadOut();
+  void ReleaseSend();
   void HeadFinal();
   void Pause(int bits, bool paused);
   void LeaveMulti();
@@ -122,8 +123,9 @@ class HttpRequest : public InternetObject, public std::enable_shared_from_this<H
   size_t bodyOffset_ = 0;
   bool bodyEnded_ = false;  // the body arrived whole; what is buffered is the rest
   bool bodyPaused_ = false;
-  // Buffering starts with the first read: a request closed before it reads
-  // (a refused head) leaves its transfer unfinished, which drops the socket.
+  // Before the first read only a successful answer's first bytes are
+  // buffered: a request closed before it reads a refused head leaves its
+  // transfer unfinished, which drops the socket.
   bool readStarted_ = false;
   // The caller took the body's end inline: nothing is pending on the worker,
   // so HANDLE_CLOSING may go out from Close at once.
@@ -136,6 +138,11 @@ class HttpRequest : public InternetObject, public std::enable_shared_from_this<H
   int pausedBits_ = 0;
   Pending pending_ = Pending::None;
   bool headOut_ = false;
+  // SENDREQUEST_COMPLETE of a request without a body, held until its answer
+  // begins (or for a few milliseconds): the caller's receive and first read
+  // then find the head and the bytes in, and complete on its own thread.
+  bool sendHeld_ = false;
+  Clock::time_point sendHeldAt_;
   bool headFinal_ = false;
   bool bodyDone_ = false;
   DWORD error_ = 0;

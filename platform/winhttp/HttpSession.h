@@ -1,6 +1,7 @@
 // A WinHTTP session and a connection: what requests inherit.
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -42,8 +43,13 @@ class HttpConnection : public InternetObject {
   const std::shared_ptr<HttpSession>& session() const { return session_; }
   const std::string& host() const { return host_; }
   INTERNET_PORT port() const { return port_; }
+  // True for the handle's first request only. It opens a socket of its own:
+  // a handle opened again after a failed task must not take up the socket
+  // that answered the failure, which its early buffering may have kept.
+  bool TakeFirstRequest() { return !requested_.exchange(true); }
 
  private:
+  std::atomic<bool> requested_{false};
   const std::shared_ptr<HttpSession> session_;
   const std::string host_;
   const INTERNET_PORT port_;

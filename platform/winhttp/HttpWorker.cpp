@@ -35,12 +35,12 @@ HttpWorker::~HttpWorker() {
   if (thread_.joinable()) thread_.detach();
 }
 
-bool HttpWorker::Post(std::function<void()> call) {
+bool HttpWorker::Post(std::function<void()> call, bool wake) {
   std::lock_guard<std::mutex> guard(lock_);
   if (!alive_) return false;
   calls_.push_back(std::move(call));
   // From a notification the worker itself runs the call before it polls again.
-  if (std::this_thread::get_id() != thread_.get_id()) curl_multi_wakeup(multi_.get());
+  if (wake && std::this_thread::get_id() != thread_.get_id()) curl_multi_wakeup(multi_.get());
   return true;
 }
 

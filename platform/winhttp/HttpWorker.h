@@ -30,8 +30,10 @@ class HttpWorker {
   static std::shared_ptr<HttpWorker> Start();
   ~HttpWorker();
 
-  // Hands a call to the worker; false once it has ended.
-  bool Post(std::function<void()> call);
+  // Hands a call to the worker; false once it has ended. A call that is no
+  // hurry (a clean-up) need not wake it: it runs at the worker's next turn,
+  // within its idle check.
+  bool Post(std::function<void()> call, bool wake = true);
   // A request counts from its opening to its HANDLE_CLOSING: the worker ends
   // only after the session closed and every request is gone.
   bool AddRequest();

@@ -8,6 +8,7 @@
 #include "HttpRequest.h"
 #include "HttpSession.h"
 #include "HttpWorker.h"
+#include "RequestPath.h"
 #include <platform/Kernel.h>
 #include <platform/Strings.h>
 #include <platform/WinHttp.h>
@@ -79,7 +80,7 @@ HINTERNET WinHttpOpenRequest(HINTERNET connection, LPCWSTR verb, LPCWSTR objectN
     return nullptr;
   }
   const std::string method = verb && *verb ? WideToUtf8(verb) : std::string("GET");
-  auto request = std::make_shared<HttpRequest>(owner, method, WideToUtf8(objectName));
+  auto request = std::make_shared<HttpRequest>(owner, method, EscapeRequestPath(WideToUtf8(objectName)));
   HINTERNET handle = RegisterInternetObject(request);
   request->SetHandle(handle);
   SetLastError(ERROR_SUCCESS);

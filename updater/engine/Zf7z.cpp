@@ -131,7 +131,7 @@ int Zf7zDecompress(const std::string& in, std::string& out) {
   return static_cast<int>(size);
 }
 
-int Zf7zDecompressToFile(const std::string& container, const std::wstring& targetPath) {
+int Zf7zDecompressToFile(std::string_view container, const std::wstring& targetPath) {
   if (container.size() < kHeaderSize + kPropsSize || ReadLE32(container.data()) != kMagic) return -4;
   const uint32_t size = ReadLE32(container.data() + 8);
   if (size > static_cast<uint32_t>(INT_MAX)) return -4;

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 // The decoded size; -1 for a wrong magic (or fewer than 4 bytes), -2 for a
 // stream that does not decode to exactly that size, a header cut short, a
@@ -21,6 +22,6 @@ bool LzmaDecodeBuf(const unsigned char* src, size_t srcLen, unsigned char* dest,
 // The decoded size, or -4 when the container does not decode, -7 when the
 // target cannot be opened, -8 when writing fails. Decodes into the file as it
 // goes; a target that did not get the whole decoded size is removed.
-int Zf7zDecompressToFile(const std::string& container, const std::wstring& targetPath);
+int Zf7zDecompressToFile(std::string_view container, const std::wstring& targetPath);
 
 uint32_t HostToLE32(uint32_t value);

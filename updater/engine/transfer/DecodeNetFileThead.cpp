@@ -51,7 +51,7 @@ void CDecodeNetFileThead::DealUsrMsg(CMsg* msg) {
   TraceErr("CDecodeNetFileThead unknow msg:%d", msg->GetType());
 }
 
-bool CDecodeNetFileThead::WriteDataToFile(const std::wstring& path, const std::string& data) {
+bool CDecodeNetFileThead::WriteDataToFile(const std::wstring& path, std::string_view data) {
   CWinFile file;
   // Truncated: a shorter file must not keep an older one's tail.
   if (!file.Open(path, CWinFile::modeWrite, true, true)) {

@@ -6,6 +6,7 @@
 
 #include <map>
 #include <string>
+#include <string_view>
 
 #include "MsgThread.h"
 #include "SyncSection.h"
@@ -30,7 +31,7 @@ class CDecodeNetFileThead : public CMsgThread {
  private:
   void OnDecodeFileMsg(CNetFile* file);
   void SetState(CNetFile* file, int state);
-  static bool WriteDataToFile(const std::wstring& path, const std::string& data);
+  static bool WriteDataToFile(const std::wstring& path, std::string_view data);
 
   CSyncSection m_lock;
   std::map<CNetFile*, int> m_states;

@@ -3,8 +3,8 @@
 #include <platform/Strings.h>
 
 #include <algorithm>
+#include <cstring>
 #include <new>
-#include <stdexcept>
 
 #include "FileHelpers.h"
 #include "FileItem.h"
@@ -23,19 +23,26 @@ CNetFile::CNetFile(int fileId, SFileTransItem* item, const std::wstring& targetF
 int CNetFile::GetTransSize() const { return m_pItem->transSize; }
 
 bool CNetFile::SizeBuffer(size_t size) {
+  if (size <= m_capacity) {
+    m_size = std::max(m_size, size);
+    return true;
+  }
+  // A known size is had once and exactly; one nobody listed grows by halves
+  // again, up to its cap, so a long body is not copied at every piece.
+  size_t capacity = size;
+  if (GetTransSize() < 0 && m_capacity > 0)
+    capacity = std::max(size, std::min<size_t>(m_capacity + m_capacity / 2, kMaxUnlistedSize));
   // The buffer is the one place a size from the network turns into memory:
   // a size that cannot be had fails this file, never the process.
-  try {
-    m_data.resize(size);
-  } catch (const std::bad_alloc&) {
-    m_data.clear();
-    TraceErr("File[%d] no memory for %zu bytes!", m_nFileId, size);
-    return false;
-  } catch (const std::length_error&) {
-    m_data.clear();
+  std::unique_ptr<char[]> buffer(new (std::nothrow) char[capacity]);
+  if (!buffer) {
     TraceErr("File[%d] no memory for %zu bytes!", m_nFileId, size);
     return false;
   }
+  if (m_size) std::memcpy(buffer.get(), m_data.get(), m_size);
+  m_data = std::move(buffer);
+  m_capacity = capacity;
+  m_size = size;
   return true;
 }
 
@@ -43,8 +50,7 @@ bool CNetFile::ResetBlocks(int size) {
   if (m_pItem->type == FIT_DOWNFILE) DeleteFileEx(m_localPath, false);
   m_pItem->transSize = size;
   m_blocks.clear();
-  m_data.clear();
-  m_data.shrink_to_fit();
+  ReleaseData();
   m_received = 0;
   bool ok = true;
   // An upload's body is the item's own; an empty or unknown size gets bytes
@@ -124,8 +130,13 @@ bool CNetFile::WriteBlkData(CHttpUpDownConnection* connection, int position, con
     TraceErr("File[%d] WriteBlkData beyond the unlisted-size cap! (%d-%lld)", m_nFileId, position, rangeEnd);
     return false;
   }
-  if (m_data.size() < static_cast<size_t>(rangeEnd) && !SizeBuffer(static_cast<size_t>(rangeEnd))) return false;
-  std::copy(data.begin(), data.begin() + (rangeEnd - rangeStart), m_data.begin() + rangeStart);
+  if (m_size < static_cast<size_t>(rangeEnd)) {
+    const size_t before = m_size;
+    if (!SizeBuffer(static_cast<size_t>(rangeEnd))) return false;
+    // Only a size nobody listed grows here; a gap it leaves reads as zeros.
+    if (static_cast<size_t>(rangeStart) > before) std::memset(m_data.get() + before, 0, rangeStart - before);
+  }
+  std::memcpy(m_data.get() + rangeStart, data.data(), static_cast<size_t>(rangeEnd - rangeStart));
   m_received = std::max(m_received, static_cast<size_t>(rangeEnd));
 
   for (auto it = m_blocks.begin(); it != m_blocks.end();) {
@@ -177,10 +188,14 @@ bool CNetFile::IsComplete() const {
   return GetDoneSize() >= size;
 }
 
-void CNetFile::ReleaseData() { std::string().swap(m_data); }
+void CNetFile::ReleaseData() {
+  m_data.reset();
+  m_size = 0;
+  m_capacity = 0;
+}
 
 void CNetFile::FinishUnknownSize() {
   m_pItem->transSize = static_cast<int>(m_received);
   m_blocks.clear();
-  m_data.resize(m_received);
+  m_size = m_received;
 }

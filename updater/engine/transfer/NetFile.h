@@ -4,7 +4,9 @@
 #pragma once
 
 #include <map>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "NetBlock.h"
@@ -44,7 +46,9 @@ class CNetFile {
   SFileTransItem* Item() const { return m_pItem; }
   const std::wstring& RemoteName() const { return m_remoteName; }
   const std::wstring& LocalPath() const { return m_localPath; }
-  const std::string& Data() const { return m_data; }
+  // The file's bytes at their offsets: the one buffer the decode thread
+  // writes from.
+  std::string_view Data() const { return std::string_view(m_data.get(), m_size); }
   // Once the bytes are on disk: a batch of files would otherwise keep every
   // file of the batch in memory until its end.
   void ReleaseData();
@@ -56,7 +60,12 @@ class CNetFile {
   int m_nFileId;
   std::wstring m_remoteName;
   SFileTransItem* m_pItem;
-  std::string m_data;
+  // Sized once when the size is known and never filled in advance: a page
+  // costs memory only once bytes arrive in it, so the records of a batch hold
+  // nothing until their transfer, and a file costs its own size, once.
+  std::unique_ptr<char[]> m_data;
+  size_t m_size = 0;      // bytes the buffer holds for the file
+  size_t m_capacity = 0;  // bytes allocated; above m_size only while a size nobody listed grows
   size_t m_received = 0;  // one past the highest byte written
   std::wstring m_localPath;
   std::map<int, SNetBlock> m_blocks;
