@@ -208,7 +208,8 @@ void CTransCtrl::slot_cancleConnect() {
 void CTransCtrl::slot_disconncet() {
   if (state() >= CVSTATE_SHARING) {
     stopCatch();
-    send(CVACT_STOP_SHARE, BoxCmd::sessionBody(m_sessionId.load()));
+    // One stop-share per share: in state 8 it went out already.
+    if (state() != CVSTATE_SHARE_STOPPING) send(CVACT_STOP_SHARE, BoxCmd::sessionBody(m_sessionId.load()));
     setState(CVSTATE_CONNECTED);
   }
   if (state() == CVSTATE_CONNECTED) send(CVACT_DISCONNECT, BoxCmd::sessionBody(m_sessionId.load()));
@@ -237,6 +238,13 @@ void CTransCtrl::slot_startShare() {
 void CTransCtrl::slot_stopShare() {
   if (state() < CVSTATE_SHARING) {
     sdkLogWarn("screen has stop share:%d!", state());
+    return;
+  }
+  // A capture failure and the host's stop can both be queued: a second
+  // stop-share would draw a second answer, which then finds the share
+  // stopped and ends the session.
+  if (state() == CVSTATE_SHARE_STOPPING) {
+    sdkLog("stop share already asked for");
     return;
   }
   stopCatch();
