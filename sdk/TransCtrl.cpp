@@ -229,10 +229,8 @@ void CTransCtrl::slot_startShare() {
     closeSession(true);
     return;
   }
-  send(CVACT_START_SHARE, BoxCmd::sessionBody(m_sessionId.load()));
   setState(CVSTATE_SHARE_STARTING);
-  startResponseTimer();
-  sdkLog("send start share command!");
+  if (sendShareRequest()) sdkLog("send start share command!");
 }
 
 void CTransCtrl::slot_stopShare() {
@@ -248,10 +246,8 @@ void CTransCtrl::slot_stopShare() {
     return;
   }
   stopCatch();
-  send(CVACT_STOP_SHARE, BoxCmd::sessionBody(m_sessionId.load()));
   setState(CVSTATE_SHARE_STOPPING);
-  sdkLog("send stop share command!");
-  startResponseTimer();
+  if (sendShareRequest()) sdkLog("send stop share command!");
 }
 
 // ---- protocol thread: socket, capture thread, timers ---------------------
@@ -291,7 +287,8 @@ void CTransCtrl::slot_socketNfy(SOCKET_NTY nty) {
 void CTransCtrl::slot_command(short actSN, CORVANESVR_ACT_DEF act, bool, QByteArray data) {
   stopTimers();
   // The box answered on the new connection: the reconnect worked.
-  if (m_reconnecting && !m_reconnectQueued) m_reconnecting = false;
+  const bool reconnected = m_reconnecting && !m_reconnectQueued;
+  if (reconnected) m_reconnecting = false;
   const StrMap body = HandlerReadsBody(act) ? ReadBody(act, data) : StrMap();
   switch (act) {
     case CVACT_CONNECT:
@@ -329,6 +326,7 @@ void CTransCtrl::slot_command(short actSN, CORVANESVR_ACT_DEF act, bool, QByteAr
   }
   if (state() > CVSTATE_WAIT_CONNCODE && m_heartbeatTimer != nullptr && !m_reconnectQueued)
     m_heartbeatTimer->start(m_heartbeatMs.load());
+  if (reconnected) resendShareRequest();
 }
 
 void CTransCtrl::slot_OnCatchRsp(const QByteArray& packet) {
@@ -415,6 +413,32 @@ void CTransCtrl::send(CORVANESVR_ACT_DEF act, const QByteArray& body, bool respo
   m_socket->send(act, body, response);
 }
 
+bool CTransCtrl::sendShareRequest() {
+  const CORVANESVR_ACT_DEF act = state() == CVSTATE_SHARE_STARTING ? CVACT_START_SHARE : CVACT_STOP_SHARE;
+  m_shareRequestOut = false;
+  const bool connected = m_socket != nullptr && m_socket->state() == QAbstractSocket::ConnectedState;
+  if (m_reconnectQueued || m_reconnecting || !connected) {
+    // Sent now it would be lost with the connection, and the answer that
+    // never comes would leave the state waiting for good.
+    sdkLogWarn("act %d waits for the reconnect, state:%d", static_cast<int>(act), state());
+    // A connection that is gone with no reconnect under way is a failed
+    // send, and a failed send starts the reconnect.
+    if (!m_reconnectQueued && !m_reconnecting) requestReconnect();
+    return false;
+  }
+  send(act, BoxCmd::sessionBody(m_sessionId.load()));
+  m_shareRequestOut = true;
+  startResponseTimer();
+  return true;
+}
+
+void CTransCtrl::resendShareRequest() {
+  const int st = state();
+  if (m_shareRequestOut || (st != CVSTATE_SHARE_STARTING && st != CVSTATE_SHARE_STOPPING)) return;
+  if (sendShareRequest())
+    sdkLog("%s share command sent again after the reconnect", st == CVSTATE_SHARE_STARTING ? "start" : "stop");
+}
+
 void CTransCtrl::sendHeartbeat(bool reconnect) {
   const int sn = m_heartbeatSN++;
   send(CVACT_HEARTBEAT, BoxCmd::heartbeatBody(m_sessionId.load(), reconnect, sn));
@@ -440,6 +464,8 @@ void CTransCtrl::reconnect() {
   }
   sdkLogWarn("socket reconn!");
   m_reconnecting = true;
+  // An answer still owed on the old connection is lost with it.
+  m_shareRequestOut = false;
   MEETING_BOX_INFO box;
   {
     QMutexLocker hold(&m_boxLock);
