@@ -211,7 +211,8 @@ void CTransCtrl::slot_cancleConnect() {
 void CTransCtrl::slot_disconncet() {
   if (state() >= CVSTATE_SHARING) {
     stopCatch();
-    send(CVACT_STOP_SHARE, BoxCmd::sessionBody(m_sessionId.load()));
+    // One stop-share per share: in state 8 it went out already.
+    if (state() != CVSTATE_SHARE_STOPPING) send(CVACT_STOP_SHARE, BoxCmd::sessionBody(m_sessionId.load()));
     setState(CVSTATE_CONNECTED);
   }
   if (state() == CVSTATE_CONNECTED) send(CVACT_DISCONNECT, BoxCmd::sessionBody(m_sessionId.load()));
@@ -231,10 +232,8 @@ void CTransCtrl::slot_startShare() {
     closeSession(true);
     return;
   }
-  send(CVACT_START_SHARE, BoxCmd::sessionBody(m_sessionId.load()));
   setState(CVSTATE_SHARE_STARTING);
-  startResponseTimer();
-  sdkLog("send start share command!");
+  if (sendShareRequest()) sdkLog("send start share command!");
 }
 
 void CTransCtrl::slot_stopShare() {
@@ -242,11 +241,16 @@ void CTransCtrl::slot_stopShare() {
     sdkLogWarn("screen has stop share:%d!", state());
     return;
   }
+  // A capture failure and the host's stop can both be queued: a second
+  // stop-share would draw a second answer, which then finds the share
+  // stopped and ends the session.
+  if (state() == CVSTATE_SHARE_STOPPING) {
+    sdkLog("stop share already asked for");
+    return;
+  }
   stopCatch();
-  send(CVACT_STOP_SHARE, BoxCmd::sessionBody(m_sessionId.load()));
   setState(CVSTATE_SHARE_STOPPING);
-  sdkLog("send stop share command!");
-  startResponseTimer();
+  if (sendShareRequest()) sdkLog("send stop share command!");
 }
 
 // ---- protocol thread: socket, capture thread, timers ---------------------
@@ -289,7 +293,8 @@ void CTransCtrl::slot_command(short actSN, CORVANESVR_ACT_DEF act, bool, QByteAr
   if (HandlerReadsBody(act) && !ReadBody(act, data, &body)) return;
   stopTimers();
   // The box answered on the new connection: the reconnect worked.
-  if (m_reconnecting && !m_reconnectQueued) m_reconnecting = false;
+  const bool reconnected = m_reconnecting && !m_reconnectQueued;
+  if (reconnected) m_reconnecting = false;
   switch (act) {
     case CVACT_CONNECT:
       OnConnectResponse(body, data);
@@ -326,6 +331,7 @@ void CTransCtrl::slot_command(short actSN, CORVANESVR_ACT_DEF act, bool, QByteAr
   }
   if (state() > CVSTATE_WAIT_CONNCODE && m_heartbeatTimer != nullptr && !m_reconnectQueued)
     m_heartbeatTimer->start(m_heartbeatMs.load());
+  if (reconnected) resendShareRequest();
 }
 
 void CTransCtrl::slot_OnCatchFail() {
@@ -379,6 +385,32 @@ void CTransCtrl::send(CORVANESVR_ACT_DEF act, const QByteArray& body, bool respo
   m_socket->send(act, body, response);
 }
 
+bool CTransCtrl::sendShareRequest() {
+  const CORVANESVR_ACT_DEF act = state() == CVSTATE_SHARE_STARTING ? CVACT_START_SHARE : CVACT_STOP_SHARE;
+  m_shareRequestOut = false;
+  const bool connected = m_socket != nullptr && m_socket->state() == QAbstractSocket::ConnectedState;
+  if (m_reconnectQueued || m_reconnecting || !connected) {
+    // Sent now it would be lost with the connection, and the answer that
+    // never comes would leave the state waiting for good.
+    sdkLogWarn("act %d waits for the reconnect, state:%d", static_cast<int>(act), state());
+    // A connection that is gone with no reconnect under way is a failed
+    // send, and a failed send starts the reconnect.
+    if (!m_reconnectQueued && !m_reconnecting) requestReconnect();
+    return false;
+  }
+  send(act, BoxCmd::sessionBody(m_sessionId.load()));
+  m_shareRequestOut = true;
+  startResponseTimer();
+  return true;
+}
+
+void CTransCtrl::resendShareRequest() {
+  const int st = state();
+  if (m_shareRequestOut || (st != CVSTATE_SHARE_STARTING && st != CVSTATE_SHARE_STOPPING)) return;
+  if (sendShareRequest())
+    sdkLog("%s share command sent again after the reconnect", st == CVSTATE_SHARE_STARTING ? "start" : "stop");
+}
+
 void CTransCtrl::sendHeartbeat(bool reconnect) {
   const int sn = m_heartbeatSN++;
   send(CVACT_HEARTBEAT, BoxCmd::heartbeatBody(m_sessionId.load(), reconnect, sn));
@@ -404,6 +436,8 @@ void CTransCtrl::reconnect() {
   }
   sdkLogWarn("socket reconn!");
   m_reconnecting = true;
+  // An answer still owed on the old connection is lost with it.
+  m_shareRequestOut = false;
   MEETING_BOX_INFO box;
   {
     QMutexLocker hold(&m_boxLock);

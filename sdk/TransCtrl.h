@@ -85,6 +85,13 @@ class CTransCtrl : public QNamedThread, public CORVANESDK::ITransCtrl {
   void connectTo(const CORVANESDK::MEETING_BOX_INFO& box);
   void createConnection();
   void send(CORVANESVR_ACT_DEF act, const QByteArray& body, bool response = false);
+  // The start-share request in state 5, the stop-share one in state 8: sent
+  // at once, or once the box took the session back after a reconnect under
+  // way. True when sent now.
+  bool sendShareRequest();
+  // After a reconnect: the request of state 5 or 8 that the new connection
+  // has not carried yet.
+  void resendShareRequest();
   void sendHeartbeat(bool reconnect);
   // Defers the reconnect until the socket's own signal has returned.
   void requestReconnect();
@@ -123,6 +130,9 @@ class CTransCtrl : public QNamedThread, public CORVANESDK::ITransCtrl {
   // the new connection: one attempt per loss.
   bool m_reconnecting = false;
   bool m_reconnectQueued = false;
+  // The request of state 5 or 8 went over the current connection, so its
+  // answer can still come.
+  bool m_shareRequestOut = false;
   QTimer* m_heartbeatTimer = nullptr;
   QTimer* m_handshakeTimer = nullptr;
   QTimer* m_responseTimer = nullptr;

@@ -1,5 +1,9 @@
 // The single automatic reconnect: a silent box, a dropped connection, and a
 // box that refuses to take the session back.
+#include <chrono>
+#include <functional>
+#include <thread>
+
 #include <QJsonDocument>
 #include <QJsonObject>
 
@@ -114,5 +118,107 @@ TEST_P(RefusedReconnect, WhileSharingStopsCaptureThenNotifiesOnce) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Box, RefusedReconnect, ::testing::ValuesIn(kRefusals), RowName());
+
+struct CutCase {
+  const char* name;
+  // The box takes the request and closes instead of answering; else it
+  // drops the connection in the moment the host asks, before reading.
+  bool boxClosesOnRequest;
+};
+
+const CutCase kCuts[] = {{"BoxClosesOnTheRequest", true}, {"BoxDropsAsTheHostAsks", false}};
+
+class CutAtShareRequest : public SessionFixture, public ::testing::WithParamInterface<CutCase> {
+ protected:
+  static constexpr int kRounds = 12;
+
+  // Asks with the connection cut under the request; by round, the PC
+  // handles the request before or after it sees the cut, or while its
+  // reconnect waits for the box. The box reads nothing meanwhile: only this
+  // thread's event loop runs it.
+  void AskWithCut(int round, const std::function<void()>& ask) {
+    if (GetParam().boxClosesOnRequest) {
+      ask();
+      return;
+    }
+    switch (round % 3) {
+      case 0:
+        box_->dropConnections();
+        ask();
+        break;
+      case 1:
+        ask();
+        std::this_thread::sleep_for(std::chrono::microseconds(round * 150));
+        box_->dropConnections();
+        break;
+      default: {
+        const int reconnects = Log().CountPrefix("socket reconn!");
+        box_->dropConnections();
+        // The new connection is then up but its heartbeat unanswered.
+        for (int i = 0; i < 3000 && Log().CountPrefix("socket reconn!") == reconnects; ++i)
+          std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        ask();
+        break;
+      }
+    }
+  }
+
+  // The connection the box last got a request with this act over.
+  int ConnectionOfLast(int act) const {
+    for (int i = box_->commands().size() - 1; i >= 0; --i)
+      if (box_->commands()[i].act == act && !box_->commands()[i].response) return box_->commandConnections()[i];
+    return 0;
+  }
+
+  ::testing::AssertionResult Round(int round, int act, int nty, int state) {
+    const int accepted = box_->connectionsAccepted();
+    AskWithCut(round, [&] { act == 6 ? ctrl().startShare() : ctrl().stopShare(); });
+    if (!WaitForNotes(1, 6000))
+      return ::testing::AssertionFailure() << "act " << act << ": no notification, state " << ctrl().getState();
+    const std::vector<Note> notes = recorder_.notes();
+    recorder_.clear();
+    if (notes.size() != 1 || notes[0].nty != nty || notes[0].stateThen != state)
+      return ::testing::AssertionFailure() << "act " << act << ": notification " << notes[0].nty << " in state "
+                                           << notes[0].stateThen << ", " << notes.size() << " in all";
+    if (box_->connectionsAccepted() != accepted + 1)
+      return ::testing::AssertionFailure() << "act " << act << ": " << box_->connectionsAccepted() - accepted
+                                           << " new connections";
+    if (ConnectionOfLast(act) != box_->connectionsAccepted())
+      return ::testing::AssertionFailure() << "act " << act << " last came over connection " << ConnectionOfLast(act);
+    return ::testing::AssertionSuccess();
+  }
+};
+
+// A request the cut loses, unsent or unanswered, goes out again once the box
+// took the session back: the host learns the outcome and the state follows.
+TEST_P(CutAtShareRequest, EveryRoundEndsWithTheBoxsAnswer) {
+  // Heartbeats often, so that their answers come between the requests and
+  // the reconnects.
+  SetTimers(200, 2000, 2000);
+  const QByteArray accepted = SimAnswer::Code(0, {{QStringLiteral("Sharer"), 3}});
+  if (GetParam().boxClosesOnRequest) {
+    const SimActReply close{SimActReply::Kind::Close, {}, -1};
+    QList<SimActReply>& start = box_->config().actReplies[6];
+    QList<SimActReply>& stop = box_->config().actReplies[7];
+    start.clear();
+    stop.clear();
+    for (int round = 0; round < kRounds; ++round) {
+      start << close << SimActReply{SimActReply::Kind::Answer, accepted, -1};
+      stop << close << SimActReply{SimActReply::Kind::Answer, "{}", -1};
+    }
+  } else {
+    Answer(6, accepted);
+  }
+  ASSERT_TRUE(Connect());
+  for (int round = 0; round < kRounds; ++round) {
+    ASSERT_TRUE(Round(round, 6, CVNTY_SHARE_STARTED, CVSTATE_SHARING)) << "round " << round;
+    ASSERT_TRUE(Round(round, 7, CVNTY_SHARE_STOPPED, CVSTATE_CONNECTED)) << "round " << round;
+  }
+  Settle(300);
+  EXPECT_TRUE(recorder_.notes().empty());
+  EXPECT_EQ(ctrl().getState(), CVSTATE_CONNECTED);
+}
+
+INSTANTIATE_TEST_SUITE_P(Box, CutAtShareRequest, ::testing::ValuesIn(kCuts), RowName());
 
 }  // namespace

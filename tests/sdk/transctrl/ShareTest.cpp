@@ -165,6 +165,19 @@ TEST_F(Share, ABoxThatStopsReadingHoldsItsRequestsBackNotFrames) {
   EXPECT_TRUE(recorder_.notes().empty());
 }
 
+TEST_F(Share, DisconnectWhileStoppingSendsNoSecondStopShare) {
+  ASSERT_TRUE(StartSharing());
+  AnswerSilently(7);
+  ctrl().stopShare();
+  ASSERT_TRUE(WaitForCommand(7));
+  ASSERT_EQ(ctrl().getState(), CVSTATE_SHARE_STOPPING);
+  ctrl().disconnectBox();
+  ASSERT_TRUE(WaitForCommand(5));
+  ASSERT_TRUE(WaitForState(CVSTATE_IDLE));
+  EXPECT_EQ(box_->commandsWithAct(7).size(), 1);
+  EXPECT_TRUE(recorder_.notes().empty());
+}
+
 struct RatioCase {
   const char* name;
   double ratio;
@@ -303,6 +316,34 @@ TEST_F(Share, FailedCaptureSettingsStopTheShare) {
   EXPECT_EQ(recorder_.codes(), std::vector<int>{CVNTY_SHARE_STOPPED});
   EXPECT_EQ(ctrl().getState(), CVSTATE_CONNECTED);
   EXPECT_EQ(box_->commandsWithAct(7).size(), 1);
+}
+
+// The capture failure and the host's stop reach the protocol thread in
+// either order, and whichever comes second finds the stop asked for: a
+// second stop-share would draw a second answer, which the box sends once
+// the session is back in state 4.
+TEST_F(Share, CaptureFailureAndHostStopTogetherSendOneStopShare) {
+  ASSERT_TRUE(ConnectAndShare());
+  SSCFG bad;
+  bad.monitorID = 42;  // no such monitor: the capture fails
+  for (int round = 0; round < 5; ++round) {
+    if (round > 0) {
+      ctrl().startShare();
+      ASSERT_TRUE(WaitForNotes(1)) << "round " << round;
+      ASSERT_EQ(recorder_.codes(), std::vector<int>{CVNTY_SHARE_STARTED}) << "round " << round;
+      recorder_.clear();
+    }
+    const int stopsSent = box_->commandsWithAct(7).size();
+    ctrl().setCaptureCfg(bad);
+    ctrl().stopShare();
+    ASSERT_TRUE(WaitForNotes(1)) << "round " << round;
+    // Room for a second answer to arrive and end the session.
+    Settle(200);
+    EXPECT_EQ(recorder_.codes(), std::vector<int>{CVNTY_SHARE_STOPPED}) << "round " << round;
+    ASSERT_EQ(ctrl().getState(), CVSTATE_CONNECTED) << "round " << round;
+    EXPECT_EQ(box_->commandsWithAct(7).size(), stopsSent + 1) << "round " << round;
+    recorder_.clear();
+  }
 }
 
 }  // namespace
