@@ -38,6 +38,10 @@ const wchar_t* const kMainIdleEvent = L"FWCORVANEIDEL";
 namespace {
 constexpr int kInstanceBlockSize = 256;
 constexpr int kCrashLogTail = 20480;
+// How long a second start waits for a starting client to show its window,
+// and how often it looks.
+constexpr DWORD kStartingClientWaitMs = 10000;
+constexpr DWORD kStartingClientPollMs = 20;
 // The crash hook runs on the alternate signal stack: the log tail stays off it.
 char g_crashLogTail[kCrashLogTail];
 }  // namespace
@@ -150,6 +154,12 @@ int CApp::exec() {
   int result = 0;
   {
     MainWnd mainWnd(nullptr);
+    // Without its port no later start could reach this client: it would end
+    // it as a hung one. End here instead, with the error logged.
+    if (!mainWnd.hasMessagePort()) {
+      AppLogErr("Corvane: the main window cannot be reached, start abandoned");
+      return -1;
+    }
     CNamedEvent idle;
     if (idle.create(kMainIdleEvent, true, false)) {
       MainLogDbg("Corvane SetEvent(FWCORVANEIDEL)=%d", idle.set() ? 1 : 0);
@@ -169,7 +179,20 @@ int CApp::instanceWord(int index) {
   return words != nullptr && index >= 0 && index < 2 ? words[index] : 0;
 }
 
+bool CApp::clientStillStarting() {
+  CNamedShareMem::Guard guard(instanceBlock_);
+  const int* words = instanceBlock_.data();
+  if (words == nullptr || words[0] == 0 || words[1] != 0) return false;
+  const DWORD pid = static_cast<DWORD>(words[0]);
+  return pid != GetCurrentProcessId() && ProcessRunsOwnExecutable(pid);
+}
+
 int CApp::checkInstance() {
+  // A client records itself long before its window can answer (its own
+  // start-up runs in between): give it the time to publish the window instead
+  // of ending it as a hung one. The mutex is free meanwhile, so it can.
+  const DWORD begin = GetTickCount();
+  while (GetTickCount() - begin < kStartingClientWaitMs && clientStillStarting()) Sleep(kStartingClientPollMs);
   CNamedShareMem::Guard guard(instanceBlock_);
   int* words = instanceBlock_.data();
   if (words == nullptr) return 0;

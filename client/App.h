@@ -70,6 +70,8 @@ class CApp : public QObject, public CMiniDumpMakeCtrl {
   // Ends the recorded client, waiting waitMs for it first. False when none was
   // recorded; *killError gets 0 or why it could not be ended.
   bool stopPrevInstance(int waitMs, DWORD* killError = nullptr);
+  // True while the block names another live client that has no window yet.
+  bool clientStillStarting();
   void clearInstanceBlock();
   // Word 0 (pid) and word 1 (window) of the block; 0 when it is not open.
   int instanceWord(int index);

@@ -101,6 +101,39 @@ grep -qF "terminate pre-instace Err!" "$log" || fail "no failed-termination line
 kill "$planter" "$foreign" 2>/dev/null
 wait "$planter" "$foreign" 2>/dev/null
 
+echo "== two clients started at the same moment: one runs, the other ends 255"
+fresh race
+rounds=12
+for round in $(seq 1 "$rounds"); do
+  "$prog/Corvane" &
+  a=$!
+  "$prog/Corvane" &
+  b=$!
+  pids+=("$a" "$b")
+  # The one that found the other ends by itself; bounded by the wait for a
+  # starting client (10 s) and the message time-out (2 s).
+  loser=""
+  for _ in $(seq 1 200); do
+    if ! kill -0 "$a" 2>/dev/null; then loser=$a; winner=$b; break; fi
+    if ! kill -0 "$b" 2>/dev/null; then loser=$b; winner=$a; break; fi
+    sleep 0.1
+  done
+  if [ -z "$loser" ]; then
+    fail "round $round: both clients still run"
+    kill -9 "$a" "$b" 2>/dev/null
+    wait "$a" "$b" 2>/dev/null
+    continue
+  fi
+  wait "$loser"
+  rc=$?
+  [ "$rc" = 255 ] || fail "round $round: the second client exited $rc, not 255"
+  kill -0 "$winner" 2>/dev/null || fail "round $round: no client runs"
+  kill -9 "$winner" 2>/dev/null
+  wait "$winner" 2>/dev/null
+done
+[ "$(count_log "kill pre-instace")" = 0 ] || fail "a client that was starting or answering was ended"
+[ "$(count_log "Corvane is running!")" = "$rounds" ] || fail "not every loser found the running client"
+
 echo "== a crash writes a dump with the crash text"
 fresh crash
 start_client
