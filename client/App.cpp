@@ -13,9 +13,11 @@
 #include <QResource>
 #include <QScreen>
 #include <QTextCodec>
+#include <QTimer>
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "AppLog.h"
@@ -46,6 +48,18 @@ constexpr DWORD kStartingClientPollMs = 20;
 char g_crashLogTail[kCrashLogTail];
 }  // namespace
 
+// How often the crash text's address is looked at again.
+constexpr int kIpWatchMs = 5000;
+
+// Tests of the real program crash it at a named step of start-up through
+// "CORVANE_CLIENT_TEST_CRASH_AT=<step>"; the product never sets it.
+static void CrashAtTestStep(const char* step) {
+  const char* wanted = std::getenv("CORVANE_CLIENT_TEST_CRASH_AT");
+  if (wanted == nullptr || std::strcmp(wanted, step) != 0) return;
+  volatile int* volatile target = nullptr;
+  *target = 1;
+}
+
 CApp theApp;
 
 CApp::CApp() : QObject(nullptr), version_(GetAppVersion()) {}
@@ -57,12 +71,16 @@ void AppMessageHandler(QtMsgType, const QMessageLogContext&, const QString& mess
 
 int CApp::init(int argc, char** argv) {
   InstallFilter(this);
+  prepareExecutableLines();
+  prepareIpLine();
   std::srand(GetTickCount());
   qInstallMessageHandler(AppMessageHandler);
 
   const QString programFolder = GetModuleDir();
   SetCurrentDirectoryW(programFolder.toStdWString().c_str());
   FWIniDatFile::instance().setFile(programFolder + QStringLiteral("UserCfg.ini"));
+  preparePcIdLine();
+  CrashAtTestStep("settings");
   QCoreApplication::addLibraryPath(QStringLiteral("./plugins"));
 
   // Qt wants one argument, the program; the client's own are read below
@@ -74,6 +92,9 @@ int CApp::init(int argc, char** argv) {
   QApplication::setQuitOnLastWindowClosed(false);
   QCoreApplication::setApplicationName(QFileInfo(QCoreApplication::applicationFilePath()).fileName());
   QTextCodec::setCodecForLocale(QTextCodec::codecForLocale());
+  auto* ipWatch = new QTimer(application_);
+  QObject::connect(ipWatch, &QTimer::timeout, this, &CApp::prepareIpLine);
+  ipWatch->start(kIpWatchMs);
 
   OpenAppLog();
 
@@ -145,8 +166,7 @@ int CApp::init(int argc, char** argv) {
   CORVANESDK::GetCorvaneSDK().init(&theAppLog, &settings);
   CORVANESDK::GetBoxSearchEngine().setCallBack(&CBoxSearchCallBackImpl::instance());
   CORVANESDK::GetTransCtrlEngine().setCallBack(&CTransCtrlCallBackImpl::instance());
-
-  prepareCrashText();
+  CrashAtTestStep("sdk");
   return 0;
 }
 
@@ -314,21 +334,21 @@ void CApp::startUpdate(const QString& newVersion, const QString& updateUrl) {
   if (error != 0) MainLogErr("Run update failed! (err:%d)", static_cast<int>(error));
 }
 
-void CApp::prepareCrashText() {
-  const QString exe = QCoreApplication::applicationFilePath();
-  crashHead_.clear();
-  crashHead_ += "Module:" + QFileInfo(exe).fileName().toLocal8Bit() + "\n";
-  crashHead_ += "MeetVer:" + version_.toLocal8Bit() + "\n";
-  crashHead_ += "ExeLastModied:" +
-                QFileInfo(exe).lastModified().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")).toLocal8Bit() + "\n";
+void CApp::prepareExecutableLines() {
+  wchar_t path[4096] = {};
+  const DWORD length = GetModuleFileNameW(nullptr, path, sizeof path / sizeof path[0]);
+  const QFileInfo exe(QString::fromWCharArray(path, static_cast<int>(length)));
+  crashText_.setModule(exe.fileName().toLocal8Bit());
+  crashText_.setVersion(version_.toLocal8Bit());
+  crashText_.setExeTime(exe.lastModified().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")).toLocal8Bit());
+}
+
+void CApp::preparePcIdLine() { crashText_.setPcId(GetUsrID().toLocal8Bit()); }
+
+void CApp::prepareIpLine() {
   char ip[kLocalIPv4Size] = {};
   GetLocalIPv4(ip);
-  crashTail_.clear();
-  crashTail_ += "MeetID:0\n";
-  crashTail_ += "PCID:" + GetUsrID().toLocal8Bit() + "\n";
-  crashTail_ += QByteArray("IP:") + QByteArray(ip) + "\n";
-  // Room for the whole text, so the hook's appends do not grow it.
-  crashHead_.reserve(crashHead_.size() + 64);
+  crashText_.setIp(QByteArray(ip));
 }
 
 void CApp::GetDumpInfo(const QString& dumpPath, QByteArray& text) {
@@ -337,15 +357,8 @@ void CApp::GetDumpInfo(const QString& dumpPath, QByteArray& text) {
   SYSTEMTIME now{};
   GetLocalTime(&now);
   char dumpTime[64];
-  std::snprintf(dumpTime, sizeof dumpTime, "DumpTime:%4d-%02d-%02d %02d:%02d:%02d\n", now.wYear, now.wMonth,
-                now.wDay, now.wHour, now.wMinute, now.wSecond);
+  std::snprintf(dumpTime, sizeof dumpTime, "%4d-%02d-%02d %02d:%02d:%02d", now.wYear, now.wMonth, now.wDay,
+                now.wHour, now.wMinute, now.wSecond);
   const int tail = ScribeReadTail(g_crashLogTail, kCrashLogTail);
-  text.clear();
-  text.reserve(crashHead_.size() + crashTail_.size() + 64 + kCrashLogTail);
-  text += crashHead_;
-  text += dumpTime;
-  text += crashTail_;
-  text += "LastLogData:";
-  text.append(g_crashLogTail, tail > 0 ? tail : 0);
-  text += "\n";
+  crashText_.compose(dumpTime, g_crashLogTail, tail, text);
 }
