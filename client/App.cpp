@@ -13,9 +13,11 @@
 #include <QResource>
 #include <QScreen>
 #include <QTextCodec>
+#include <QTimer>
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "AppLog.h"
@@ -38,9 +40,25 @@ const wchar_t* const kMainIdleEvent = L"FWCORVANEIDEL";
 namespace {
 constexpr int kInstanceBlockSize = 256;
 constexpr int kCrashLogTail = 20480;
+// How long a second start waits for a starting client to show its window,
+// and how often it looks.
+constexpr DWORD kStartingClientWaitMs = 10000;
+constexpr DWORD kStartingClientPollMs = 20;
 // The crash hook runs on the alternate signal stack: the log tail stays off it.
 char g_crashLogTail[kCrashLogTail];
 }  // namespace
+
+// How often the crash text's address is looked at again.
+constexpr int kIpWatchMs = 5000;
+
+// Tests of the real program crash it at a named step of start-up through
+// "CORVANE_CLIENT_TEST_CRASH_AT=<step>"; the product never sets it.
+static void CrashAtTestStep(const char* step) {
+  const char* wanted = std::getenv("CORVANE_CLIENT_TEST_CRASH_AT");
+  if (wanted == nullptr || std::strcmp(wanted, step) != 0) return;
+  volatile int* volatile target = nullptr;
+  *target = 1;
+}
 
 CApp theApp;
 
@@ -53,12 +71,16 @@ void AppMessageHandler(QtMsgType, const QMessageLogContext&, const QString& mess
 
 int CApp::init(int argc, char** argv) {
   InstallFilter(this);
+  prepareExecutableLines();
+  prepareIpLine();
   std::srand(GetTickCount());
   qInstallMessageHandler(AppMessageHandler);
 
   const QString programFolder = GetModuleDir();
   SetCurrentDirectoryW(programFolder.toStdWString().c_str());
   FWIniDatFile::instance().setFile(programFolder + QStringLiteral("UserCfg.ini"));
+  preparePcIdLine();
+  CrashAtTestStep("settings");
   QCoreApplication::addLibraryPath(QStringLiteral("./plugins"));
 
   // Qt wants one argument, the program; the client's own are read below
@@ -70,6 +92,9 @@ int CApp::init(int argc, char** argv) {
   QApplication::setQuitOnLastWindowClosed(false);
   QCoreApplication::setApplicationName(QFileInfo(QCoreApplication::applicationFilePath()).fileName());
   QTextCodec::setCodecForLocale(QTextCodec::codecForLocale());
+  auto* ipWatch = new QTimer(application_);
+  QObject::connect(ipWatch, &QTimer::timeout, this, &CApp::prepareIpLine);
+  ipWatch->start(kIpWatchMs);
 
   OpenAppLog();
 
@@ -141,8 +166,7 @@ int CApp::init(int argc, char** argv) {
   CORVANESDK::GetCorvaneSDK().init(&theAppLog, &settings);
   CORVANESDK::GetBoxSearchEngine().setCallBack(&CBoxSearchCallBackImpl::instance());
   CORVANESDK::GetTransCtrlEngine().setCallBack(&CTransCtrlCallBackImpl::instance());
-
-  prepareCrashText();
+  CrashAtTestStep("sdk");
   return 0;
 }
 
@@ -150,6 +174,12 @@ int CApp::exec() {
   int result = 0;
   {
     MainWnd mainWnd(nullptr);
+    // Without its port no later start could reach this client: it would end
+    // it as a hung one. End here instead, with the error logged.
+    if (!mainWnd.hasMessagePort()) {
+      AppLogErr("Corvane: the main window cannot be reached, start abandoned");
+      return -1;
+    }
     CNamedEvent idle;
     if (idle.create(kMainIdleEvent, true, false)) {
       MainLogDbg("Corvane SetEvent(FWCORVANEIDEL)=%d", idle.set() ? 1 : 0);
@@ -169,7 +199,20 @@ int CApp::instanceWord(int index) {
   return words != nullptr && index >= 0 && index < 2 ? words[index] : 0;
 }
 
+bool CApp::clientStillStarting() {
+  CNamedShareMem::Guard guard(instanceBlock_);
+  const int* words = instanceBlock_.data();
+  if (words == nullptr || words[0] == 0 || words[1] != 0) return false;
+  const DWORD pid = static_cast<DWORD>(words[0]);
+  return pid != GetCurrentProcessId() && ProcessRunsOwnExecutable(pid);
+}
+
 int CApp::checkInstance() {
+  // A client records itself long before its window can answer (its own
+  // start-up runs in between): give it the time to publish the window instead
+  // of ending it as a hung one. The mutex is free meanwhile, so it can.
+  const DWORD begin = GetTickCount();
+  while (GetTickCount() - begin < kStartingClientWaitMs && clientStillStarting()) Sleep(kStartingClientPollMs);
   CNamedShareMem::Guard guard(instanceBlock_);
   int* words = instanceBlock_.data();
   if (words == nullptr) return 0;
@@ -291,21 +334,21 @@ void CApp::startUpdate(const QString& newVersion, const QString& updateUrl) {
   if (error != 0) MainLogErr("Run update failed! (err:%d)", static_cast<int>(error));
 }
 
-void CApp::prepareCrashText() {
-  const QString exe = QCoreApplication::applicationFilePath();
-  crashHead_.clear();
-  crashHead_ += "Module:" + QFileInfo(exe).fileName().toLocal8Bit() + "\n";
-  crashHead_ += "MeetVer:" + version_.toLocal8Bit() + "\n";
-  crashHead_ += "ExeLastModied:" +
-                QFileInfo(exe).lastModified().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")).toLocal8Bit() + "\n";
+void CApp::prepareExecutableLines() {
+  wchar_t path[4096] = {};
+  const DWORD length = GetModuleFileNameW(nullptr, path, sizeof path / sizeof path[0]);
+  const QFileInfo exe(QString::fromWCharArray(path, static_cast<int>(length)));
+  crashText_.setModule(exe.fileName().toLocal8Bit());
+  crashText_.setVersion(version_.toLocal8Bit());
+  crashText_.setExeTime(exe.lastModified().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")).toLocal8Bit());
+}
+
+void CApp::preparePcIdLine() { crashText_.setPcId(GetUsrID().toLocal8Bit()); }
+
+void CApp::prepareIpLine() {
   char ip[kLocalIPv4Size] = {};
   GetLocalIPv4(ip);
-  crashTail_.clear();
-  crashTail_ += "MeetID:0\n";
-  crashTail_ += "PCID:" + GetUsrID().toLocal8Bit() + "\n";
-  crashTail_ += QByteArray("IP:") + QByteArray(ip) + "\n";
-  // Room for the whole text, so the hook's appends do not grow it.
-  crashHead_.reserve(crashHead_.size() + 64);
+  crashText_.setIp(QByteArray(ip));
 }
 
 void CApp::GetDumpInfo(const QString& dumpPath, QByteArray& text) {
@@ -314,15 +357,8 @@ void CApp::GetDumpInfo(const QString& dumpPath, QByteArray& text) {
   SYSTEMTIME now{};
   GetLocalTime(&now);
   char dumpTime[64];
-  std::snprintf(dumpTime, sizeof dumpTime, "DumpTime:%4d-%02d-%02d %02d:%02d:%02d\n", now.wYear, now.wMonth,
-                now.wDay, now.wHour, now.wMinute, now.wSecond);
+  std::snprintf(dumpTime, sizeof dumpTime, "%4d-%02d-%02d %02d:%02d:%02d", now.wYear, now.wMonth, now.wDay,
+                now.wHour, now.wMinute, now.wSecond);
   const int tail = ScribeReadTail(g_crashLogTail, kCrashLogTail);
-  text.clear();
-  text.reserve(crashHead_.size() + crashTail_.size() + 64 + kCrashLogTail);
-  text += crashHead_;
-  text += dumpTime;
-  text += crashTail_;
-  text += "LastLogData:";
-  text.append(g_crashLogTail, tail > 0 ? tail : 0);
-  text += "\n";
+  crashText_.compose(dumpTime, g_crashLogTail, tail, text);
 }

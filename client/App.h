@@ -10,6 +10,7 @@
 #include <platform/Win32Types.h>
 
 #include "CmdParamDeal.h"
+#include "CrashText.h"
 #include "MiniDumpMakeCtrl.h"
 #include "NamedShareMem.h"
 
@@ -56,9 +57,12 @@ class CApp : public QObject, public CMiniDumpMakeCtrl {
   static QString updateServerList(const QString& newVersion, const QString& updateUrl);
   static QString updateCommand(const QString& programDir, const QString& newVersion, const QString& updateUrl);
 
-  // The crash text's lines that never change, ready before any crash, so
-  // the hook reads no settings and takes no lock.
-  void prepareCrashText();
+  // The crash text's lines, each prepared as soon as its value is known, so
+  // the hook reads no settings, takes no lock and allocates nothing.
+  void prepareExecutableLines();
+  void preparePcIdLine();
+  // Run again on a timer: the line follows a change of address.
+  void prepareIpLine();
   void GetDumpInfo(const QString& dumpPath, QByteArray& text) override;
   void OnDumped() override {}
 
@@ -70,6 +74,8 @@ class CApp : public QObject, public CMiniDumpMakeCtrl {
   // Ends the recorded client, waiting waitMs for it first. False when none was
   // recorded; *killError gets 0 or why it could not be ended.
   bool stopPrevInstance(int waitMs, DWORD* killError = nullptr);
+  // True while the block names another live client that has no window yet.
+  bool clientStillStarting();
   void clearInstanceBlock();
   // Word 0 (pid) and word 1 (window) of the block; 0 when it is not open.
   int instanceWord(int index);
@@ -85,8 +91,7 @@ class CApp : public QObject, public CMiniDumpMakeCtrl {
   QString version_;
   CmdParamDeal cmdLine_;
   unsigned activateTimeoutMs_ = 2000;
-  QByteArray crashHead_;
-  QByteArray crashTail_;
+  CCrashText crashText_;
 };
 
 // Constructed before main, lives until the process ends.

@@ -91,10 +91,15 @@ MainWnd::MainWnd(QWidget* parent)
   setCentralWidget(central, true);
   setWindowIcon(QIcon(AppIconPath(0)));
 
+  // The window is published only once its port listens: a second start that
+  // finds it must reach it, or it takes this client for a hung one.
   const WId id = winId();
-  theApp.setMainWnd(static_cast<int>(GetCurrentProcessId()), static_cast<int>(id));
   port_ = OpenWindowMessagePort(reinterpret_cast<HWND>(static_cast<uintptr_t>(id)), PortSink, this);
-  if (port_ == nullptr) AppLogErr("Corvane: no message port for the main window (err:%u)", GetLastError());
+  if (port_ == nullptr) {
+    AppLogErr("Corvane: no message port for the main window (err:%u)", GetLastError());
+  } else {
+    theApp.setMainWnd(static_cast<int>(GetCurrentProcessId()), static_cast<int>(id));
+  }
 
   boxList_ = new BoxListWnd(this);
   horizontalLayout->addWidget(boxList_);

@@ -33,6 +33,8 @@ class MainWnd : public QNoNCDialog {
   QActionStyleBtn* trayMenuButton() const { return trayMenuBtn_; }
   // Another process's message (a MSG), handled as the native event it stands for.
   bool portMessage(void* message, long* result);
+  // False when the port failed to open: the window is then not published.
+  bool hasMessagePort() const { return port_ != nullptr; }
 
  signals:
   void s_AcitveMainDlg();

@@ -1,5 +1,6 @@
 #include "NamedThread.h"
 
+#include <platform/ExceptionFilter.h>
 #include <platform/ThreadName.h>
 
 QNamedThread::QNamedThread(QObject* parent) : QThread(parent) {
@@ -7,6 +8,8 @@ QNamedThread::QNamedThread(QObject* parent) : QThread(parent) {
 }
 
 void QNamedThread::run() {
+  // Before any hook: a subclass's own begin hook may already overflow.
+  InstallThreadCrashStack();
   onThreadBegin();
   QThread::run();
   onThreadEnd();

@@ -10,10 +10,11 @@
 #include "MinidumpFormat.h"
 
 // Every thread: the excepting one with crashContext, the others with what can
-// be read without stopping them. Also gives the memory list of their stacks
-// and where the excepting thread's context went.
+// be read without stopping them. Also gives the memory list of their stacks,
+// their names and where the excepting thread's context went.
 void WriteThreadList(DumpFile& file, pid_t crashingThread, const CONTEXT& crashContext,
-                     minidump::Directory* threads, minidump::Directory* memory, minidump::Location* crashContextAt);
+                     minidump::Directory* threads, minidump::Directory* memory, minidump::Directory* names,
+                     minidump::Location* crashContextAt);
 // The ELF images mapped from files, with their build ids.
 void WriteModuleList(DumpFile& file, minidump::Directory* entry);
 void WriteSystemInfo(DumpFile& file, minidump::Directory* entry);

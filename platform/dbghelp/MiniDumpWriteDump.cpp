@@ -15,6 +15,7 @@ enum Slot {
   kMiscInfoSlot,
   kThreadListSlot,
   kMemoryListSlot,
+  kThreadNamesSlot,
   kExceptionSlot,
   kModuleListSlot,
   kMapsSlot,
@@ -45,7 +46,7 @@ bool WriteDump(int fd, const MINIDUMP_EXCEPTION_INFORMATION& exception) {
   WriteSystemInfo(file, &slots[kSystemInfoSlot]);
   WriteMiscInfo(file, &slots[kMiscInfoSlot]);
   WriteThreadList(file, thread, *pointers.ContextRecord, &slots[kThreadListSlot], &slots[kMemoryListSlot],
-                  &crashContext);
+                  &slots[kThreadNamesSlot], &crashContext);
   WriteExceptionStream(file, thread, *pointers.ExceptionRecord, crashContext, &slots[kExceptionSlot]);
   WriteModuleList(file, &slots[kModuleListSlot]);
   WriteProcFile(file, "/proc/self/maps", minidump::kLinuxMaps, &slots[kMapsSlot]);

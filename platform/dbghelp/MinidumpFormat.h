@@ -17,6 +17,7 @@ enum StreamType : uint32_t {
   kException = 6,
   kSystemInfo = 7,
   kMiscInfo = 15,
+  kThreadNames = 24,
   // The Linux streams of the minidump family, which Linux debuggers read.
   kLinuxProcStatus = 0x47670004,
   kLinuxCmdLine = 0x47670006,
@@ -64,6 +65,11 @@ struct Thread {
   uint64_t teb;
   MemoryDescriptor stack;
   Location context;
+};
+
+struct ThreadName {
+  uint32_t threadId;
+  uint64_t rvaOfThreadName;  // a length-prefixed UTF-16 string
 };
 
 struct FixedFileInfo {
@@ -134,6 +140,7 @@ static_assert(sizeof(Header) == 32, "header");
 static_assert(sizeof(Directory) == 12, "directory entry");
 static_assert(sizeof(MemoryDescriptor) == 16, "memory descriptor");
 static_assert(sizeof(Thread) == 48, "thread record");
+static_assert(sizeof(ThreadName) == 12, "thread name record");
 static_assert(sizeof(Module) == 108, "module record");
 static_assert(sizeof(ExceptionStream) == 168, "exception stream");
 static_assert(sizeof(SystemInfo) == 56, "system info");

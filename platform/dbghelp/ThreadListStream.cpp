@@ -3,6 +3,7 @@
 #include "MapsReader.h"
 #include "MiniDumpStreams.h"
 #include "SelfProcess.h"
+#include "TextScan.h"
 
 namespace {
 
@@ -17,6 +18,7 @@ pid_t g_tids[kMaxThreads];
 minidump::Thread g_threads[kMaxThreads];
 minidump::MemoryDescriptor g_stacks[kMaxThreads];
 CONTEXT g_context;
+minidump::ThreadName g_names[kMaxThreads];
 
 // The part of the stack mapping around sp: the red zone below it, up to
 // limit above it.
@@ -24,6 +26,10 @@ minidump::MemoryDescriptor AppendStack(DumpFile& file, uint64_t sp, uint64_t lim
   minidump::MemoryDescriptor stack{};
   MapsLine mapping;
   if (sp == 0 || !MapsReader::FindMapping(sp, &mapping)) return stack;
+  // A thread that overflowed its stack has sp in the guard page below it:
+  // the stack is the mapping right above.
+  if (!mapping.readable && (!MapsReader::FindMapping(mapping.end, &mapping) || !mapping.readable)) return stack;
+  if (sp < mapping.start) sp = mapping.start;
   const uint64_t start = sp - mapping.start >= kRedZone ? sp - kRedZone : mapping.start;
   const uint64_t end = mapping.end - sp > limit ? sp + limit : mapping.end;
   size_t copied = 0;
@@ -32,6 +38,36 @@ minidump::MemoryDescriptor AppendStack(DumpFile& file, uint64_t sp, uint64_t lim
   stack.startOfMemoryRange = start;
   stack.memory = {static_cast<uint32_t>(copied), rva};
   return stack;
+}
+
+// The name the thread gave itself (Linux keeps 15 bytes of it); false when
+// /proc has none.
+bool ReadThreadName(pid_t tid, char* name, size_t size, size_t* length) {
+  char path[64] = "/proc/self/task/";
+  FormatDecimal(static_cast<uint64_t>(tid), path + strlen(path));
+  strcat(path, "/comm");
+  const ssize_t got = ReadSmallFile(path, name, size);
+  if (got <= 0) return false;
+  size_t n = static_cast<size_t>(got);
+  if (name[n - 1] == '\n') --n;
+  *length = n;
+  return n > 0;
+}
+
+void WriteThreadNames(DumpFile& file, size_t count, minidump::Directory* names) {
+  size_t named = 0;
+  for (size_t i = 0; i < count; ++i) {
+    char name[64];
+    size_t length = 0;
+    if (!ReadThreadName(g_tids[i], name, sizeof(name), &length)) continue;
+    g_names[named].threadId = static_cast<uint32_t>(g_tids[i]);
+    g_names[named].rvaOfThreadName = file.AppendString(name, length);
+    ++named;
+  }
+  const uint32_t namedCount = static_cast<uint32_t>(named);
+  const uint32_t rva = file.Append(&namedCount, sizeof(namedCount));
+  file.Append(g_names, named * sizeof(minidump::ThreadName));
+  *names = {minidump::kThreadNames, {static_cast<uint32_t>(4 + named * sizeof(minidump::ThreadName)), rva}};
 }
 
 size_t CollectThreads(pid_t crashingThread) {
@@ -49,7 +85,8 @@ size_t CollectThreads(pid_t crashingThread) {
 }  // namespace
 
 void WriteThreadList(DumpFile& file, pid_t crashingThread, const CONTEXT& crashContext,
-                     minidump::Directory* threads, minidump::Directory* memory, minidump::Location* crashContextAt) {
+                     minidump::Directory* threads, minidump::Directory* memory, minidump::Directory* names,
+                     minidump::Location* crashContextAt) {
   const size_t count = CollectThreads(crashingThread);
   const uint32_t listSize = static_cast<uint32_t>(4 + count * sizeof(minidump::Thread));
   const uint32_t listRva = file.Reserve(listSize);
@@ -89,4 +126,5 @@ void WriteThreadList(DumpFile& file, pid_t crashingThread, const CONTEXT& crashC
   file.Append(g_stacks, stackCount * sizeof(minidump::MemoryDescriptor));
   *memory = {minidump::kMemoryList,
              {static_cast<uint32_t>(4 + stackCount * sizeof(minidump::MemoryDescriptor)), memoryRva}};
+  WriteThreadNames(file, count, names);
 }

@@ -1,6 +1,6 @@
 #include <platform/Threads.h>
-#include <platform/Log.h>
 
+#include <platform/ExceptionFilter.h>
 #include <platform/Kernel.h>
 #include <platform/Log.h>
 
@@ -42,6 +42,7 @@ class ThreadAttributes {
 
 static void* ThreadMain(void* context) {
   std::unique_ptr<StartRecord> record(static_cast<StartRecord*>(context));
+  InstallThreadCrashStack();
   record->self->Started(GetCurrentThreadId());
   const unsigned code = record->start(record->arg);
   RunThreadEndHook();

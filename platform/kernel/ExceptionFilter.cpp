@@ -192,26 +192,54 @@ void OnCrashSignal(int signo, siginfo_t* info, void* ucontext) {
   errno = savedErrno;
 }
 
-void InstallAltStack() {
-  stack_t current;
-  if (sigaltstack(nullptr, &current) == 0 && !(current.ss_flags & SS_DISABLE) &&
-      current.ss_size >= kAltStackSize) {
-    return;
+// The calling thread's own alternate stack, from the first install until the
+// thread ends. One guard page below it, so an overflow of the handler itself
+// faults instead of running into other memory.
+class ThreadCrashStack {
+ public:
+  ThreadCrashStack() = default;
+  ThreadCrashStack(const ThreadCrashStack&) = delete;
+  ThreadCrashStack& operator=(const ThreadCrashStack&) = delete;
+  ~ThreadCrashStack() {
+    if (base_ == nullptr) return;
+    // The kernel would go on using the stack after it is unmapped.
+    stack_t off{};
+    off.ss_flags = SS_DISABLE;
+    if (sigaltstack(&off, nullptr) != 0) return;  // only fails while on it: keep it
+    munmap(base_, mappedSize_);
   }
-  // One guard page below, so an overflow of the handler itself faults.
-  const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
-  void* base = mmap(nullptr, kAltStackSize + page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-  if (base == MAP_FAILED) return;
-  mprotect(base, page, PROT_NONE);
-  stack_t stack{};
-  stack.ss_sp = static_cast<char*>(base) + page;
-  stack.ss_size = kAltStackSize;
-  // The stack is kept for the process's life: the thread may crash any time.
-  if (sigaltstack(&stack, nullptr) != 0) munmap(base, kAltStackSize + page);
-}
+
+  void Install() {
+    if (base_ != nullptr) return;
+    stack_t current;
+    // One the thread already has (a sanitizer's, a library's) is kept when big enough.
+    if (sigaltstack(nullptr, &current) == 0 && !(current.ss_flags & SS_DISABLE) &&
+        current.ss_size >= kAltStackSize) {
+      return;
+    }
+    const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+    void* base = mmap(nullptr, kAltStackSize + page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (base == MAP_FAILED) return;
+    mprotect(base, page, PROT_NONE);
+    stack_t stack{};
+    stack.ss_sp = static_cast<char*>(base) + page;
+    stack.ss_size = kAltStackSize;
+    if (sigaltstack(&stack, nullptr) != 0) {
+      munmap(base, kAltStackSize + page);
+      return;
+    }
+    base_ = base;
+    mappedSize_ = kAltStackSize + page;
+  }
+
+ private:
+  void* base_ = nullptr;
+  size_t mappedSize_ = 0;
+};
+
+thread_local ThreadCrashStack t_crashStack;
 
 void InstallHandlers() {
-  InstallAltStack();
   struct sigaction action;
   memset(&action, 0, sizeof(action));
   action.sa_sigaction = OnCrashSignal;
@@ -227,7 +255,10 @@ void InstallHandlers() {
 
 bool CrashInProgress() { return g_handlingThread.load() != 0; }
 
+void InstallThreadCrashStack() { t_crashStack.Install(); }
+
 LPTOP_LEVEL_EXCEPTION_FILTER SetUnhandledExceptionFilter(LPTOP_LEVEL_EXCEPTION_FILTER filter) {
+  InstallThreadCrashStack();
   std::call_once(g_installOnce, InstallHandlers);
   return g_filter.exchange(filter);
 }

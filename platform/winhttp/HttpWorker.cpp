@@ -1,6 +1,6 @@
 #include "HttpWorker.h"
-#include <platform/Log.h>
 
+#include <platform/ExceptionFilter.h>
 #include <platform/Log.h>
 
 #include <QtGlobal>
@@ -27,7 +27,10 @@ std::shared_ptr<HttpWorker> HttpWorker::Start() {
   // Enough idle connections for every connection the engine keeps open.
   curl_multi_setopt(worker->multi_.get(), CURLMOPT_MAXCONNECTS, 32L);
   // The thread keeps its worker alive until it has cleaned up.
-  worker->thread_ = std::thread([worker] { worker->Run(); });
+  worker->thread_ = std::thread([worker] {
+    InstallThreadCrashStack();
+    worker->Run();
+  });
   return worker;
 }
 

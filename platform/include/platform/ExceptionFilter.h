@@ -81,9 +81,8 @@ typedef EXCEPTION_POINTERS* PEXCEPTION_POINTERS;
 typedef LONG (*LPTOP_LEVEL_EXCEPTION_FILTER)(EXCEPTION_POINTERS* exceptionInfo);
 
 // Installs the filter (none: crashes take their previous course) and returns
-// the one it replaces. The first call installs the signal handlers and gives
-// the calling thread an alternate signal stack, so a stack overflow there can
-// still be reported.
+// the one it replaces. The first call installs the signal handlers; every call
+// gives the calling thread its alternate signal stack (InstallThreadCrashStack).
 //
 // The filter runs on the crashing thread inside the signal handler; one crash
 // is handled at a time. After it returns, EXCEPTION_EXECUTE_HANDLER ends the
@@ -91,6 +90,14 @@ typedef LONG (*LPTOP_LEVEL_EXCEPTION_FILTER)(EXCEPTION_POINTERS* exceptionInfo);
 // EXCEPTION_CONTINUE_SEARCH hands the signal to the handler that was installed
 // before ours, or to the default action.
 LPTOP_LEVEL_EXCEPTION_FILTER SetUnhandledExceptionFilter(LPTOP_LEVEL_EXCEPTION_FILTER filter);
+
+// Gives the calling thread an alternate signal stack of its own, once; it is
+// freed when the thread ends. Without one, a stack overflow on the thread
+// leaves the kernel no room for the crash handler, and the process ends with
+// no report. Threads this layer starts (_beginthreadex, the HTTP worker) and
+// QNamedThreads call it as they begin; a thread of its own making has to call
+// it before it runs code that may overflow.
+void InstallThreadCrashStack();
 
 // The signal an exception code stands for (SIGSEGV for an access violation),
 // 0 for a code no crash signal produces. Dump writers record the signal for

@@ -40,7 +40,9 @@ TEST(UpdateCommandTest, QuotedAbsoluteUpdaterWithVersionFirst) {
 class CrashTextTest : public PageFixture {};
 
 TEST_F(CrashTextTest, LinesInOrderAndAnEmptyLogEndsTheText) {
-  theApp.prepareCrashText();
+  theApp.prepareExecutableLines();
+  theApp.preparePcIdLine();
+  theApp.prepareIpLine();
   QByteArray text = "left over";
   theApp.GetDumpInfo("log/x.dmp", text);
   const QList<QByteArray> lines = text.split('\n');

@@ -52,6 +52,10 @@ start_client() {
   wait_log "SetEvent(FWCORVANEIDEL)" || fail "the client did not start: $(tail -5 "$log")"
 }
 count_log() { grep -cF -- "$1" "$log"; }
+# The trailer's line names, in the order a dump carries them.
+trailer_order() { grep -aoE '^(Module|MeetVer|ExeLastModied|DumpTime|MeetID|PCID|IP|LastLogData):' "$1" | tr -d '\n'; }
+whole_table="Module:MeetVer:ExeLastModied:DumpTime:MeetID:PCID:IP:LastLogData:"
+
 
 echo "== a second start raises the first and ends"
 fresh second
@@ -103,6 +107,39 @@ grep -qF "terminate pre-instace Err!" "$log" || fail "no failed-termination line
 kill "$planter" "$foreign" 2>/dev/null
 wait "$planter" "$foreign" 2>/dev/null
 
+echo "== two clients started at the same moment: one runs, the other ends 255"
+fresh race
+rounds=12
+for round in $(seq 1 "$rounds"); do
+  "$prog/Corvane" &
+  a=$!
+  "$prog/Corvane" &
+  b=$!
+  pids+=("$a" "$b")
+  # The one that found the other ends by itself; bounded by the wait for a
+  # starting client (10 s) and the message time-out (2 s).
+  loser=""
+  for _ in $(seq 1 200); do
+    if ! kill -0 "$a" 2>/dev/null; then loser=$a; winner=$b; break; fi
+    if ! kill -0 "$b" 2>/dev/null; then loser=$b; winner=$a; break; fi
+    sleep 0.1
+  done
+  if [ -z "$loser" ]; then
+    fail "round $round: both clients still run"
+    kill -9 "$a" "$b" 2>/dev/null
+    wait "$a" "$b" 2>/dev/null
+    continue
+  fi
+  wait "$loser"
+  rc=$?
+  [ "$rc" = 255 ] || fail "round $round: the second client exited $rc, not 255"
+  kill -0 "$winner" 2>/dev/null || fail "round $round: no client runs"
+  kill -9 "$winner" 2>/dev/null
+  wait "$winner" 2>/dev/null
+done
+[ "$(count_log "kill pre-instace")" = 0 ] || fail "a client that was starting or answering was ended"
+[ "$(count_log "Corvane is running!")" = "$rounds" ] || fail "not every loser found the running client"
+
 echo "== a crash writes a dump with the crash text"
 fresh crash
 start_client
@@ -114,10 +151,27 @@ if [ -z "$dump" ]; then
 else
   [[ $(basename "$dump") =~ ^[0-9a-fA-F-]{36}\.dmp$ ]] || fail "dump name $(basename "$dump")"
   head -c 4 "$dump" | grep -q MDMP || fail "the dump is no minidump"
-  for line in Module:Corvane MeetVer: ExeLastModied: DumpTime: MeetID:0 PCID: IP: LastLogData:; do
-    grep -aqF "$line" "$dump" || fail "the dump's trailer lacks $line"
-  done
+  [ "$(trailer_order "$dump")" = "$whole_table" ] || fail "the dump's trailer lines: $(trailer_order "$dump")"
 fi
+
+echo "== a crash during start-up writes the whole crash text"
+for step in settings sdk; do
+  fresh "crash-$step"
+  mkdir -p "$prog/log"
+  CORVANE_CLIENT_TEST_CRASH_AT=$step timeout 20 "$prog/Corvane"
+  rc=$?
+  [ "$rc" -ge 128 ] && [ "$rc" != 255 ] || fail "a crash at $step ended with $rc, not as a crash"
+  dump=$(ls "$prog"/log/*.dmp 2>/dev/null | head -1)
+  if [ -z "$dump" ]; then
+    fail "a crash at $step wrote no dump"
+    continue
+  fi
+  [ "$(trailer_order "$dump")" = "$whole_table" ] || fail "a crash at $step: trailer lines $(trailer_order "$dump")"
+  grep -aqE '^Module:Corvane$' "$dump" || fail "a crash at $step: no module name"
+  grep -aqE '^ExeLastModied:[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}$' "$dump" ||
+    fail "a crash at $step: no executable time"
+  grep -aqE '^PCID:[0-9a-fA-F-]{36}$' "$dump" || fail "a crash at $step: no installation id"
+done
 
 echo "== a missing resource file ends the start"
 fresh nores

@@ -19,7 +19,12 @@
 #include <thread>
 #include <vector>
 
+#include <platform/Kernel.h>
+#include <platform/Threads.h>
+#include <platform/ThreadName.h>
+
 #include "MiniDumpMakeCtrl.h"
+#include "NamedThread.h"
 
 #define CRASHER extern "C" __attribute__((noinline, no_sanitize("address", "undefined")))
 
@@ -36,6 +41,16 @@ CRASHER void CrashByDivideByZero() {
 }
 
 CRASHER void CrashByIllegalInstruction() { __builtin_trap(); }
+
+// Never ends; the frame keeps each call real and the store after the call
+// keeps it from becoming a jump.
+#pragma GCC diagnostic ignored "-Winfinite-recursion"
+CRASHER void CrashByStackOverflow() {
+  volatile char frame[512];
+  frame[0] = 1;
+  CrashByStackOverflow();
+  g_sink = frame[0];
+}
 
 CRASHER void CrashByAbort() {
   abort();
@@ -96,21 +111,50 @@ void Report(const char* function, void (*address)()) {
   fclose(report);
 }
 
+// Where the crash runs: the main thread or one of the kinds of worker the
+// program has.
+enum class On { Main, PlainThread, NamedThread, BeginThread };
+
 struct Crash {
   const char* mode;
   const char* function;
   void (*run)();
-  bool onWorker;
+  On on;
 };
 
 const Crash kCrashes[] = {
-    {"null-write", "CrashByNullWrite", CrashByNullWrite, false},
-    {"divide", "CrashByDivideByZero", CrashByDivideByZero, false},
-    {"illegal", "CrashByIllegalInstruction", CrashByIllegalInstruction, false},
-    {"abort", "CrashByAbort", CrashByAbort, false},
-    {"worker-null-write", "CrashByNullWrite", CrashByNullWrite, true},
-    {"uninstalled", "CrashByNullWrite", CrashByNullWrite, false},
+    {"null-write", "CrashByNullWrite", CrashByNullWrite, On::Main},
+    {"divide", "CrashByDivideByZero", CrashByDivideByZero, On::Main},
+    {"illegal", "CrashByIllegalInstruction", CrashByIllegalInstruction, On::Main},
+    {"abort", "CrashByAbort", CrashByAbort, On::Main},
+    {"worker-null-write", "CrashByNullWrite", CrashByNullWrite, On::PlainThread},
+    {"named-thread-overflow", "CrashByStackOverflow", CrashByStackOverflow, On::NamedThread},
+    {"begin-thread-overflow", "CrashByStackOverflow", CrashByStackOverflow, On::BeginThread},
+    {"uninstalled", "CrashByNullWrite", CrashByNullWrite, On::Main},
 };
+
+const Crash* g_crash = nullptr;
+
+void ReportAndCrash() {
+  Report(g_crash->function, g_crash->run);
+  g_crash->run();
+}
+
+// The capture and protocol threads are QNamedThreads: the crash comes from
+// the hook a subclass runs at the thread's start.
+class CrashingThread : public QNamedThread {
+ protected:
+  void onThreadBegin() override {
+    QNamedThread::onThreadBegin();
+    ReportAndCrash();
+  }
+};
+
+unsigned BeginThreadMain(void*) {
+  SetCurrentThreadName("BeginWorker");
+  ReportAndCrash();
+  return 0;
+}
 
 }  // namespace
 
@@ -153,15 +197,27 @@ int main(int argc, char** argv) {
   CMiniDumpMakeCtrl::InstallFilter(&app);
   if (strcmp(crash->mode, "uninstalled") == 0) CMiniDumpMakeCtrl::InstallFilter(nullptr);
 
-  if (crash->onWorker) {
-    std::thread worker([crash] {
-      Report(crash->function, crash->run);
-      crash->run();
-    });
-    worker.join();
-  } else {
-    Report(crash->function, crash->run);
-    crash->run();
+  g_crash = crash;
+  switch (crash->on) {
+    case On::Main:
+      ReportAndCrash();
+      break;
+    case On::PlainThread:
+      std::thread(ReportAndCrash).join();
+      break;
+    case On::NamedThread: {
+      CrashingThread thread;
+      thread.setObjectName(QStringLiteral("CrashWorker"));
+      thread.start();
+      thread.wait(60 * 1000);
+      break;
+    }
+    case On::BeginThread: {
+      HANDLE thread = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, BeginThreadMain, nullptr, 0, nullptr));
+      if (thread == nullptr) return 5;
+      WaitForSingleObject(thread, 60 * 1000);
+      break;
+    }
   }
   fprintf(stderr, "crash_child: %s did not crash\n", crash->mode);
   return 4;

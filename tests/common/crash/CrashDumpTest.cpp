@@ -60,14 +60,21 @@ struct CrashCase {
   int signal;
   const char* function;
   bool faultsInFunction;  // false: the fault is raised inside the C library
+  const char* threadName;  // of the crashing thread; unnamed threads carry the program's
 };
 
 const CrashCase kCrashCases[] = {
-    {"NullWrite", "null-write", 0xC0000005, SIGSEGV, "CrashByNullWrite", true},
-    {"DivideByZero", "divide", 0xC0000094, SIGFPE, "CrashByDivideByZero", true},
-    {"IllegalInstruction", "illegal", 0xC000001D, SIGILL, "CrashByIllegalInstruction", true},
-    {"Abort", "abort", 0xC0000409, SIGABRT, "CrashByAbort", false},
-    {"NullWriteOnWorkerThread", "worker-null-write", 0xC0000005, SIGSEGV, "CrashByNullWrite", true},
+    {"NullWrite", "null-write", 0xC0000005, SIGSEGV, "CrashByNullWrite", true, "crash_child"},
+    {"DivideByZero", "divide", 0xC0000094, SIGFPE, "CrashByDivideByZero", true, "crash_child"},
+    {"IllegalInstruction", "illegal", 0xC000001D, SIGILL, "CrashByIllegalInstruction", true, "crash_child"},
+    {"Abort", "abort", 0xC0000409, SIGABRT, "CrashByAbort", false, "crash_child"},
+    {"NullWriteOnWorkerThread", "worker-null-write", 0xC0000005, SIGSEGV, "CrashByNullWrite", true, "crash_child"},
+    // An overflow leaves the thread no stack for the handler: only its own
+    // alternate stack lets the dump be written.
+    {"StackOverflowOnNamedThread", "named-thread-overflow", 0xC0000005, SIGSEGV, "CrashByStackOverflow", true,
+     "CrashWorker"},
+    {"StackOverflowOnPlatformThread", "begin-thread-overflow", 0xC0000005, SIGSEGV, "CrashByStackOverflow", true,
+     "BeginWorker"},
 };
 
 // One crashed child per test: its folder, its dump and what it reported.
@@ -147,6 +154,8 @@ TEST_P(CrashDumpTest, MinidumpHoldsTheCrash) {
   EXPECT_EQ(std::to_string(dump.threads.size()), m_report.at("tasks")) << "every thread of the process";
   const uint32_t crashingThread = static_cast<uint32_t>(std::stoul(m_report.at("tid")));
   EXPECT_EQ(dump.exceptionThread, crashingThread);
+  EXPECT_EQ(dump.threadNames.size(), dump.threads.size()) << "every thread has its name";
+  EXPECT_EQ(dump.threadNames[crashingThread], GetParam().threadName);
   EXPECT_EQ(dump.exceptionCode, static_cast<uint32_t>(GetParam().signal)) << "Linux readers expect the signal";
   EXPECT_EQ(dump.exceptionContext.flags & 0x0010000Bu, 0x0010000Bu) << "control, integer and floating point";
 
@@ -158,7 +167,9 @@ TEST_P(CrashDumpTest, MinidumpHoldsTheCrash) {
   const DumpContext context = dump.ContextAt(crashing->contextRva);
   EXPECT_EQ(context.rip, dump.exceptionContext.rip);
   EXPECT_GT(crashing->stackSize, 0u);
-  EXPECT_LE(crashing->stackStart, context.rsp);
+  // An overflow may leave the stack pointer in the guard page below the stack.
+  const uint64_t guard = strstr(GetParam().mode, "overflow") != nullptr ? 4096 : 0;
+  EXPECT_LE(crashing->stackStart, context.rsp + guard);
   EXPECT_GT(crashing->stackStart + crashing->stackSize, context.rsp) << "the stack must cover the stack pointer";
   size_t stacksInMemoryList = 0;
   for (const DumpThread& thread : dump.threads) {

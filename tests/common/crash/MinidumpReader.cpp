@@ -9,7 +9,9 @@ constexpr uint32_t kModuleListType = 4;
 constexpr uint32_t kMemoryListType = 5;
 constexpr uint32_t kExceptionType = 6;
 constexpr uint32_t kSystemInfoType = 7;
+constexpr uint32_t kThreadNamesType = 24;
 constexpr uint32_t kLinuxMapsType = 0x47670009;
+constexpr uint32_t kThreadNameRecordSize = 12;
 constexpr uint32_t kThreadRecordSize = 48;
 constexpr uint32_t kModuleRecordSize = 108;
 constexpr uint32_t kContextSize = 1232;
@@ -113,6 +115,23 @@ bool MinidumpReader::ParseMemory(const DumpStream& stream) {
   return true;
 }
 
+bool MinidumpReader::ParseThreadNames(const DumpStream& stream) {
+  const uint32_t count = U32(stream.rva);
+  if (4ull + count * uint64_t{kThreadNameRecordSize} != stream.size) {
+    return Fail("thread name list size does not match its count");
+  }
+  for (uint32_t i = 0; i < count; ++i) {
+    const uint64_t at = stream.rva + 4ull + i * kThreadNameRecordSize;
+    const uint64_t nameRva = U64(at + 4);
+    std::string name;
+    if (nameRva > UINT32_MAX || !ReadString(static_cast<uint32_t>(nameRva), &name)) {
+      return Fail("a thread name lies outside the dump");
+    }
+    if (!threadNames.emplace(U32(at), name).second) return Fail("a thread is named twice");
+  }
+  return true;
+}
+
 bool MinidumpReader::Parse(const std::string& bytes, size_t dumpSize) {
   m_bytes = &bytes;
   m_size = dumpSize;
@@ -131,12 +150,13 @@ bool MinidumpReader::Parse(const std::string& bytes, size_t dumpSize) {
   }
   for (const auto& [type, stream] : streams) {
     bool ok = true;
-    if (type == kThreadListType || type == kModuleListType || type == kMemoryListType) {
+    if (type == kThreadListType || type == kModuleListType || type == kMemoryListType || type == kThreadNamesType) {
       if (stream.size < 4) return Fail("list stream " + std::to_string(type) + " without its count");
     }
     if (type == kThreadListType) ok = ParseThreads(stream);
     if (type == kModuleListType) ok = ParseModules(stream);
     if (type == kMemoryListType) ok = ParseMemory(stream);
+    if (type == kThreadNamesType) ok = ParseThreadNames(stream);
     if (!ok) return false;
     if (type == kSystemInfoType) {
       if (stream.size < 56) return Fail("short system info");

@@ -53,6 +53,7 @@ class MinidumpReader {
   uint64_t exceptionAddress = 0;
   DumpContext exceptionContext;
   std::string maps;
+  std::map<uint32_t, std::string> threadNames;  // by thread id
 
   DumpContext ContextAt(uint32_t rva) const;
 
@@ -66,6 +67,7 @@ class MinidumpReader {
   bool ParseThreads(const DumpStream& stream);
   bool ParseModules(const DumpStream& stream);
   bool ParseMemory(const DumpStream& stream);
+  bool ParseThreadNames(const DumpStream& stream);
 
   const std::string* m_bytes = nullptr;
   size_t m_size = 0;
