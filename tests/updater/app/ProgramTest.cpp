@@ -5,6 +5,7 @@
 
 #include <signal.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <fstream>
@@ -161,6 +162,41 @@ std::string CheckButtonSeeThrough(const DialogShot& shot, const ButtonBox& butto
   return "";
 }
 
+// The hover icon's face (the normal icon is a white cross with no face).
+constexpr unsigned kHoverFace = 0xE81123;
+
+// The solid hover-face pixels inside the button: their bounding box, or an
+// empty box (width 0) when there are none.
+ButtonBox HoverFace(const DialogShot& shot, const ButtonBox& button) {
+  int left = button.left + button.width, right = -1, top = button.top + button.height, bottom = -1;
+  for (int y = button.top; y < button.top + button.height; ++y) {
+    for (int x = button.left; x < button.left + button.width; ++x) {
+      if (!Near(shot.At(x, y), kHoverFace, 8)) continue;
+      left = std::min(left, x);
+      right = std::max(right, x);
+      top = std::min(top, y);
+      bottom = std::max(bottom, y);
+    }
+  }
+  if (right < 0) return {0, 0, 0, 0};
+  return {left, top, right - left + 1, bottom - top + 1};
+}
+
+// What is wrong with the hovered button in the shot, or "": the hover icon
+// whole (16 x 16) and centred across, and no frame or face around it.
+std::string CheckButtonHovered(const DialogShot& shot, const ButtonBox& button) {
+  const ButtonBox face = HoverFace(shot, button);
+  if (face.width != 16 || face.height != 16) {
+    return "hover icon " + std::to_string(face.width) + " x " + std::to_string(face.height);
+  }
+  const int leftGap = face.left - button.left;
+  const int rightGap = button.left + button.width - (face.left + face.width);
+  if (leftGap - rightGap > 1 || rightGap - leftGap > 1) {
+    return "hover icon " + std::to_string(leftGap) + " from the left, " + std::to_string(rightGap) + " from the right";
+  }
+  return CheckButtonSeeThrough(shot, button);
+}
+
 class ProgramLookTest : public ProgramTest, public ::testing::WithParamInterface<const char*> {};
 
 TEST_P(ProgramLookTest, DialogShowsCaptionGradientBodyAndRoundTopCorners) {
@@ -201,7 +237,18 @@ TEST_P(ProgramLookTest, DialogShowsCaptionGradientBodyAndRoundTopCorners) {
 
   // The close button has no face: at rest it shows the caption band around
   // its icon.
-  EXPECT_EQ(CheckButtonSeeThrough(shot, CloseButton(shot)), "");
+  const ButtonBox button = CloseButton(shot);
+  EXPECT_EQ(CheckButtonSeeThrough(shot, button), "");
+  EXPECT_EQ(HoverFace(shot, button).width, 0) << "the hover icon with the pointer away";
+
+  // With the pointer over it, the hover icon shows and still no frame.
+  ASSERT_TRUE(screen.MoveCursor(button.left + button.width / 2, button.top + button.height / 2));
+  problem = "the dialog was not found on the screen";
+  for (int i = 0; i < 50 && !problem.empty(); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    if (grab(&shot)) problem = CheckButtonHovered(shot, CloseButton(shot));
+  }
+  EXPECT_EQ(problem, "") << "hovered";
   EXPECT_EQ(child.wait(std::chrono::seconds(120)).exitCode(), 0) << Read(updater.AppLog());
 }
 

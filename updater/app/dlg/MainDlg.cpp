@@ -26,7 +26,9 @@ const DialogItemTemplate kItems[] = {
     {WC_STATICW, L"Conferencing components being upgraded, please wait...", CMainDlg::IDC_STATUS,
      WS_CHILD | WS_VISIBLE | SS_LEFT, 6, 33, 238, 11},
     {PROGRESS_CLASSW, L"", CMainDlg::IDC_PROGRESS, WS_CHILD | WS_VISIBLE, 15, 46, 220, 13},
-    {WC_BUTTONW, L"", CMainDlg::IDC_CLOSE, WS_CHILD | WS_VISIBLE | BS_OWNERDRAW, 236, 0, 14, 14},
+    // A plain push button: the owner-drawn button adds BS_OWNERDRAW itself,
+    // and that bit already here would read as a check box (no hover icon).
+    {WC_BUTTONW, L"", CMainDlg::IDC_CLOSE, WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON, 236, 0, 14, 14},
 };
 const DialogTemplate kDialog = {WS_POPUP | WS_SYSMENU, WS_EX_TOPMOST, 0, 0, 250, 69, L"", L"宋体", 10, kItems, 3};
 
