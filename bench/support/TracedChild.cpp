@@ -84,6 +84,7 @@ ChildMeasure RunMeasured(const std::vector<std::string>& args, const std::vector
   }
   m.wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   m.cpu = usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+  m.switches = usage.ru_nvcsw;
   m.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   return m;
 }

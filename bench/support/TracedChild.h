@@ -12,6 +12,7 @@ struct ChildMeasure {
   double wall = 0;     // seconds from the fork to the reaping
   double cpu = 0;      // user + system seconds of the child and the children it reaped
   long peakKiB = -1;   // the child's own high-water mark, -1 when unknown
+  long switches = 0;   // voluntary context switches, a measure of the thread hops it made
   int status = -1;     // the exit code, -1 when it did not end by exit()
 };
 

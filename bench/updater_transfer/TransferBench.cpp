@@ -88,8 +88,8 @@ void Row(const char* source, const char* who, size_t size, const ChildMeasure& m
     perServer += (perServer.empty() ? "" : "/") + std::to_string(s / 1024);
   }
   const std::string peak = m.peakKiB < 0 ? "-" : std::to_string(m.peakKiB / 1024) + " MiB";
-  std::printf("%-8s %-7s %5zu MiB  %7.2f s  %6.2f s  %11s  %-27s %9s  %s\n", source, who, size >> 20, m.wall,
-              m.cpu, peak.c_str(), served.empty() ? "-" : perServer.c_str(),
+  std::printf("%-8s %-7s %5zu MiB  %7.2f s  %6.2f s  %8ld  %11s  %-27s %9s  %s\n", source, who, size >> 20, m.wall,
+              m.cpu, m.switches, peak.c_str(), served.empty() ? "-" : perServer.c_str(),
               served.empty() ? "-" : std::to_string((total - static_cast<long long>(size)) / 1024).c_str(),
               m.status == 0 && exact ? "ok" : "FAILED");
 }
@@ -149,7 +149,8 @@ int main(int argc, char** argv) {
   const std::string self = std::filesystem::canonical("/proc/self/exe").string();
   const std::filesystem::path dir = std::filesystem::temp_directory_path() / ("corvane-transfer-bench-" + std::to_string(getpid()));
   std::filesystem::create_directories(dir);
-  std::printf("%-8s %-7s %9s  %9s  %8s  %11s  %-27s %9s  %s\n", "servers", "client", "size", "wall", "cpu", "peak rss",
+  std::printf("%-8s %-7s %9s  %9s  %8s  %8s  %11s  %-27s %9s  %s\n", "servers", "client", "size", "wall", "cpu", "switches",
+              "peak rss",
               "KiB served per server", "KiB twice", "result");
   Case(self, dir, 64u << 20, false);
   Case(self, dir, 8u << 20, false);
