@@ -313,14 +313,14 @@ void CHttpUpDownConnection::OnRead(DWORD bytes) {
   if (!RequestOpen()) return;
   if (bytes > m_readBuf.size()) bytes = static_cast<DWORD>(m_readBuf.size());
   CountSpeed(bytes);
+  if (bytes == 0) {
+    CloseTask(0);
+    return;
+  }
   m_readBuf.resize(bytes);
   m_pHandler->OnConnRecvData(this, m_nRspStart + m_nRecvBytes, m_readBuf);
   m_nRecvBytes += static_cast<int>(bytes);
-  if (bytes > 0) {
-    ReadNext();
-    return;
-  }
-  CloseTask(0);
+  ReadNext();
 }
 
 void CHttpUpDownConnection::CloseTask(int reason) {

@@ -19,7 +19,7 @@
 
 namespace {
 
-enum { MSG_HEAD = 0, MSG_DATA = 1, MSG_EVENT = 2, MSG_SPEED = 3, MSG_TASK_END = 4, MSG_STOP = 5 };
+enum { MSG_HEAD = 0, MSG_DATA = 1, MSG_EVENT = 2, MSG_TASK_END = 4, MSG_STOP = 5 };
 enum { DISPATCH_TIMER = 1, STOP_CHECK_TIMER = 2 };
 
 // CMsg's parameters are ints; a connection is a pointer.
@@ -83,7 +83,12 @@ bool CMutilThreadMgr::SetSverInfo(const std::wstring& list) {
   GetProxyCfg(proxy);
   TraceInf("cfg proxy:%d,%s", static_cast<int>(proxy.info.dwAccessType), WideToUtf8(proxy.proxy).c_str());
   std::wstring entry;
-  for (int index = 0; ExtractSubStr(list.c_str(), index, L';', entry); ++index) {
+  int count = 0;
+  while (ExtractSubStr(list.c_str(), count, L';', entry)) ++count;
+  m_speeds.reset(new std::atomic<int>[count > 0 ? count : 1]);
+  m_nSpeeds = count;
+  for (int index = 0; index < count; ++index) m_speeds[index].store(0);
+  for (int index = 0; index < count && ExtractSubStr(list.c_str(), index, L';', entry); ++index) {
     if (entry.empty() || entry.back() != L'/') entry += L'/';
     SServerInfo server;
     server.ParseServerInfo(entry);
@@ -156,8 +161,13 @@ void CMutilThreadMgr::OnConnEvent(CHttpUpDownConnection* connection, int value) 
 }
 
 void CMutilThreadMgr::OnConnSpeed(CHttpUpDownConnection* connection, int speed) {
-  CMsg* msg = new CConnMsg(MSG_SPEED, connection, speed);
-  if (!PostUsrMsg(msg)) delete msg;
+  const int id = connection->Id();
+  if (id >= 0 && id < m_nSpeeds) m_speeds[id].store(speed, std::memory_order_relaxed);
+}
+
+int CMutilThreadMgr::ReportedSpeed(const CHttpUpDownConnection* connection) const {
+  const int id = connection->Id();
+  return id >= 0 && id < m_nSpeeds ? m_speeds[id].load(std::memory_order_relaxed) : 0;
 }
 
 void CMutilThreadMgr::OnConnTaskEnd(CHttpUpDownConnection* connection, int result) {
@@ -174,6 +184,7 @@ void CMutilThreadMgr::InitMsgLoop() {
   m_nStopCheckTimer = 0;
   m_dwLastRecv = TransferTick();
   for (SConnItem& item : m_conns) item.speed = 0;
+  for (int index = 0; index < m_nSpeeds; ++index) m_speeds[index].store(0);
   m_nDispatchTimer = StartTimer(DISPATCH_TIMER, 50);
   if (!IsUpload() && m_pFile->IsComplete()) {
     // An empty file is complete before anything is asked for.
@@ -215,11 +226,6 @@ void CMutilThreadMgr::DealUsrMsg(CMsg* msg) {
     }
     case MSG_EVENT:
       break;
-    case MSG_SPEED: {
-      auto* speed = static_cast<CConnMsg*>(msg);
-      if (SConnItem* item = Find(speed->conn)) item->speed = speed->GetLParam();
-      break;
-    }
     case MSG_TASK_END: {
       auto* end = static_cast<CConnMsg*>(msg);
       OnTaskEnd(end->conn, end->GetLParam());
@@ -262,6 +268,7 @@ void CMutilThreadMgr::Dispatch() {
   if (m_bStopping) return;
   if (!IsUpload() && m_pFile->IsComplete()) return;
   const DWORD now = TransferTick();
+  for (SConnItem& item : m_conns) item.speed = ReportedSpeed(item.conn);
   if (!m_pMain) {
     std::stable_sort(m_conns.begin(), m_conns.end(),
                      [](const SConnItem& a, const SConnItem& b) { return a.speed > b.speed; });
@@ -358,7 +365,7 @@ void CMutilThreadMgr::OnData(CHttpUpDownConnection* connection, int position, co
     return;
   }
   TraceDbg("Conn[%d] RecvHttpData! blk:%d,%d speed:%dKB/s\n", connection->Id(), position,
-           static_cast<int>(data.size()), item->speed);
+           static_cast<int>(data.size()), ReportedSpeed(connection));
   const long long heldBefore = m_pFile->GetHeldSize();
   std::vector<CHttpUpDownConnection*> cancelled;
   if (!m_pFile->WriteBlkData(connection, position, data, &cancelled)) {

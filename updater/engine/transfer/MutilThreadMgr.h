@@ -4,6 +4,8 @@
 // blocks cut from its end. The run's result is the thread's exit code.
 #pragma once
 
+#include <atomic>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -25,7 +27,7 @@ class CMutilThreadMgr : public CHttpUpDownHandler, public CMsgThread {
     STransTask task;                        // idle while task.file is null
     DWORD lastErrTick = 0;
     int errCount = 0;
-    int speed = 0;  // bytes per ms
+    int speed = 0;  // bytes per ms, as last reported when the tasks were handed out
     // The manager cancelled the task: its data is no longer wanted, and a
     // cancel for a bad answer counts as an error.
     bool cancelled = false;
@@ -78,6 +80,7 @@ class CMutilThreadMgr : public CHttpUpDownHandler, public CMsgThread {
   void OnStop(int code);
   void PostStop(int code);
   void ReportProgress();
+  int ReportedSpeed(const CHttpUpDownConnection* connection) const;
 
   FW_WinHttpSession m_session;
   CMutiThreadUpDownHandler* m_pSink = nullptr;
@@ -88,6 +91,11 @@ class CMutilThreadMgr : public CHttpUpDownHandler, public CMsgThread {
   int m_nStopCode = 0;
   bool m_bStopping = false;
   std::vector<SConnItem> m_conns;
+  // The latest speed of each connection, by its id. A report comes with
+  // every piece a connection reads: stored here, it costs the manager's
+  // thread no wake-up of its own.
+  std::unique_ptr<std::atomic<int>[]> m_speeds;
+  int m_nSpeeds = 0;
   CHttpUpDownConnection* m_pMain = nullptr;
   CNetFile* m_pFile = nullptr;
   int m_nDispatchTimer = 0;
