@@ -3,6 +3,7 @@
 #include <platform/Strings.h>
 
 #include <cstring>
+#include <vector>
 
 #include "StrHelpers.h"
 
@@ -30,11 +31,13 @@ CMD5::CMD5() : m_state{0x67452301u, 0xefcdab89u, 0x98badcfeu, 0x10325476u}, m_bu
 
 CMD5::CMD5(FILE* file) : CMD5() {
   if (file) {
-    unsigned char piece[1024];
+    // Pieces well above stdio's buffer are read straight into it: a file of
+    // tens of MiB then costs a thousand reads, not tens of thousands.
+    std::vector<unsigned char> piece(64 * 1024);
     for (;;) {
-      const size_t n = fread(piece, 1, sizeof(piece), file);
+      const size_t n = fread(piece.data(), 1, piece.size(), file);
       if (n == 0) break;
-      Update(piece, n);
+      Update(piece.data(), n);
     }
     fclose(file);
   }
