@@ -1,6 +1,7 @@
 #include "App.h"
 
 #include <platform/Errand.h>
+#include <platform/ExceptionFilter.h>
 #include <platform/Kernel.h>
 #include <platform/Scribe.h>
 #include <platform/Threads.h>
@@ -56,8 +57,7 @@ constexpr int kIpWatchMs = 5000;
 static void CrashAtTestStep(const char* step) {
   const char* wanted = std::getenv("CORVANE_CLIENT_TEST_CRASH_AT");
   if (wanted == nullptr || std::strcmp(wanted, step) != 0) return;
-  volatile int* volatile target = nullptr;
-  *target = 1;
+  FaultForTests();
 }
 
 CApp theApp;

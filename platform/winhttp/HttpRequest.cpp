@@ -579,7 +579,9 @@ void HttpRequest::DoResume() {
 }
 
 void HttpRequest::DoClose() {
-  const Pending pending = errorReported_ ? Pending::None : pending_;
+  // A send whose completion is still held is, for the caller, a send still
+  // waiting: it ends cancelled like one.
+  const Pending pending = errorReported_ ? Pending::None : sendHeld_ ? Pending::Send : pending_;
   LeaveMulti();
   if (pending != Pending::None) NoteError(ApiOf(pending), ERROR_WINHTTP_OPERATION_CANCELLED);
   pending_ = Pending::None;

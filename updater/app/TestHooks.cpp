@@ -1,5 +1,6 @@
 #include "TestHooks.h"
 
+#include <platform/ExceptionFilter.h>
 #include <platform/Kernel.h>
 
 #include <cerrno>
@@ -34,9 +35,7 @@ void UpdaterTestCrash(long where) {
     TheTraceManager().FaultWriterForTests();
     return;
   }
-  // Not a literal null, which the compiler may turn into a trap of its own.
-  static int* volatile nowhere = nullptr;
-  *nowhere = 1;
+  FaultForTests();
 }
 
 void UpdaterTestPause(const char* name) {

@@ -44,13 +44,6 @@ FILE* OpenForAppend(const char* path, int limit, bool rotate) {
   return std::fopen(path, "wb");
 }
 
-// An address no page is mapped at: the tests' forced fault. Not a literal
-// null, which the compiler may turn into a trap of its own.
-void* FaultAddressForTests() {
-  static void* volatile address = nullptr;
-  return address;
-}
-
 // Turns the text into exactly one line: inner '\n' become '\r', and it ends
 // with one '\n'. Returns the new length.
 int MakeOneLine(char* text, int length, int capacity) {
@@ -246,7 +239,7 @@ bool CTraceManager::WritePass(std::deque<SEntry>* batch) {
     if (entry.flags & kFlagMain) {
       if (!mainOpened) mainLog = OpenForAppend(m_cfg.mainLogPath, m_cfg.mainLogMaxSize, true);
       mainOpened = true;
-      if (m_bFaultWriter.exchange(false)) *static_cast<volatile int*>(FaultAddressForTests()) = 1;
+      if (m_bFaultWriter.exchange(false)) FaultForTests();
       if (mainLog) std::fwrite(entry.text, 1, static_cast<size_t>(entry.length), mainLog);
     }
     if (entry.flags & kFlagErr) {

@@ -99,6 +99,10 @@ LPTOP_LEVEL_EXCEPTION_FILTER SetUnhandledExceptionFilter(LPTOP_LEVEL_EXCEPTION_F
 // it before it runs code that may overflow.
 void InstallThreadCrashStack();
 
+// Writes to an address no page is mapped at: the access violation that tests
+// of a crash filter force. Not a write the sanitizers would stop first.
+void FaultForTests();
+
 // The signal an exception code stands for (SIGSEGV for an access violation),
 // 0 for a code no crash signal produces. Dump writers record the signal for
 // Linux debuggers.
