@@ -18,7 +18,7 @@
 set -u
 top=$(cd "$(dirname "$0")/../../.." && pwd)
 . "$top/tests/tools/needs.sh"
-needs host-demo ip=iproute2
+needs host-demo ip=iproute2 timeout=coreutils
 build=${BUILD_DIR:-$top/build}
 host=$build/tests/corvane-host
 simbox=$build/tests/simbox
@@ -70,8 +70,10 @@ inner() {
     return 1
   fi
 
-  local rc
-  "$host" --connect --share-seconds "$share_seconds" --searches 3 --interval-ms 500 \
+  # The host ends itself after its --seconds; a host that hangs past that
+  # is a failure with its output, not a test its runner kills silently.
+  local rc limit=$((share_seconds + 30))
+  timeout -k 5 "$limit" "$host" --connect --share-seconds "$share_seconds" --searches 3 --interval-ms 500 \
     --seconds $((share_seconds + 15)) >"$host_out" 2>&1
   rc=$?
   # The box prints its frame summary as it ends.
@@ -83,7 +85,11 @@ inner() {
   grep -q "^notify 10 CVNTY_SHARE_STARTED" "$host_out" || failures+=("no CVNTY_SHARE_STARTED")
   grep -q "^notify 12 CVNTY_SHARE_STOPPED" "$host_out" || failures+=("no CVNTY_SHARE_STOPPED")
   grep -q "^step: disconnected" "$host_out" || failures+=("the host did not disconnect")
-  [ "$rc" -eq 0 ] || failures+=("the host exited with $rc")
+  case $rc in
+    0) ;;
+    124 | 137) failures+=("the host did not end within $limit s") ;;
+    *) failures+=("the host exited with $rc") ;;
+  esac
   local summary decoded errors
   summary=$(grep "^simbox: frames requested=" "$box_out" | tail -n 1)
   decoded=$(sed -n 's/.* decoded=\([0-9]*\).*/\1/p' <<<"$summary")
@@ -113,6 +119,12 @@ inner() {
   fi
   local reason
   reason=$(printf '%s; ' "${failures[@]}")
+  if [ "$verbose" -ne 1 ]; then
+    echo "---- host (last lines) ----"
+    tail -n 40 "$host_out"
+    echo "---- simulated box (last lines) ----"
+    tail -n 20 "$box_out"
+  fi
   echo "demo: session FAILED: ${reason%; } (--verbose shows both programs' whole output)" >&2
   return 1
 }
