@@ -40,13 +40,12 @@ const wchar_t* const kMainIdleEvent = L"FWCORVANEIDEL";
 
 namespace {
 constexpr int kInstanceBlockSize = 256;
-constexpr int kCrashLogTail = 20480;
 // How long a second start waits for a starting client to show its window,
 // and how often it looks.
 constexpr DWORD kStartingClientWaitMs = 10000;
 constexpr DWORD kStartingClientPollMs = 20;
 // The crash hook runs on the alternate signal stack: the log tail stays off it.
-char g_crashLogTail[kCrashLogTail];
+char g_crashLogTail[CCrashText::kLogTailMax];
 }  // namespace
 
 // How often the crash text's address is looked at again.
@@ -359,6 +358,6 @@ void CApp::GetDumpInfo(const QString& dumpPath, QByteArray& text) {
   char dumpTime[64];
   std::snprintf(dumpTime, sizeof dumpTime, "%4d-%02d-%02d %02d:%02d:%02d", now.wYear, now.wMonth, now.wDay,
                 now.wHour, now.wMinute, now.wSecond);
-  const int tail = ScribeReadTail(g_crashLogTail, kCrashLogTail);
+  const int tail = ScribeReadTail(g_crashLogTail, CCrashText::kLogTailMax);
   crashText_.compose(dumpTime, g_crashLogTail, tail, text);
 }

@@ -3,8 +3,7 @@
 #include <cstring>
 
 namespace {
-// The log tail the crash text carries at most, and room for the other lines.
-constexpr int kLogTailMax = 20480;
+// Room for the lines beside the log's tail.
 constexpr int kLinesMax = 8 * 300;
 }  // namespace
 

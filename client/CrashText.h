@@ -9,6 +9,9 @@
 
 class CCrashText {
  public:
+  // The most of the log's tail the text carries.
+  static constexpr int kLogTailMax = 20480;
+
   CCrashText();
 
   // Each value may be set again at any time from one thread (the GUI
