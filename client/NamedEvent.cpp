@@ -4,15 +4,10 @@
 
 bool CNamedEvent::create(const wchar_t* name, bool manualReset, bool initialState) {
   close();
-  handle_ = CreateEventW(nullptr, manualReset, initialState, name);
+  handle_ = OwnHandle(CreateEventW(nullptr, manualReset, initialState, name));
   return handle_ != nullptr;
 }
 
-bool CNamedEvent::set() { return handle_ != nullptr && SetEvent(handle_); }
+bool CNamedEvent::set() { return handle_ != nullptr && SetEvent(handle_.get()); }
 
-void CNamedEvent::close() {
-  if (handle_ != nullptr) {
-    CloseHandle(handle_);
-    handle_ = nullptr;
-  }
-}
+void CNamedEvent::close() { handle_.reset(); }

@@ -1,12 +1,11 @@
 // Holds one named event handle.
 #pragma once
 
-#include <platform/Win32Types.h>
+#include <platform/KernelOwners.h>
 
 class CNamedEvent {
  public:
   CNamedEvent() = default;
-  ~CNamedEvent() { close(); }
   CNamedEvent(const CNamedEvent&) = delete;
   CNamedEvent& operator=(const CNamedEvent&) = delete;
 
@@ -16,5 +15,5 @@ class CNamedEvent {
   void close();
 
  private:
-  HANDLE handle_ = nullptr;
+  UniqueHandle handle_;
 };

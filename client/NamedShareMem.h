@@ -2,7 +2,7 @@
 // client process of the desktop.
 #pragma once
 
-#include <platform/Win32Types.h>
+#include <platform/KernelOwners.h>
 
 class CNamedShareMem {
  public:
@@ -15,7 +15,7 @@ class CNamedShareMem {
   DWORD open(const char* name, int size);
   void close();
   // The view while opened, else null.
-  int* data() const { return opened_ ? static_cast<int*>(view_) : nullptr; }
+  int* data() const { return opened_ ? static_cast<int*>(view_.get()) : nullptr; }
   bool isOpen() const { return opened_; }
   // Waits up to ms for the mutex; a holder that died leaves it to us.
   bool lock(int ms);
@@ -38,8 +38,8 @@ class CNamedShareMem {
 
  private:
   bool opened_ = false;
-  HANDLE mutex_ = nullptr;
+  UniqueHandle mutex_;
   int size_ = 0;
-  HANDLE mapping_ = nullptr;
-  void* view_ = nullptr;
+  UniqueHandle mapping_;
+  UniqueView view_;
 };

@@ -3,6 +3,7 @@
 #include <platform/DbgHelp.h>
 #include <platform/ExceptionFilter.h>
 #include <platform/Kernel.h>
+#include <platform/KernelOwners.h>
 
 #include <QByteArray>
 #include <atomic>
@@ -55,12 +56,13 @@ void CMiniDumpMakeCtrl::InstallFilter(CMiniDumpMakeCtrl* instance) {
 LONG CMiniDumpMakeCtrl::TopLevelFilter(EXCEPTION_POINTERS* exceptionInfo) {
   CMiniDumpMakeCtrl* self = s_instance.load();
   if (!self || !exceptionInfo || !exceptionInfo->ExceptionRecord) return EXCEPTION_EXECUTE_HANDLER;
-  HANDLE file = CreateFileW(self->m_dumpPathWide.c_str(), GENERIC_WRITE, /*shareMode=*/0, nullptr, CREATE_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return EXCEPTION_EXECUTE_HANDLER;
+  UniqueHandle file = OwnHandle(CreateFileW(self->m_dumpPathWide.c_str(), GENERIC_WRITE, /*shareMode=*/0, nullptr,
+                                            CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return EXCEPTION_EXECUTE_HANDLER;
 
   MINIDUMP_EXCEPTION_INFORMATION exception{GetCurrentThreadId(), exceptionInfo, /*ClientPointers=*/TRUE};
-  MiniDumpWriteDump(GetCurrentProcess(), GetCurrentProcessId(), file, MiniDumpNormal, &exception, nullptr, nullptr);
+  MiniDumpWriteDump(GetCurrentProcess(), GetCurrentProcessId(), file.get(), MiniDumpNormal, &exception, nullptr,
+                    nullptr);
 
   const EXCEPTION_RECORD& record = *exceptionInfo->ExceptionRecord;
   char head[96];
@@ -76,12 +78,13 @@ LONG CMiniDumpMakeCtrl::TopLevelFilter(EXCEPTION_POINTERS* exceptionInfo) {
                                         static_cast<unsigned char>(length >> 16),
                                         static_cast<unsigned char>(length >> 24)};
   LONG high = 0;
-  SetFilePointer(file, 0, &high, FILE_END);
+  SetFilePointer(file.get(), 0, &high, FILE_END);
   DWORD written = 0;
-  WriteFile(file, head, static_cast<DWORD>(headLength), &written, nullptr);
-  WriteFile(file, text.constData(), static_cast<DWORD>(text.size()), &written, nullptr);
-  WriteFile(file, lengthBytes, sizeof(lengthBytes), &written, nullptr);
-  CloseHandle(file);
+  WriteFile(file.get(), head, static_cast<DWORD>(headLength), &written, nullptr);
+  WriteFile(file.get(), text.constData(), static_cast<DWORD>(text.size()), &written, nullptr);
+  WriteFile(file.get(), lengthBytes, sizeof(lengthBytes), &written, nullptr);
+  // Closed before OnDumped: whoever it tells finds the file complete.
+  file.reset();
 
   self->OnDumped();
   return EXCEPTION_EXECUTE_HANDLER;

@@ -7,6 +7,7 @@
 #include <string>
 
 #include <platform/Kernel.h>
+#include <platform/KernelOwners.h>
 #include <platform/Shell.h>
 
 static const DWORD kVersionBufferBytes = 8192;
@@ -29,12 +30,9 @@ DWORD RunProcess(const QByteArray& commandLine, int showWindow, HANDLE* process)
   if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
     return GetLastError();
   }
-  CloseHandle(info.hThread);
-  if (process != nullptr) {
-    *process = info.hProcess;
-  } else {
-    CloseHandle(info.hProcess);
-  }
+  const UniqueHandle thread = OwnHandle(info.hThread);
+  UniqueHandle child = OwnHandle(info.hProcess);
+  if (process != nullptr) *process = child.release();
   return ERROR_SUCCESS;
 }
 
@@ -62,14 +60,12 @@ bool GetFileVersion(const QString& filePath, QString& version) {
 }
 
 DWORD KillProcess(DWORD processId, UINT exitCode, DWORD waitMs) {
-  HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, processId);
-  if (process == nullptr) return GetLastError();
-  DWORD result = ERROR_SUCCESS;
-  if (WaitForSingleObject(process, waitMs) != WAIT_OBJECT_0 && !TerminateProcess(process, exitCode)) {
-    result = GetLastError();
+  const UniqueHandle process = OwnHandle(OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, processId));
+  if (!process) return GetLastError();
+  if (WaitForSingleObject(process.get(), waitMs) != WAIT_OBJECT_0 && !TerminateProcess(process.get(), exitCode)) {
+    return GetLastError();
   }
-  CloseHandle(process);
-  return result;
+  return ERROR_SUCCESS;
 }
 
 void GetTaskbarInfo(TaskbarInfo& info) {

@@ -15,3 +15,7 @@ using UniqueHandle = UniquePtr<void, FreeKernelHandle>;
 inline UniqueHandle OwnHandle(HANDLE handle) {
   return UniqueHandle(handle == INVALID_HANDLE_VALUE ? nullptr : handle);
 }
+
+// A view from MapViewOfFile; null means none.
+inline void UnmapView(void* view) { UnmapViewOfFile(view); }
+using UniqueView = UniquePtr<void, UnmapView>;
