@@ -15,6 +15,7 @@
 #include <ctime>
 #include <mutex>
 #include <string>
+#include <utility>
 
 #include "PosixIo.h"
 
@@ -103,6 +104,25 @@ bool Rotate(LogFile& file) {
   return true;
 }
 
+// The exclusive flock on a log's number for a scope. It goes with the number,
+// not the file: after Rotate the number names the new file, locked already,
+// and the unlock releases that lock.
+class ScopedFlock {
+ public:
+  explicit ScopedFlock(int fd) : fd_(RetryFlock(fd, LOCK_EX) == 0 ? fd : -1) {}
+  ~ScopedFlock() { unlock(); }
+  ScopedFlock(const ScopedFlock&) = delete;
+  ScopedFlock& operator=(const ScopedFlock&) = delete;
+
+  bool held() const { return fd_ >= 0; }
+  void unlock() {
+    if (fd_ >= 0) RetryFlock(std::exchange(fd_, -1), LOCK_UN);
+  }
+
+ private:
+  int fd_;
+};
+
 // Called with gState.mutex held.
 int AppendLine(LogFile& file, const std::string& whole) {
   const int fd = file.fd.load();
@@ -115,30 +135,25 @@ int AppendLine(LogFile& file, const std::string& whole) {
     line = &cut;
   }
   for (int attempt = 0; attempt < kMaxReopens; ++attempt) {
-    if (RetryFlock(fd, LOCK_EX) != 0) return 0;
+    ScopedFlock lock(fd);
+    if (!lock.held()) return 0;
     struct stat own, named;
-    if (fstat(fd, &own) != 0) {
-      RetryFlock(fd, LOCK_UN);
-      return 0;
-    }
+    if (fstat(fd, &own) != 0) return 0;
     // Another process may have rotated the file since we opened it: its name
     // then names a newer file, and writing to ours would pass the limit.
     if (stat(file.path, &named) != 0 || named.st_ino != own.st_ino || named.st_dev != own.st_dev) {
-      RetryFlock(fd, LOCK_UN);
+      lock.unlock();
       if (!ReopenOnto(file)) return 0;
       continue;
     }
     if (file.maxBytes > 0 && own.st_size > 0 &&
-        static_cast<long long>(own.st_size) + static_cast<long long>(line->size()) > file.maxBytes) {
-      if (!Rotate(file)) {
-        RetryFlock(fd, LOCK_UN);
-        return 0;
-      }
+        static_cast<long long>(own.st_size) + static_cast<long long>(line->size()) > file.maxBytes &&
+        !Rotate(file)) {
+      return 0;
     }
     // One write on an O_APPEND descriptor; WriteFully only continues after a
     // signal or a full disk cut it short, still under the lock.
     const bool ok = WriteFully(fd, line->data(), line->size());
-    RetryFlock(fd, LOCK_UN);
     return ok ? static_cast<int>(line->size()) : 0;
   }
   return 0;
