@@ -11,56 +11,44 @@ class LocalErrand final : public Errand {
  public:
   int init(FWlogger* log, FWCfgger* cfg, const QString& name, const QString& version,
            const QString& usrId) override {
-    std::lock_guard<std::mutex> lock(mutex_);
-    ++record_.calls;
-    record_.log = log;
-    record_.cfg = cfg;
-    record_.name = name;
-    record_.version = version;
-    record_.usrId = usrId;
-    Log("init name:%s, version:%s, usrId:%s", qUtf8Printable(name), qUtf8Printable(version),
+    FWlogger* sink = Record([&](ErrandRecord& record) {
+      record.log = log;
+      record.cfg = cfg;
+      record.name = name;
+      record.version = version;
+      record.usrId = usrId;
+    });
+    Log(sink, "init name:%s, version:%s, usrId:%s", qUtf8Printable(name), qUtf8Printable(version),
         qUtf8Printable(usrId));
     return 0;
   }
   void reserved1() override {}
   void setServers(const QByteArray& list) override {
-    std::lock_guard<std::mutex> lock(mutex_);
-    ++record_.calls;
-    record_.servers = list;
-    Log("setServers %s (reports are kept local)", list.constData());
+    FWlogger* sink = Record([&](ErrandRecord& record) { record.servers = list; });
+    Log(sink, "setServers %s (reports are kept local)", list.constData());
   }
   void setLocalIp(const QString& ip) override {
-    std::lock_guard<std::mutex> lock(mutex_);
-    ++record_.calls;
-    record_.localIp = ip;
-    Log("setLocalIp %s", qUtf8Printable(ip));
+    FWlogger* sink = Record([&](ErrandRecord& record) { record.localIp = ip; });
+    Log(sink, "setLocalIp %s", qUtf8Printable(ip));
   }
   void setTypeCode(int code) override {
-    std::lock_guard<std::mutex> lock(mutex_);
-    ++record_.calls;
-    record_.typeCode = code;
-    Log("setTypeCode %d", code);
+    FWlogger* sink = Record([&](ErrandRecord& record) { record.typeCode = code; });
+    Log(sink, "setTypeCode %d", code);
   }
   void setClientIp(const QString& ip) override {
-    std::lock_guard<std::mutex> lock(mutex_);
-    ++record_.calls;
-    record_.clientIp = ip;
-    Log("setClientIp %s", qUtf8Printable(ip));
+    FWlogger* sink = Record([&](ErrandRecord& record) { record.clientIp = ip; });
+    Log(sink, "setClientIp %s", qUtf8Printable(ip));
   }
   void reserved6() override {}
   void setLogFile(const QString& text) override {
-    std::lock_guard<std::mutex> lock(mutex_);
-    ++record_.calls;
-    record_.logFile = text;
-    Log("setLogFile %s", qUtf8Printable(text));
+    FWlogger* sink = Record([&](ErrandRecord& record) { record.logFile = text; });
+    Log(sink, "setLogFile %s", qUtf8Printable(text));
   }
   void reserved8() override {}
   void reserved9() override {}
   void stop() override {
-    std::lock_guard<std::mutex> lock(mutex_);
-    ++record_.calls;
-    record_.stopped = true;
-    Log("stop");
+    FWlogger* sink = Record([](ErrandRecord& record) { record.stopped = true; });
+    Log(sink, "stop");
   }
 
   ErrandRecord Read() {
@@ -73,12 +61,23 @@ class LocalErrand final : public Errand {
   }
 
  private:
-  // Called with mutex_ held; the sink accepts calls from any thread.
-  void Log(const char* fmt, ...) {
-    if (!record_.log) return;
+  // Counts the call and applies change under the lock; returns the sink to
+  // log it through once the lock is released, so a sink that blocks or calls
+  // back in holds up no other caller.
+  template <typename Change>
+  FWlogger* Record(Change change) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    ++record_.calls;
+    change(record_);
+    return record_.log;
+  }
+
+  // The sink accepts calls from any thread.
+  __attribute__((format(printf, 2, 3))) static void Log(FWlogger* sink, const char* fmt, ...) {
+    if (!sink) return;
     va_list args;
     va_start(args, fmt);
-    record_.log->writeLog(0, "Errand", fmt, args);
+    sink->writeLog(0, "Errand", fmt, args);
     va_end(args);
   }
 

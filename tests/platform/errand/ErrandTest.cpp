@@ -5,7 +5,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
+#include <future>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -86,6 +88,38 @@ TEST(ErrandTest, CallsBeforeInitAreKeptWithoutASink) {
   EXPECT_EQ(record.log, nullptr);
   EXPECT_EQ(record.typeCode, 5);
   EXPECT_TRUE(record.stopped);
+}
+
+// Asks for the record from another thread while a line is logged, as a host
+// whose log thread looks at the reporter would; the ask is joined only after
+// the logged call returned, so a lock held across the sink shows as a late
+// answer, not as a hang.
+class AskingLog final : public FWlogger {
+ public:
+  void writeLog(int, const char*, const char*, va_list) override {
+    asks_.push_back(std::async(std::launch::async, [] { return ErrandReadRecord().calls; }));
+    answeredAtOnce_.push_back(asks_.back().wait_for(std::chrono::seconds(5)) == std::future_status::ready);
+  }
+  std::vector<bool> answeredAtOnce() {
+    for (std::future<int>& ask : asks_) ask.wait();
+    return answeredAtOnce_;
+  }
+
+ private:
+  std::vector<std::future<int>> asks_;
+  std::vector<bool> answeredAtOnce_;
+};
+
+TEST(ErrandTest, TheSinkIsCalledWithoutTheRecordLocked) {
+  ErrandResetRecord();
+  AskingLog log;
+  NoSettings settings;
+  getErrand()->init(&log, &settings, "Corvane_win32", "1.2.3.4", "0b7c-uuid");
+  getErrand()->setServers("localhost:12005");
+  getErrand()->setLogFile("./log/Corvane.log;./log/Corvane.err");
+  getErrand()->stop();
+  EXPECT_EQ(log.answeredAtOnce(), std::vector<bool>(4, true));
+  EXPECT_EQ(ErrandReadRecord().calls, 4);
 }
 
 }  // namespace
