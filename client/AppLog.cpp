@@ -6,6 +6,7 @@
 
 #include <cstdio>
 
+#include <platform/Log.h>
 #include <platform/Scribe.h>
 
 CAppLog theAppLog;
@@ -31,6 +32,14 @@ CORVANE_LOG_FUNCTION(MainLogErr, 3, "Main")
 
 #undef CORVANE_LOG_FUNCTION
 
+namespace {
+
+// ScribeWrite takes its own lock and reports its own failures to stderr, so
+// any thread may call this, several at once, and it never logs into itself.
+void PlatformLine(const char* line) { AppLogWar("%s", line); }
+
+}  // namespace
+
 bool OpenAppLog() {
   const QString logDir = QStringLiteral("./log/");
   QDir().mkpath(logDir);
@@ -41,6 +50,11 @@ bool OpenAppLog() {
   if (ScribeOpen(paths) == 0) return false;
   ScribeSetMaxSize(0, 5242880);
   ScribeSetMaxSize(1, 20480);
+  // One sink per process, and the program's wins: it is in place from here,
+  // before the SDK's init, and stays if the SDK drops its logger. The SDK lends
+  // the platform its host's log only where the host installed none; its lines
+  // would read the same here.
+  SetPlatformLogSink(PlatformLine);
   AppLogDbg("---------- Corvane running... (pid:%d)----------", static_cast<int>(QCoreApplication::applicationPid()));
   return true;
 }

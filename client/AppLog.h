@@ -24,6 +24,7 @@ void MainLogDbg(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 void MainLogErr(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 
 // Opens ./log/Corvane.log and ./log/Corvane.err under the working folder, sets
-// their limits and writes the start banner. False when the main log did not
-// open; the client runs on without it.
+// their limits, sends the platform layer's lines there (as warnings of module
+// "Corvane") and writes the start banner. False when the main log did not
+// open; the client runs on without it, platform lines on stderr.
 bool OpenAppLog();

@@ -25,7 +25,12 @@ void SetSdkLogger(FWlogger* log) {
   g_log.store(log, std::memory_order_release);
   // What the platform layer saw (a capture falling back, a settings file
   // refused) belongs in the host's log; without one it goes to stderr again.
-  SetPlatformLogSink(log != nullptr ? PlatformLine : nullptr);
+  // A host that installed its own sink keeps it: it outlives this logger.
+  if (log != nullptr) {
+    ReplacePlatformLogSink(nullptr, PlatformLine);
+  } else {
+    ReplacePlatformLogSink(PlatformLine, nullptr);
+  }
 }
 void SetSdkCfgger(FWCfgger* cfg) { g_cfg.store(cfg, std::memory_order_release); }
 

@@ -17,6 +17,11 @@ PlatformLogSink SetPlatformLogSink(PlatformLogSink sink) {
   return g_sink.exchange(sink != nullptr ? sink : WriteToStderr);
 }
 
+bool ReplacePlatformLogSink(PlatformLogSink expected, PlatformLogSink sink) {
+  PlatformLogSink current = expected != nullptr ? expected : WriteToStderr;
+  return g_sink.compare_exchange_strong(current, sink != nullptr ? sink : WriteToStderr);
+}
+
 void PlatformLog(const char* format, ...) {
   char small[512];
   va_list args;

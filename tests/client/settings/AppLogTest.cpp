@@ -11,6 +11,7 @@
 #include <vector>
 
 #include <platform/Errand.h>
+#include <platform/Log.h>
 #include <platform/Scribe.h>
 
 #include "AppLog.h"
@@ -71,6 +72,20 @@ TEST_F(AppLogTest, TheErrorLogKeepsItsLimit) {
   EXPECT_GT(QFileInfo(errorLog() + ".1").size(), 0);
   // The main log's 5 MiB are far away.
   EXPECT_EQ(LogLines(mainLog()).size(), 201);
+}
+
+TEST_F(AppLogTest, PlatformLinesLandInTheMainLogFromAnyThread) {
+  ASSERT_TRUE(OpenAppLog());
+  std::thread other([] { PlatformLog("kernel: mapping file %s has no size, not used", "/dev/shm/x"); });
+  other.join();
+  PlatformLog("ini: line %d", 2);
+  const QStringList lines = LogLines(mainLog());
+  ASSERT_EQ(lines.size(), 3);
+  const char* expected[] = {"] kernel: mapping file /dev/shm/x has no size, not used", "] ini: line 2"};
+  for (int n = 0; n < 2; ++n) {
+    EXPECT_TRUE(lines[n + 1].contains(QStringLiteral(" WAR [Corvane] "))) << lines[n + 1].toStdString();
+    EXPECT_TRUE(lines[n + 1].endsWith(QString::fromLatin1(expected[n]))) << lines[n + 1].toStdString();
+  }
 }
 
 struct LogFunctionCase {

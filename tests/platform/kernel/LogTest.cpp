@@ -30,6 +30,26 @@ TEST(PlatformLog, GoesToTheSinkSetAndBackToStderr) {
   EXPECT_EQ(g_lines[1], "ini: " + longText + "|");
 }
 
+std::vector<std::string> g_lent;
+void RecordLent(const char* line) { g_lent.emplace_back(line); }
+
+TEST(PlatformLog, ALentSinkNeitherDisplacesNorRemovesTheProgramsOwn) {
+  g_lines.clear();
+  g_lent.clear();
+  const PlatformLogSink previous = SetPlatformLogSink(Record);
+  EXPECT_FALSE(ReplacePlatformLogSink(nullptr, RecordLent));
+  EXPECT_FALSE(ReplacePlatformLogSink(RecordLent, nullptr));
+  PlatformLog("kernel: to the program's sink");
+  SetPlatformLogSink(nullptr);
+  EXPECT_TRUE(ReplacePlatformLogSink(nullptr, RecordLent));
+  PlatformLog("kernel: to the lent sink");
+  EXPECT_TRUE(ReplacePlatformLogSink(RecordLent, nullptr));
+  PlatformLog("kernel: to stderr");
+  SetPlatformLogSink(previous);
+  EXPECT_EQ(g_lines, std::vector<std::string>{"kernel: to the program's sink"});
+  EXPECT_EQ(g_lent, std::vector<std::string>{"kernel: to the lent sink"});
+}
+
 TEST(PlatformLog, AnUnknownErrnoIsLoggedOnce) {
   g_lines.clear();
   const PlatformLogSink previous = SetPlatformLogSink(Record);
