@@ -35,15 +35,9 @@
 #include "SystemHelpers.h"
 #include "TransCtrlCallBackImpl.h"
 
-const char* const kMainInstanceBlock = "CORVANE_MAIN1";
 const wchar_t* const kMainIdleEvent = L"FWCORVANEIDEL";
 
 namespace {
-constexpr int kInstanceBlockSize = 256;
-// How long a second start waits for a starting client to show its window,
-// and how often it looks.
-constexpr DWORD kStartingClientWaitMs = 10000;
-constexpr DWORD kStartingClientPollMs = 20;
 // The crash hook runs on the alternate signal stack: the log tail stays off it.
 char g_crashLogTail[CCrashText::kLogTailMax];
 }  // namespace
@@ -97,7 +91,7 @@ int CApp::init(int argc, char** argv) {
 
   OpenAppLog();
 
-  const DWORD openError = openInstanceBlock();
+  const DWORD openError = instanceBlock_.open();
   if (openError != 0) {
     AppLogErr("Corvane open sh err! (err:%d)", static_cast<int>(openError));
     return -1;
@@ -107,11 +101,11 @@ int CApp::init(int argc, char** argv) {
   const QString todo = cmdLine_.GetString(QStringLiteral("-do"), QString());
   if (todo == QLatin1String("stop")) {
     DWORD killError = 0;
-    stopPrevInstance(1000, &killError);
+    instanceBlock_.stopPrevInstance(1000, &killError);
     return killError == 0 ? kInitStopDone : kInitStopFailed;
   }
 
-  if (checkInstance() == 1) {
+  if (instanceBlock_.checkInstance() == 1) {
     CNamedEvent idle;
     if (idle.create(kMainIdleEvent, true, false)) {
       MainLogDbg("Corvane SetEvent(FWCORVANEIDEL)=%d", idle.set() ? 1 : 0);
@@ -190,94 +184,6 @@ int CApp::exec() {
   return result;
 }
 
-DWORD CApp::openInstanceBlock() { return instanceBlock_.open(kMainInstanceBlock, kInstanceBlockSize); }
-
-int CApp::instanceWord(int index) {
-  CNamedShareMem::Guard guard(instanceBlock_);
-  const int* words = instanceBlock_.data();
-  return words != nullptr && index >= 0 && index < 2 ? words[index] : 0;
-}
-
-bool CApp::clientStillStarting() {
-  CNamedShareMem::Guard guard(instanceBlock_);
-  const int* words = instanceBlock_.data();
-  if (words == nullptr || words[0] == 0 || words[1] != 0) return false;
-  const DWORD pid = static_cast<DWORD>(words[0]);
-  return pid != GetCurrentProcessId() && ProcessRunsOwnExecutable(pid);
-}
-
-int CApp::checkInstance() {
-  // A client records itself long before its window can answer (its own
-  // start-up runs in between): give it the time to publish the window instead
-  // of ending it as a hung one. The mutex is free meanwhile, so it can.
-  const DWORD begin = GetTickCount();
-  while (GetTickCount() - begin < kStartingClientWaitMs && clientStillStarting()) Sleep(kStartingClientPollMs);
-  CNamedShareMem::Guard guard(instanceBlock_);
-  int* words = instanceBlock_.data();
-  if (words == nullptr) return 0;
-  if (words[0] != 0) {
-    int waitMs = 0;
-    if (words[1] != 0) {
-      ULONG_PTR reply = 0;
-      // The window id travels as the 32-bit word it is stored in.
-      const HWND window = reinterpret_cast<HWND>(static_cast<uintptr_t>(static_cast<unsigned>(words[1])));
-      SendMessageTimeoutW(window, WM_ACTIVATE_MAIN, 0, 0, SMTO_BLOCK, activateTimeoutMs_, &reply);
-      if (reply == ACTIVATE_REPLY_OK) return 1;
-      if (reply == ACTIVATE_REPLY_WAIT) waitMs = 2000;
-    }
-    stopPrevInstance(waitMs);
-  }
-  words[0] = static_cast<int>(GetCurrentProcessId());
-  words[1] = 0;
-  return 0;
-}
-
-bool CApp::stopPrevInstance(int waitMs, DWORD* killError) {
-  if (killError != nullptr) *killError = 0;
-  AppLogInf("Stop pre-Corvane_instace...");
-  CNamedShareMem::Guard guard(instanceBlock_);
-  int* words = instanceBlock_.data();
-  if (words == nullptr || words[0] == 0) return false;
-  const DWORD pid = static_cast<DWORD>(words[0]);
-  MainLogDbg("Corvane: kill pre-instace pid:%d, wait:%d", static_cast<int>(pid), waitMs);
-  DWORD error = 0;
-  if (pid == GetCurrentProcessId()) {
-    error = ERROR_ACCESS_DENIED;
-  } else if (!ProcessRunsOwnExecutable(pid)) {
-    // The pid was handed to another program since: never end it in our place.
-    error = ERROR_ACCESS_DENIED;
-  } else {
-    error = KillProcess(pid, GetCurrentProcessId(), static_cast<DWORD>(waitMs));
-  }
-  if (error != 0) {
-    AppLogWar("Corvane: terminate pre-instace Err! (err:%d)", static_cast<int>(error));
-  } else {
-    AppLogDbg("Corvane: kill pre-instace pid:%d, success!", static_cast<int>(pid));
-  }
-  if (killError != nullptr) *killError = error;
-  words[0] = 0;
-  words[1] = 0;
-  return true;
-}
-
-void CApp::setMainWnd(int pid, int hwnd) {
-  CNamedShareMem::Guard guard(instanceBlock_);
-  int* words = instanceBlock_.data();
-  if (words == nullptr) return;
-  words[0] = pid;
-  words[1] = hwnd;
-}
-
-void CApp::clearInstanceBlock() {
-  if (!instanceBlock_.isOpen()) return;
-  CNamedShareMem::Guard guard(instanceBlock_);
-  int* words = instanceBlock_.data();
-  if (words != nullptr && words[0] == static_cast<int>(GetCurrentProcessId())) {
-    words[0] = 0;
-    words[1] = 0;
-  }
-}
-
 void CApp::quit() {
   AppLogDbg("exit Corvane......");
   getErrand()->stop();
@@ -288,7 +194,7 @@ void CApp::quit() {
 void CApp::exit(int code) {
   InstallFilter(nullptr);
   AppLogDbg("UnitApp...");
-  clearInstanceBlock();
+  instanceBlock_.clear();
   AppLogDbg("exit %d", code);
   ScribeClose();
   TerminateProcess(GetCurrentProcess(), static_cast<UINT>(code));

@@ -1,5 +1,5 @@
-// The client's application object: start-up, the one-client-per-desktop
-// protocol, the event loop, exit, the crash text and the update launch.
+// The client's application object: start-up with the one-client-per-desktop
+// check, the event loop, exit, the crash text and the update launch.
 #pragma once
 
 #include <QByteArray>
@@ -11,22 +11,16 @@
 
 #include "CmdParamDeal.h"
 #include "CrashText.h"
+#include "InstanceBlock.h"
 #include "MiniDumpMakeCtrl.h"
-#include "NamedShareMem.h"
 
 class QApplication;
 
-// The message a second client sends to the running one's main window, and
-// the running client's answers.
-constexpr unsigned int WM_ACTIVATE_MAIN = 0x590;
-constexpr unsigned int ACTIVATE_REPLY_OK = 0x11110001;
-constexpr unsigned int ACTIVATE_REPLY_WAIT = 0x11110002;
 // init's result when the command-line stop is done; the process exits 0.
 constexpr int kInitStopDone = 710;
 // init's result when the command-line stop could not end the client; exits 1.
 constexpr int kInitStopFailed = 711;
 
-extern const char* const kMainInstanceBlock;
 extern const wchar_t* const kMainIdleEvent;
 
 class CApp : public QObject, public CMiniDumpMakeCtrl {
@@ -43,7 +37,6 @@ class CApp : public QObject, public CMiniDumpMakeCtrl {
   // Ends the process with code; does not return.
   [[noreturn]] void exit(int code);
 
-  void setMainWnd(int pid, int hwnd);
   QString appVersion() const { return version_; }
 
   // The box id of the last box connected from the list.
@@ -66,31 +59,17 @@ class CApp : public QObject, public CMiniDumpMakeCtrl {
   void GetDumpInfo(const QString& dumpPath, QByteArray& text) override;
   void OnDumped() override {}
 
-  // The instance protocol, public for its tests.
-  DWORD openInstanceBlock();
-  // 1 when a running client answered and raised itself; 0 when this process
-  // now owns the block.
-  int checkInstance();
-  // Ends the recorded client, waiting waitMs for it first. False when none was
-  // recorded; *killError gets 0 or why it could not be ended.
-  bool stopPrevInstance(int waitMs, DWORD* killError = nullptr);
-  // True while the block names another live client that has no window yet.
-  bool clientStillStarting();
-  void clearInstanceBlock();
-  // Word 0 (pid) and word 1 (window) of the block; 0 when it is not open.
-  int instanceWord(int index);
-  // Time the running client gets to answer the activation message.
-  void setActivateTimeoutForTest(unsigned ms) { activateTimeoutMs_ = ms; }
+  // The one-client-per-desktop block, this process's view of it.
+  CInstanceBlock& instanceBlock() { return instanceBlock_; }
 
  private:
   QString language_;
   QApplication* application_ = nullptr;
   QTranslator qtTranslator_;
   QTranslator appTranslator_;
-  CNamedShareMem instanceBlock_;
+  CInstanceBlock instanceBlock_;
   QString version_;
   CmdParamDeal cmdLine_;
-  unsigned activateTimeoutMs_ = 2000;
   CCrashText crashText_;
 };
 

@@ -98,7 +98,7 @@ MainWnd::MainWnd(QWidget* parent)
   if (port_ == nullptr) {
     AppLogErr("Corvane: no message port for the main window (err:%u)", GetLastError());
   } else {
-    theApp.setMainWnd(static_cast<int>(GetCurrentProcessId()), static_cast<int>(id));
+    theApp.instanceBlock().setMainWnd(static_cast<int>(GetCurrentProcessId()), static_cast<int>(id));
   }
 
   boxList_ = new BoxListWnd(this);
