@@ -6,6 +6,10 @@
 class QLabel;
 class QPushButton;
 
+namespace Ui {
+class DlgAbout;
+}
+
 class DlgAbout : public QNoNCDialog {
   Q_OBJECT
 
@@ -13,14 +17,12 @@ class DlgAbout : public QNoNCDialog {
   // The one dialog, made with that parent on the first call.
   static DlgAbout* instance(QWidget* parent);
   explicit DlgAbout(QWidget* parent);
+  ~DlgAbout() override;
 
-  QLabel* productName() const { return lbProductName_; }
-  QLabel* versionLabel() const { return lbVer_; }
-  QPushButton* okButton() const { return btnOk_; }
+  QLabel* productName() const;
+  QLabel* versionLabel() const;
+  QPushButton* okButton() const;
 
  private:
-  QLabel* lbPic_;
-  QLabel* lbProductName_;
-  QLabel* lbVer_;
-  QPushButton* btnOk_;
+  Ui::DlgAbout* ui;
 };

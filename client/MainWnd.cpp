@@ -5,12 +5,10 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QHBoxLayout>
 #include <QIcon>
 #include <QShowEvent>
 #include <QStackedWidget>
 #include <QTimer>
-#include <QVBoxLayout>
 
 #include <type_traits>
 #include <utility>
@@ -27,6 +25,7 @@
 #include "ScreenShareWnd.h"
 #include "StandardTitleBar.h"
 #include "SystemTrayIcon.h"
+#include "ui_MainWnd.h"
 
 namespace {
 
@@ -55,28 +54,10 @@ void AbandonReconnect(Page*, long) {}
 MainWnd::MainWnd(QWidget* parent)
     : QNoNCDialog(parent, Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowSystemMenuHint |
                               Qt::WindowMinimizeButtonHint,
-                  0) {
+                  0),
+      ui(new Ui::MainWnd) {
   auto* central = new QWidget(this);
-  if (central->objectName().isEmpty()) central->setObjectName(QStringLiteral("corvaneMainWnd"));
-  central->resize(540, 420);
-  auto* verticalLayout = new QVBoxLayout(central);
-  verticalLayout->setSpacing(0);
-  verticalLayout->setContentsMargins(0, 0, 0, 0);
-  stackedWidget_ = new QStackedWidget(central);
-  stackedWidget_->setObjectName(QStringLiteral("stackedWidget"));
-  auto* boxListPage = new QWidget();
-  boxListPage->setObjectName(QStringLiteral("boxList"));
-  auto* horizontalLayout = new QHBoxLayout(boxListPage);
-  horizontalLayout->setSpacing(0);
-  horizontalLayout->setContentsMargins(0, 0, 0, 0);
-  auto* sharePage = new QWidget();
-  sharePage->setObjectName(QStringLiteral("screenShareSet"));
-  auto* horizontalLayout2 = new QHBoxLayout(sharePage);
-  horizontalLayout2->setSpacing(0);
-  horizontalLayout2->setContentsMargins(0, 0, 0, 0);
-  stackedWidget_->addWidget(boxListPage);
-  stackedWidget_->addWidget(sharePage);
-  verticalLayout->addWidget(stackedWidget_);
+  ui->setupUi(central);
   const QString product = QCoreApplication::translate("MainWnd", "Corvane");
   setWindowTitle(product);
 
@@ -102,9 +83,9 @@ MainWnd::MainWnd(QWidget* parent)
   }
 
   boxList_ = new BoxListWnd(this);
-  horizontalLayout->addWidget(boxList_);
+  ui->horizontalLayout->addWidget(boxList_);
   screenShare_ = new ScreenShareWnd(this);
-  horizontalLayout2->addWidget(screenShare_);
+  ui->horizontalLayout_2->addWidget(screenShare_);
 
   CSystemTrayIcon& tray = CSystemTrayIcon::instance();
   // Without a tray its menu would be out of reach: the title bar offers it.
@@ -136,7 +117,10 @@ MainWnd::MainWnd(QWidget* parent)
 MainWnd::~MainWnd() {
   CSystemTrayIcon::instance().setVisible(false);
   CloseWindowMessagePort(port_);
+  delete ui;
 }
+
+QStackedWidget* MainWnd::stack() const { return ui->stackedWidget; }
 
 bool MainWnd::portMessage(void* message, long* result) {
   return nativeEvent(QByteArrayLiteral("windows_generic_MSG"), message, result);
@@ -198,7 +182,7 @@ bool MainWnd::nativeEvent(const QByteArray& eventType, void* message, long* resu
 void MainWnd::slot_showAboutDialog() { DlgAbout::instance(this)->show(); }
 
 void MainWnd::showSharePage() {
-  stackedWidget_->setCurrentIndex(1);
+  ui->stackedWidget->setCurrentIndex(1);
   screenShare_->setShareState(0);
 }
 
@@ -232,7 +216,7 @@ void MainWnd::slot_reConnectBox(CORVANESDK::MEETING_BOX_INFO box) {
 void MainWnd::slot_showSearchWnd() {
   emit s_boxSearch();
   show();
-  stackedWidget_->setCurrentIndex(0);
+  ui->stackedWidget->setCurrentIndex(0);
   titleBar_->setTitleText(QCoreApplication::translate("MainWnd", "Corvane"));
 }
 

@@ -17,6 +17,10 @@ class ScreenShareWnd;
 class StandardTitleBar;
 class WindowMessagePort;
 
+namespace Ui {
+class MainWnd;
+}
+
 class MainWnd : public QNoNCDialog {
   Q_OBJECT
 
@@ -24,7 +28,7 @@ class MainWnd : public QNoNCDialog {
   explicit MainWnd(QWidget* parent = nullptr);
   ~MainWnd() override;
 
-  QStackedWidget* stack() const { return stackedWidget_; }
+  QStackedWidget* stack() const;
   BoxListWnd* searchPage() const { return boxList_; }
   // Null while the sharing page is not part of this build.
   ScreenShareWnd* sharePage() const { return screenShare_; }
@@ -58,7 +62,7 @@ class MainWnd : public QNoNCDialog {
  private:
   void showSharePage();
 
-  QStackedWidget* stackedWidget_ = nullptr;
+  Ui::MainWnd* ui;
   BoxListWnd* boxList_ = nullptr;
   ScreenShareWnd* screenShare_ = nullptr;
   StandardTitleBar* titleBar_ = nullptr;
