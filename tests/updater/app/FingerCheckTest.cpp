@@ -1,5 +1,5 @@
-// Checking items against a folder: when a file counts as current, what the
-// check value is, and the lists the update computes from two finger trees.
+// Checking items against a folder: when a file counts as current, and the
+// lists the update computes from two finger trees.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -102,29 +102,6 @@ TEST_F(FingerCheckTest, NoUpdateListIsASubstringSearchForNameAndSemicolon) {
   }
 }
 
-TEST_F(FingerCheckTest, CheckValueKinds) {
-  folder_.Put("a.dll", kHello);
-  folder_.Put("skin.ini", "[VER]\r\nVer=2.0.0.7\r\n");
-  SFileTransItem item(L"x", true);
-  std::wstring value = L"stale";
-  item.checkType = CHK_MD5;
-  EXPECT_TRUE(item.CalculateCheckValue(folder_.WPath() + L"a.dll", value));
-  EXPECT_EQ(value, kHelloMd5);
-  item.checkType = CHK_IVER;
-  EXPECT_TRUE(item.CalculateCheckValue(folder_.WPath() + L"skin.ini", value));
-  EXPECT_EQ(value, L"2.0.0.7");
-  EXPECT_TRUE(item.CalculateCheckValue(folder_.WPath() + L"a.dll", value));
-  EXPECT_EQ(value, L"") << "IVER of a file without the key";
-  item.checkType = CHK_NONE;
-  value = L"stale";
-  EXPECT_TRUE(item.CalculateCheckValue(folder_.WPath() + L"a.dll", value));
-  EXPECT_EQ(value, L"");
-  item.checkType = CHK_MD5;
-  EXPECT_FALSE(item.CalculateCheckValue(folder_.WPath() + L"missing", value));
-  item.checkType = CHK_VER;
-  EXPECT_FALSE(item.CalculateCheckValue(folder_.WPath() + L"a.dll", value));
-}
-
 // A built program carries the project's version record, which VER reads.
 TEST_F(FingerCheckTest, VerOfABuiltProgram) {
   const std::string program = folder_.Path() + "Corvane";
@@ -137,22 +114,6 @@ TEST_F(FingerCheckTest, VerOfABuiltProgram) {
   const int size = static_cast<int>(std::filesystem::file_size(program));
   EXPECT_TRUE(Check(L"Corvane", size, kListedTime, CHK_VER, Utf8ToWide(UPDATER_APP_TEST_VERSION)));
   EXPECT_FALSE(Check(L"Corvane", size, kListedTime + 1, CHK_VER, L"9.9.9.9"));
-}
-
-TEST(FileItemCheckFile, SizeThenValue) {
-  SFileTransItem item(L"x", true);
-  item.size = 5;
-  item.checkType = CHK_MD5;
-  item.checkValue = L"AB";
-  const std::wstring same = L"AB", other = L"ab";
-  EXPECT_EQ(item.CheckFile(5, &same), 0);
-  EXPECT_EQ(item.CheckFile(6, &same), -1);
-  EXPECT_EQ(item.CheckFile(6, &other), -1) << "size first";
-  EXPECT_EQ(item.CheckFile(5, &other), -2) << "exact comparison";
-  EXPECT_EQ(item.CheckFile(-1, &other), -2) << "a negative size is not compared";
-  EXPECT_EQ(item.CheckFile(5, nullptr), 0);
-  item.checkType = CHK_NONE;
-  EXPECT_EQ(item.CheckFile(5, &other), 0);
 }
 
 TEST_F(FingerCheckTest, CheckItemsAndSubtractItems) {

@@ -2,6 +2,7 @@
 // named mutex ("<name>Mut").
 #pragma once
 
+#include <platform/KernelOwners.h>
 #include <platform/Win32Types.h>
 
 #include <string>
@@ -25,8 +26,8 @@ class CNamedShareMem {
 
  private:
   bool m_bOpened = false;
-  HANDLE m_hMutex = nullptr;
+  UniqueHandle m_hMutex;
   DWORD m_dwSize = 0;
-  HANDLE m_hMapping = nullptr;
+  UniqueHandle m_hMapping;
   void* m_pView = nullptr;
 };

@@ -15,17 +15,17 @@ DWORD CNamedShareMem::open(const std::wstring& name, DWORD size) {
   // block that is not there.
   if (name.size() >= kMaxNameChars) return ERROR_FILENAME_EXCED_RANGE;
   const std::wstring mutexName = name + L"Mut";
-  m_hMutex = CreateMutexW(nullptr, FALSE, mutexName.c_str());
+  m_hMutex = OwnHandle(CreateMutexW(nullptr, FALSE, mutexName.c_str()));
   if (!m_hMutex) return GetLastError();
 
   lock();
   DWORD error = 0;
-  m_hMapping = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, size, name.c_str());
+  m_hMapping = OwnHandle(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, size, name.c_str()));
   const bool existed = m_hMapping && GetLastError() == ERROR_ALREADY_EXISTS;
   if (!m_hMapping) {
     error = GetLastError();
   } else {
-    m_pView = MapViewOfFile(m_hMapping, FILE_MAP_ALL_ACCESS, 0, 0, size);
+    m_pView = MapViewOfFile(m_hMapping.get(), FILE_MAP_ALL_ACCESS, 0, 0, size);
     if (!m_pView) {
       error = GetLastError();
     } else if (!existed) {
@@ -46,19 +46,17 @@ void CNamedShareMem::close() {
   m_bOpened = false;
   if (m_pView) UnmapViewOfFile(m_pView);
   m_pView = nullptr;
-  if (m_hMapping) CloseHandle(m_hMapping);
-  m_hMapping = nullptr;
-  if (m_hMutex) CloseHandle(m_hMutex);
-  m_hMutex = nullptr;
+  m_hMapping.reset();
+  m_hMutex.reset();
   m_dwSize = 0;
 }
 
 int* CNamedShareMem::data() const { return m_bOpened ? static_cast<int*>(m_pView) : nullptr; }
 
 void CNamedShareMem::lock() {
-  if (m_hMutex) WaitForSingleObject(m_hMutex, INFINITE);
+  if (m_hMutex) WaitForSingleObject(m_hMutex.get(), INFINITE);
 }
 
 void CNamedShareMem::unlock() {
-  if (m_hMutex) ReleaseMutex(m_hMutex);
+  if (m_hMutex) ReleaseMutex(m_hMutex.get());
 }
