@@ -5,14 +5,16 @@
 
 struct _XImage;
 
+// A typed owner's deleter over a C free function that takes any pointer.
+template <void (*Free)(void*), typename T>
+void FreeAsVoid(T* data) {
+  Free(data);
+}
+
 // XFree for any Xlib result (property data, window lists, shapes, cursor images).
 void FreeXData(void* data);
 template <typename T>
-void FreeXDataAs(T* data) {
-  FreeXData(data);
-}
-template <typename T>
-using XFreePtr = UniquePtr<T, FreeXDataAs<T>>;
+using XFreePtr = UniquePtr<T, FreeAsVoid<FreeXData, T>>;
 
 // XFreeStringList for a text property's list of strings.
 void FreeStringList(char** list);
@@ -30,11 +32,7 @@ using XImageHeaderPtr = UniquePtr<_XImage, DestroyImageHeader>;
 // xcb hands replies and errors over as malloc'd blocks.
 void FreeXcbReply(void* reply);
 template <typename T>
-void FreeXcbReplyAs(T* reply) {
-  FreeXcbReply(reply);
-}
-template <typename T>
-using XcbReplyPtr = UniquePtr<T, FreeXcbReplyAs<T>>;
+using XcbReplyPtr = UniquePtr<T, FreeAsVoid<FreeXcbReply, T>>;
 
 // The reply, or null when the request failed: the error comes with the reply
 // instead of going to the Xlib handler, so no trap and no sync are needed.
