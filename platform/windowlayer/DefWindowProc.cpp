@@ -9,7 +9,7 @@
 
 #include "GdiObject.h"
 #include "IconObject.h"
-#include "QtWindow.h"
+#include "LayerWindow.h"
 
 namespace {
 

@@ -15,7 +15,7 @@
 #include <mutex>
 
 #include "FontObject.h"
-#include "QtWindow.h"
+#include "LayerWindow.h"
 #include "QueueHooks.h"
 #include "WindowDc.h"
 
@@ -84,6 +84,7 @@ void EnsureWindowLayer() {
   std::call_once(once, [] {
     SetWindowQueueHooks(WindowQueueHooks{IsWindowForQueue});
     SetWindowDcSource(WindowDcSource{OwnsForGdi, LayerGetDc, LayerReleaseDc});
+    RegisterLayerCalls();
     RegisterBuiltInClasses();
   });
   thread_local GuiPump* pump = nullptr;

@@ -6,7 +6,7 @@
 #include <QPainter>
 
 #include "GdiObject.h"
-#include "QtWindow.h"
+#include "LayerWindow.h"
 #include "RegionObject.h"
 #include "WindowDc.h"
 

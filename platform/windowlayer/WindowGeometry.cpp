@@ -5,7 +5,7 @@
 #include <QGuiApplication>
 
 #include "GdiObject.h"
-#include "QtWindow.h"
+#include "LayerWindow.h"
 #include "RegionObject.h"
 
 BOOL GetClientRect(HWND handle, LPRECT rect) {

@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <set>
 
-#include "QtWindow.h"
+#include "LayerWindow.h"
 #include "XConnection.h"
 
 #include <X11/Xlib.h>
