@@ -10,6 +10,7 @@
 #include "GdiObject.h"
 #include "IconObject.h"
 #include "LayerWindow.h"
+#include "TopLevelWindow.h"
 
 namespace {
 

@@ -13,6 +13,7 @@
 
 #include "HandleRegistry.h"
 #include "QueueHooks.h"
+#include "TopLevelWindow.h"
 
 #ifndef ERROR_CANNOT_FIND_WND_CLASS
 #define ERROR_CANNOT_FIND_WND_CLASS 1407u

@@ -9,7 +9,6 @@
 #include <QImage>
 #include <QRect>
 #include <QRegion>
-#include <QWindow>
 
 #include <functional>
 #include <map>
@@ -19,7 +18,6 @@
 
 #include "WindowLayerCalls.h"  // IsLayerHandle
 
-class QBackingStore;
 class TopLevelWindow;
 
 struct LayerWindow {
@@ -45,7 +43,8 @@ struct LayerWindow {
   bool destroyed = false;
   HFONT font = nullptr;
   HICON icons[2] = {nullptr, nullptr};  // ICON_SMALL, ICON_BIG
-  // Top-level windows only.
+  // Top-level windows only. TopLevelWindow.h completes the type for the
+  // files that reach the QWindow.
   std::unique_ptr<TopLevelWindow> qt;
   QImage surface;
   QRegion dirty;  // surface pixels not yet in the backing store
@@ -95,22 +94,6 @@ int LayerSetWindowRgn(LayerWindow* window, HRGN region, BOOL redraw);
 BOOL LayerGetWindowRect(LayerWindow* window, LPRECT rect);
 HDC LayerGetDc(HWND window);
 int LayerReleaseDc(HWND window, HDC dc);
-
-// The QWindow of a top-level window: hands Qt's events to the layer.
-class TopLevelWindow : public QWindow {
- public:
-  explicit TopLevelWindow(HWND handle);
-  ~TopLevelWindow() override;
-  QBackingStore* store() { return store_; }
-
- protected:
-  bool event(QEvent* event) override;
-  void exposeEvent(QExposeEvent* event) override;
-
- private:
-  HWND handle_;
-  QBackingStore* store_;  // owned: deleted with the window
-};
 
 // Runs task on the window's thread: at once on that thread, else through its
 // message loop (waiting for it when wait is set).

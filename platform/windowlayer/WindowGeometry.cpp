@@ -7,6 +7,7 @@
 #include "GdiObject.h"
 #include "LayerWindow.h"
 #include "RegionObject.h"
+#include "TopLevelWindow.h"
 
 BOOL GetClientRect(HWND handle, LPRECT rect) {
   LayerWindow* window = LayerWindowOf(handle);

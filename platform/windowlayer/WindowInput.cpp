@@ -10,6 +10,7 @@
 #include <set>
 
 #include "LayerWindow.h"
+#include "TopLevelWindow.h"
 #include "XConnection.h"
 
 #include <X11/Xlib.h>

@@ -8,6 +8,7 @@
 #include "GdiObject.h"
 #include "LayerWindow.h"
 #include "RegionObject.h"
+#include "TopLevelWindow.h"
 #include "WindowDc.h"
 
 namespace {
