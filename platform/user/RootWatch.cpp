@@ -3,10 +3,10 @@
 #include <platform/Log.h>
 
 #include <algorithm>
-#include <cstdlib>
 
 #include "XConnection.h"
 #include "XErrorTrap.h"
+#include "XOwners.h"
 
 #include <X11/Xlib.h>
 #include <X11/extensions/Xdamage.h>
@@ -35,16 +35,12 @@ std::vector<unsigned long> ChildrenOfAll(xcb_connection_t* xcb, const std::vecto
   for (unsigned long parent : parents) cookies.push_back(xcb_query_tree(xcb, static_cast<xcb_window_t>(parent)));
   std::vector<unsigned long> children;
   for (const xcb_query_tree_cookie_t& cookie : cookies) {
-    xcb_generic_error_t* error = nullptr;
     // A window gone meanwhile answers with an error: its parent's watch has
     // reported it.
-    xcb_query_tree_reply_t* tree = xcb_query_tree_reply(xcb, cookie, &error);
-    if (tree != nullptr && error == nullptr) {
-      const xcb_window_t* list = xcb_query_tree_children(tree);
-      children.insert(children.end(), list, list + xcb_query_tree_children_length(tree));
-    }
-    std::free(tree);
-    std::free(error);
+    const auto tree = TakeReply(xcb, xcb_query_tree_reply, cookie);
+    if (!tree) continue;
+    const xcb_window_t* list = xcb_query_tree_children(tree.get());
+    children.insert(children.end(), list, list + xcb_query_tree_children_length(tree.get()));
   }
   return children;
 }

@@ -7,6 +7,7 @@
 #include "RootWatch.h"
 #include "XConnection.h"
 #include "XErrorTrap.h"
+#include "XOwners.h"
 
 #include <X11/Xlib.h>
 #include <X11/extensions/Xdamage.h>
@@ -90,19 +91,17 @@ ScreenDamage::Changes ScreenDamage::Take(const RECT& rect) {
   XErrorTrap trap(s.display);
   XDamageSubtract(s.display, s.damage, None, s.parts);
   int count = 0;
-  XRectangle* rects = XFixesFetchRegion(s.display, s.parts, &count);
-  if (trap.FailedByReply() || (rects == nullptr && count != 0)) {
+  const XFreePtr<XRectangle> rects(XFixesFetchRegion(s.display, s.parts, &count));
+  if (trap.FailedByReply() || (!rects && count != 0)) {
     PlatformLog("user: reading the screen's changes failed: %s", trap.Text().c_str());
-    if (rects != nullptr) XFree(rects);
     s.unknown = true;
     return Changes();
   }
   bool inside = s.unknown;
   for (int i = 0; i < count && !inside; ++i) {
-    const XRectangle& r = rects[i];
+    const XRectangle& r = rects.get()[i];
     inside = r.x < rect.right && rect.left < r.x + r.width && r.y < rect.bottom && rect.top < r.y + r.height;
   }
-  if (rects != nullptr) XFree(rects);
   s.unknown = false;
   changes.inside = inside;
   return changes;

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "QtWindow.h"
+#include "WindowLayerCalls.h"
 #include "XAtoms.h"
 #include "XConnection.h"
 #include "XWindowQuery.h"
@@ -18,7 +18,7 @@
 #include <X11/Xutil.h>
 
 BOOL IsWindow(HWND window) {
-  if (IsLayerHandle(window)) return LayerIsWindow(window);
+  if (IsLayerHandle(window)) return WindowLayer().isWindow(window);
   Display* display = ThreadDisplay();
   if (display == nullptr || window == nullptr) return FALSE;
   return WindowExists(display, XWindowOf(window)) ? TRUE : FALSE;
@@ -41,7 +41,7 @@ int GetWindowTextW(HWND window, LPWSTR text, int count) {
     return 0;
   }
   text[0] = L'\0';
-  if (IsLayerHandle(window)) return LayerGetWindowText(window, text, count);
+  if (IsLayerHandle(window)) return WindowLayer().getWindowText(window, text, count);
   unsigned long id = 0;
   Display* display = DisplayForWindow(window, &id);
   if (display == nullptr) return 0;

@@ -6,6 +6,7 @@
 
 #include <platform/Kernel.h>
 #include <platform/Log.h>
+#include <platform/Unique.h>
 
 #include <QSocketNotifier>
 
@@ -23,6 +24,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "RuntimeDir.h"
 #include "XWindowQuery.h"
@@ -104,23 +106,23 @@ constexpr int kRequestWaitMs = 500;
 
 class WindowMessagePort {
  public:
-  WindowMessagePort(HWND window, int fd, std::string path, WINDOWMESSAGESINK sink, void* context)
-      : window_(window), fd_(fd), path_(std::move(path)), sink_(sink), context_(context),
-        notifier_(fd, QSocketNotifier::Read) {
+  WindowMessagePort(HWND window, UniqueFd fd, std::string path, WINDOWMESSAGESINK sink, void* context)
+      : window_(window), fd_(std::move(fd)), path_(std::move(path)), sink_(sink), context_(context),
+        notifier_(fd_.get(), QSocketNotifier::Read) {
     QObject::connect(&notifier_, &QSocketNotifier::activated, [this] { serveOne(); });
   }
   ~WindowMessagePort() {
+    // The notifier goes before the descriptor it watches (members die in reverse).
     notifier_.setEnabled(false);
-    close(fd_);
     unlink(path_.c_str());
   }
 
  private:
   void serveOne() {
-    const int peer = accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC);
-    if (peer < 0) return;
+    const UniqueFd peer(accept4(fd_.get(), nullptr, nullptr, SOCK_CLOEXEC));
+    if (!peer) return;
     Request request{};
-    if (Transfer(peer, &request, sizeof request, true, NowMs() + kRequestWaitMs)) {
+    if (Transfer(peer.get(), &request, sizeof request, true, NowMs() + kRequestWaitMs)) {
       MSG msg{};
       msg.hwnd = window_;
       msg.message = static_cast<UINT>(request.message);
@@ -130,15 +132,14 @@ class WindowMessagePort {
       LRESULT result = 0;
       if (!sink_(context_, &msg, &result)) result = 0;
       int64_t answer = result;
-      Transfer(peer, &answer, sizeof answer, false, NowMs() + kRequestWaitMs);
+      Transfer(peer.get(), &answer, sizeof answer, false, NowMs() + kRequestWaitMs);
     } else {
       PlatformLog("user: a message port peer sent no complete message");
     }
-    close(peer);
   }
 
   HWND window_;
-  int fd_;
+  UniqueFd fd_;
   std::string path_;
   WINDOWMESSAGESINK sink_;
   void* context_;
@@ -152,8 +153,8 @@ WindowMessagePort* OpenWindowMessagePort(HWND window, WINDOWMESSAGESINK sink, vo
   }
   const std::string path = PortPath(window);
   if (path.empty()) return nullptr;
-  const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-  if (fd < 0) {
+  UniqueFd fd(socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+  if (!fd) {
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return nullptr;
   }
@@ -161,13 +162,12 @@ WindowMessagePort* OpenWindowMessagePort(HWND window, WINDOWMESSAGESINK sink, vo
   // under its name is left over from a window that is gone.
   unlink(path.c_str());
   const sockaddr_un address = AddressOf(path);
-  if (bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 || listen(fd, 8) != 0) {
+  if (bind(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 || listen(fd.get(), 8) != 0) {
     PlatformLog("user: message port %s: errno %d", path.c_str(), errno);
-    close(fd);
     SetLastError(ERROR_ACCESS_DENIED);
     return nullptr;
   }
-  return new WindowMessagePort(window, fd, path, sink, context);
+  return new WindowMessagePort(window, std::move(fd), path, sink, context);
 }
 
 void CloseWindowMessagePort(WindowMessagePort* port) { delete port; }
@@ -177,23 +177,21 @@ LRESULT SendPortMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
   const std::string path = PortPath(window);
   if (path.empty()) return 0;
   const int64_t deadline = NowMs() + timeoutMs;
-  const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-  if (fd < 0) {
+  const UniqueFd fd(socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+  if (!fd) {
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return 0;
   }
   const sockaddr_un address = AddressOf(path);
-  if (connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 && errno != EINPROGRESS &&
+  if (connect(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 && errno != EINPROGRESS &&
       errno != EAGAIN) {
-    close(fd);
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
     return 0;
   }
   Request request{message, static_cast<uint64_t>(wParam), static_cast<uint64_t>(lParam)};
   int64_t answer = 0;
-  const bool ok = Transfer(fd, &request, sizeof request, false, deadline) &&
-                  Transfer(fd, &answer, sizeof answer, true, deadline);
-  close(fd);
+  const bool ok = Transfer(fd.get(), &request, sizeof request, false, deadline) &&
+                  Transfer(fd.get(), &answer, sizeof answer, true, deadline);
   if (!ok) {
     SetLastError(ERROR_TIMEOUT);
     return 0;

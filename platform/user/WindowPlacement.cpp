@@ -5,11 +5,11 @@
 #include <platform/User.h>
 
 #include "GdiObject.h"
-#include "QtWindow.h"
+#include "WindowLayerCalls.h"
 #include "X11WindowPlacement.h"
 
 BOOL SetWindowPos(HWND window, HWND insertAfter, int x, int y, int cx, int cy, UINT flags) {
-  if (IsLayerHandle(window)) return LayerSetWindowPosCall(window, insertAfter, x, y, cx, cy, flags);
+  if (IsLayerHandle(window)) return WindowLayer().setWindowPos(window, insertAfter, x, y, cx, cy, flags);
   // Moving and sizing go through Qt in this system; only restacking comes here.
   if ((flags & (SWP_NOMOVE | SWP_NOSIZE)) != (SWP_NOMOVE | SWP_NOSIZE) || window == nullptr ||
       insertAfter == nullptr || insertAfter == window) {
@@ -22,7 +22,7 @@ BOOL SetWindowPos(HWND window, HWND insertAfter, int x, int y, int cx, int cy, U
 }
 
 BOOL ShowWindow(HWND window, int command) {
-  if (IsLayerHandle(window)) return LayerShowWindowCall(window, command);
+  if (IsLayerHandle(window)) return WindowLayer().showWindow(window, command);
   if (command != SW_SHOWNORMAL && command != SW_SHOW && command != SW_HIDE) {
     PlatformLog("user: ShowWindow command %d is not offered", command);
     SetLastError(ERROR_INVALID_PARAMETER);
@@ -36,7 +36,7 @@ BOOL BringWindowToTop(HWND window) { return X11BringWindowToTop(window); }
 BOOL SetForegroundWindow(HWND window) { return X11SetForegroundWindow(window); }
 
 int SetWindowRgn(HWND window, HRGN region, BOOL redraw) {
-  if (IsLayerHandle(window)) return LayerSetWindowRgnCall(window, region, redraw);
+  if (IsLayerHandle(window)) return WindowLayer().setWindowRgn(window, region, redraw);
   if (region != nullptr && !LookupGdiObject(region)) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return 0;

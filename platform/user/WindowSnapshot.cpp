@@ -2,6 +2,7 @@
 
 #include "XAtoms.h"
 #include "XConnection.h"
+#include "XOwners.h"
 #include "XWindowQuery.h"
 
 #include <X11/Xatom.h>
@@ -9,31 +10,9 @@
 #include <xcb/shape.h>
 #include <xcb/xcb.h>
 
-#include <cstdlib>
-#include <type_traits>
+#include <utility>
 
 namespace {
-
-template <typename T>
-void FreeReply(T* reply) {
-  std::free(reply);
-}
-template <typename T>
-using ReplyPtr = UniquePtr<T, FreeReply<T>>;
-
-// The reply, or null when the request failed: the error comes with the reply
-// instead of going to the Xlib handler, so no trap and no sync are needed.
-template <typename ReplyFn, typename Cookie>
-auto Take(xcb_connection_t* xcb, ReplyFn replyFn, Cookie cookie) {
-  using Reply = std::remove_pointer_t<decltype(replyFn(xcb, cookie, nullptr))>;
-  xcb_generic_error_t* error = nullptr;
-  ReplyPtr<Reply> reply(replyFn(xcb, cookie, &error));
-  if (error != nullptr) {
-    std::free(error);
-    reply.reset();
-  }
-  return reply;
-}
 
 // As ReadLongs: a property of the asked type in 32-bit items.
 bool Longs(const xcb_get_property_reply_t* reply, xcb_atom_t type, std::vector<unsigned long>* values) {
@@ -80,12 +59,12 @@ FirstCookies SendFirst(xcb_connection_t* xcb, xcb_window_t window, const Atoms& 
 // Every reply is taken, whatever came before, so none is left queued.
 void CollectFirst(xcb_connection_t* xcb, const FirstCookies& c, xcb_window_t root, bool shape, WindowFacts* facts,
                   bool* shaped) {
-  const auto attributes = Take(xcb, xcb_get_window_attributes_reply, c.attributes);
-  const auto geometry = Take(xcb, xcb_get_geometry_reply, c.geometry);
-  const auto tree = Take(xcb, xcb_query_tree_reply, c.tree);
-  const auto owner = Take(xcb, xcb_get_property_reply, c.owner);
-  const auto pid = Take(xcb, xcb_get_property_reply, c.pid);
-  const auto types = Take(xcb, xcb_get_property_reply, c.types);
+  const auto attributes = TakeReply(xcb, xcb_get_window_attributes_reply, c.attributes);
+  const auto geometry = TakeReply(xcb, xcb_get_geometry_reply, c.geometry);
+  const auto tree = TakeReply(xcb, xcb_query_tree_reply, c.tree);
+  const auto owner = TakeReply(xcb, xcb_get_property_reply, c.owner);
+  const auto pid = TakeReply(xcb, xcb_get_property_reply, c.pid);
+  const auto types = TakeReply(xcb, xcb_get_property_reply, c.types);
   if (attributes && geometry) {
     facts->attributes = true;
     facts->mapState = attributes->map_state;
@@ -117,7 +96,7 @@ void CollectFirst(xcb_connection_t* xcb, const FirstCookies& c, xcb_window_t roo
   facts->hasTypes = Longs(types.get(), XA_ATOM, &facts->types);
   *shaped = false;
   if (shape) {
-    const auto extents = Take(xcb, xcb_shape_query_extents_reply, c.extents);
+    const auto extents = TakeReply(xcb, xcb_shape_query_extents_reply, c.extents);
     *shaped = extents && extents->bounding_shaped;
   }
 }
@@ -138,7 +117,7 @@ SecondCookies SendSecond(xcb_connection_t* xcb, xcb_window_t window, xcb_window_
 
 void CollectSecond(xcb_connection_t* xcb, const SecondCookies& c, const Atoms& atoms, WindowFacts* facts) {
   if (c.translate) {
-    const auto translate = Take(xcb, xcb_translate_coordinates_reply, c.translateCookie);
+    const auto translate = TakeReply(xcb, xcb_translate_coordinates_reply, c.translateCookie);
     // Xlib's translation fails across screens as on an error.
     if (translate && translate->same_screen) {
       facts->translated = true;
@@ -147,12 +126,12 @@ void CollectSecond(xcb_connection_t* xcb, const SecondCookies& c, const Atoms& a
     }
   }
   if (c.wmState) {
-    const auto wmState = Take(xcb, xcb_get_property_reply, c.wmStateCookie);
+    const auto wmState = TakeReply(xcb, xcb_get_property_reply, c.wmStateCookie);
     std::vector<unsigned long> values;
     facts->hasWmState = Longs(wmState.get(), atoms.wmState, &values);
   }
   if (c.rectangles) {
-    const auto rectangles = Take(xcb, xcb_shape_get_rectangles_reply, c.rectanglesCookie);
+    const auto rectangles = TakeReply(xcb, xcb_shape_get_rectangles_reply, c.rectanglesCookie);
     if (!rectangles) return;
     facts->shaped = true;
     facts->shapeBanded = rectangles->ordering == XCB_CLIP_ORDERING_YX_BANDED;

@@ -4,8 +4,8 @@
 #include <QVector>
 #include <QtGlobal>
 
-#include "QtWindow.h"
 #include "RegionObject.h"
+#include "WindowLayerCalls.h"
 #include "WindowSnapshot.h"
 #include "XAtoms.h"
 #include "XConnection.h"
@@ -212,7 +212,7 @@ HWND GetWindow(HWND window, UINT command) {
 }
 
 BOOL IsWindowVisible(HWND window) {
-  if (IsLayerHandle(window)) return IsLayerWindowVisible(window);
+  if (IsLayerHandle(window)) return WindowLayer().isWindowVisible(window);
   Display* display = DisplayOrFail(ERROR_INVALID_WINDOW_HANDLE);
   if (const WindowFacts* facts = WalkFacts(window)) {
     return facts->attributes && facts->mapState == IsViewable ? TRUE : FALSE;
@@ -223,7 +223,7 @@ BOOL IsWindowVisible(HWND window) {
 }
 
 LONG GetWindowLongW(HWND window, int index) {
-  if (IsLayerHandle(window)) return static_cast<LONG>(GetWindowLongPtrW(window, index));
+  if (IsLayerHandle(window)) return static_cast<LONG>(WindowLayer().getWindowLongPtr(window, index));
   if (index != GWL_EXSTYLE && index != GWL_HWNDPARENT) {
     SetLastError(ERROR_INVALID_INDEX);
     return 0;
@@ -259,7 +259,7 @@ LONG GetWindowLongW(HWND window, int index) {
 
 DWORD GetWindowThreadProcessId(HWND window, LPDWORD processId) {
   if (processId != nullptr) *processId = 0;
-  if (IsLayerHandle(window)) return LayerWindowThreadProcessId(window, processId);
+  if (IsLayerHandle(window)) return WindowLayer().getWindowThreadProcessId(window, processId);
   Display* display = DisplayOrFail(ERROR_INVALID_WINDOW_HANDLE);
   if (const WindowFacts* facts = WalkFacts(window)) {
     if (!facts->attributes) {
@@ -286,7 +286,7 @@ DWORD GetWindowThreadProcessId(HWND window, LPDWORD processId) {
 }
 
 HWND GetParent(HWND window) {
-  if (IsLayerHandle(window)) return LayerGetParent(window);
+  if (IsLayerHandle(window)) return WindowLayer().getParent(window);
   Display* display = DisplayOrFail(ERROR_INVALID_WINDOW_HANDLE);
   if (display == nullptr || window == nullptr) return nullptr;
   if (const WindowFacts* facts = WalkFacts(window)) {
@@ -305,7 +305,7 @@ HWND GetParent(HWND window) {
 }
 
 BOOL GetWindowRect(HWND window, LPRECT rect) {
-  if (IsLayerHandle(window)) return LayerGetWindowRect(LayerWindowOf(window), rect);
+  if (IsLayerHandle(window)) return WindowLayer().getWindowRect(window, rect);
   Display* display = DisplayOrFail(ERROR_INVALID_WINDOW_HANDLE);
   if (const WindowFacts* facts = WalkFacts(window)) {
     if (rect == nullptr || !facts->attributes || !facts->translated) {
@@ -333,7 +333,7 @@ BOOL GetWindowRect(HWND window, LPRECT rect) {
 }
 
 int GetWindowRgn(HWND window, HRGN region) {
-  if (IsLayerHandle(window)) return LayerGetWindowRgn(window, region);
+  if (IsLayerHandle(window)) return WindowLayer().getWindowRgn(window, region);
   auto target = LookupGdiAs<RegionObject>(region);
   Display* display = DisplayOrFail(ERROR_INVALID_WINDOW_HANDLE);
   if (const WindowFacts* facts = WalkFacts(window)) {

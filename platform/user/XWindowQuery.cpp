@@ -13,8 +13,6 @@
 #include <X11/Xutil.h>
 #include <xcb/xcb.h>
 
-#include <cstdlib>
-
 namespace {
 
 // How deep below a top-level frame a reparenting window manager puts the client.
@@ -82,12 +80,13 @@ bool ReadText(Display* display, unsigned long window, unsigned long property, st
   }
   if (actualType != AtomNamed(display, "COMPOUND_TEXT")) return false;
   XTextProperty text{data.get(), actualType, actualFormat, count};
-  char** list = nullptr;
+  char** rawList = nullptr;
   int items = 0;
-  if (Xutf8TextPropertyToTextList(display, &text, &list, &items) < Success || list == nullptr) return false;
+  const int converted = Xutf8TextPropertyToTextList(display, &text, &rawList, &items);
+  const XStringListPtr list(rawList);
+  if (converted < Success || !list) return false;
   utf8->clear();
-  for (int i = 0; i < items; ++i) *utf8 += list[i];
-  XFreeStringList(list);
+  for (int i = 0; i < items; ++i) *utf8 += list.get()[i];
   return true;
 }
 
@@ -161,29 +160,20 @@ std::vector<unsigned long> ClientsOf(Display* display, const std::vector<unsigne
       std::vector<unsigned long> below;
       bool found = false;
       for (unsigned long window : levels[i]) {
-        xcb_generic_error_t* error = nullptr;
-        xcb_get_property_reply_t* state = xcb_get_property_reply(xcb, states[next], &error);
+        const auto state = TakeReply(xcb, xcb_get_property_reply, states[next]);
         // As ReadLongs: a WM_STATE of its own type in 32-bit items.
-        const bool hasState = error == nullptr && state != nullptr && state->type == wmState && state->format == 32;
-        std::free(state);
-        std::free(error);
-        error = nullptr;
-        xcb_query_tree_reply_t* tree = wantChildren ? xcb_query_tree_reply(xcb, trees[next], &error) : nullptr;
+        const bool hasState = state && state->type == wmState && state->format == 32;
+        XcbReplyPtr<xcb_query_tree_reply_t> tree;
+        if (wantChildren) tree = TakeReply(xcb, xcb_query_tree_reply, trees[next]);
         ++next;
-        if (found) {
-          std::free(tree);
-          std::free(error);
-          continue;
-        }
+        if (found) continue;
         if (hasState) {
           clients[i] = window;
           found = true;
-        } else if (tree != nullptr && error == nullptr) {
-          const xcb_window_t* children = xcb_query_tree_children(tree);
-          below.insert(below.end(), children, children + xcb_query_tree_children_length(tree));
+        } else if (tree) {
+          const xcb_window_t* children = xcb_query_tree_children(tree.get());
+          below.insert(below.end(), children, children + xcb_query_tree_children_length(tree.get()));
         }
-        std::free(tree);
-        std::free(error);
       }
       levels[i] = found ? std::vector<unsigned long>() : std::move(below);
     }

@@ -1,5 +1,5 @@
-// A DC of a window of the user layer: GetDC, BeginPaint. The user layer says
-// where the window's pixels are; gdi only draws.
+// A DC of a window of the window layer: GetDC, BeginPaint. The window layer
+// says where the window's pixels are; gdi only draws.
 #pragma once
 
 #include <functional>

@@ -1,5 +1,6 @@
 // Dialogs of the window layer: templates compiled into the program, the
-// modal loop, keyboard answers, and the message box. Included by User.h.
+// modal loop, keyboard answers, and the message box. Included by User.h; the
+// calls are in platform_windowlayer.
 #pragma once
 
 #include <platform/UserWindows.h>

@@ -1,7 +1,9 @@
 // The updater's own windows: top-level windows drawn with QtGui, child
 // controls inside them, their messages, painting, input and dialogs. Their
 // HWNDs are this layer's handles, told apart from X window ids; a call that
-// takes both kinds serves each by its own half. Included by User.h.
+// takes both kinds serves each by its own half. Included by User.h. The calls
+// that only this header declares are in platform_windowlayer, which only the
+// updater links; those User.h declares too are in platform_user.
 #pragma once
 
 #include <platform/DeviceCaps.h>

@@ -1,4 +1,4 @@
-// What the window layer (platform/user) adds to the thread queue: window
+// What the window layer (platform/windowlayer) adds to the thread queue: window
 // messages and window timers, and, on a GUI thread, waiting in Qt's event
 // loop instead of on the queue alone. Internal to the platform layer.
 #pragma once

@@ -5,8 +5,9 @@
 
 #include <vector>
 
-#include "XWindows.h"
 #include "RowName.h"
+#include "WindowLayerCalls.h"
+#include "XWindows.h"
 
 namespace {
 
@@ -100,6 +101,46 @@ TEST_F(WindowsTest, ShapeIsWindowRelative) {
   EXPECT_EQ(GetWindowRgn(plain, region), RGN_ERROR) << "an unshaped window has no region";
   EXPECT_EQ(GetWindowRgn(AsHwnd(0x7fffffff), region), RGN_ERROR);
   DeleteObject(region);
+}
+
+// A program without the updater's window layer (the client) never made a
+// handle of the layer's kind: one that reaches it answers as a window that is
+// gone, and never acts on the X window whose id its low bits carry.
+TEST_F(WindowsTest, LayerHandleWithoutTheLayerIsGone) {
+  const unsigned long id = windows_.Open("w", 20, 20, 60, 40, 0x445566, "pid=4242");
+  ASSERT_NE(id, 0u);
+  const HWND real = AsHwnd(id);
+  const HWND layer = reinterpret_cast<HWND>(kLayerHandleTag | id);
+  const auto failsAsGone = [](const char* call) {
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_WINDOW_HANDLE) << call;
+    SetLastError(ERROR_SUCCESS);
+  };
+  EXPECT_FALSE(IsWindow(layer));
+  EXPECT_FALSE(IsWindowVisible(layer));
+  wchar_t text[8] = L"x";
+  EXPECT_EQ(GetWindowTextW(layer, text, 8), 0);
+  failsAsGone("GetWindowTextW");
+  EXPECT_EQ(GetWindowLongW(layer, GWL_EXSTYLE), 0);
+  failsAsGone("GetWindowLongW");
+  DWORD pid = 99;
+  EXPECT_EQ(GetWindowThreadProcessId(layer, &pid), 0u);
+  EXPECT_EQ(pid, 0u);
+  failsAsGone("GetWindowThreadProcessId");
+  EXPECT_EQ(GetParent(layer), nullptr);
+  failsAsGone("GetParent");
+  RECT rect{};
+  EXPECT_FALSE(GetWindowRect(layer, &rect));
+  failsAsGone("GetWindowRect");
+  HRGN region = CreateRectRgn(0, 0, 10, 10);
+  EXPECT_EQ(GetWindowRgn(layer, region), RGN_ERROR);
+  EXPECT_EQ(SetWindowRgn(layer, region, TRUE), 0);
+  failsAsGone("SetWindowRgn");
+  DeleteObject(region);
+  EXPECT_FALSE(SetWindowPos(layer, real, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE));
+  failsAsGone("SetWindowPos");
+  EXPECT_FALSE(ShowWindow(layer, SW_HIDE));
+  failsAsGone("ShowWindow");
+  EXPECT_TRUE(IsWindowVisible(real)) << "the X window with the same low bits was hidden";
 }
 
 TEST(MonitorsTest, PlainScreenIsOnePrimaryMonitor) {

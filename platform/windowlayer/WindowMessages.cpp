@@ -8,7 +8,7 @@
 #include <map>
 #include <mutex>
 
-#include "QtWindow.h"
+#include "LayerWindow.h"
 #include "QueueHooks.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <QGuiApplication>
 #include <QScreen>
 
-#include "QtWindow.h"
+#include "LayerWindow.h"
 
 namespace atl {
 

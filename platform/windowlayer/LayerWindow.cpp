@@ -1,9 +1,10 @@
 // Window records, classes, creation and destruction, procedures and window data.
+#include "LayerWindow.h"
+
 #include <platform/Kernel.h>
 #include <platform/Log.h>
 #include <platform/Strings.h>
 #include <platform/User.h>
-
 
 #include <algorithm>
 #include <atomic>
@@ -11,8 +12,8 @@
 #include <mutex>
 
 #include "HandleRegistry.h"
-#include "QtWindow.h"
 #include "QueueHooks.h"
+#include "TopLevelWindow.h"
 
 #ifndef ERROR_CANNOT_FIND_WND_CLASS
 #define ERROR_CANNOT_FIND_WND_CLASS 1407u
@@ -22,9 +23,6 @@
 #endif
 
 namespace {
-
-// X window ids have 29 bits; our handles carry this bit, so the two kinds never meet.
-constexpr uintptr_t kLayerTag = uintptr_t{1} << 40;
 
 struct WindowClass {
   WNDPROC proc;
@@ -64,8 +62,6 @@ void ClearBuried() { t_buried.clear(); }
 
 
 void Bury(std::shared_ptr<LayerWindow> window) { t_buried.push_back(std::move(window)); }
-
-bool IsLayerHandle(HWND window) { return (reinterpret_cast<uintptr_t>(window) & kLayerTag) != 0; }
 
 std::shared_ptr<LayerWindow> SharedWindowOf(HWND window) {
   if (!IsLayerHandle(window)) return nullptr;
@@ -151,7 +147,7 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR title, DWORD styl
     return nullptr;
   }
   auto window = std::make_shared<LayerWindow>();
-  window->handle = reinterpret_cast<HWND>(kLayerTag | NextHandleValue());
+  window->handle = reinterpret_cast<HWND>(kLayerHandleTag | NextHandleValue());
   window->threadId = GetCurrentThreadId();
   window->className = className;
   window->classStyle = windowClass.style;

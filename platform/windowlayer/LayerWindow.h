@@ -9,7 +9,6 @@
 #include <QImage>
 #include <QRect>
 #include <QRegion>
-#include <QWindow>
 
 #include <functional>
 #include <map>
@@ -17,7 +16,8 @@
 #include <string>
 #include <vector>
 
-class QBackingStore;
+#include "WindowLayerCalls.h"  // IsLayerHandle
+
 class TopLevelWindow;
 
 struct LayerWindow {
@@ -43,7 +43,8 @@ struct LayerWindow {
   bool destroyed = false;
   HFONT font = nullptr;
   HICON icons[2] = {nullptr, nullptr};  // ICON_SMALL, ICON_BIG
-  // Top-level windows only.
+  // Top-level windows only. TopLevelWindow.h completes the type for the
+  // files that reach the QWindow.
   std::unique_ptr<TopLevelWindow> qt;
   QImage surface;
   QRegion dirty;  // surface pixels not yet in the backing store
@@ -53,7 +54,6 @@ struct LayerWindow {
 
 // A window of the calling thread's layer, or null (also for X window ids).
 LayerWindow* LayerWindowOf(HWND window);
-bool IsLayerHandle(HWND window);
 LayerWindow* TopLevelOf(LayerWindow* window);
 // Where the window's client area lies in its top-level window's image, and
 // the part of it that is not covered by its ancestors' edges.
@@ -63,7 +63,7 @@ QPoint ScreenOrigin(const LayerWindow* window);
 // The calling thread's top-level windows, newest last.
 std::vector<LayerWindow*> ThreadTopLevels();
 
-// The message loop's side of the layer (QtMessageLoop.cpp, QtWindowCore.cpp).
+// The message loop's side of the layer (MessageLoop.cpp, LayerWindow.cpp).
 void EnsureWindowLayer();
 void RegisterBuiltInClasses();
 // Tasks other threads left for the calling thread's windows.
@@ -76,40 +76,24 @@ void PaintTree(LayerWindow* topLevel);
 void FlushTopLevel(LayerWindow* topLevel);
 void MarkDirty(LayerWindow* window, const QRegion& clientArea);
 
-// Input from Qt (QtWindowInput.cpp).
+// Input from Qt (WindowInput.cpp).
 void DeliverMouse(LayerWindow* topLevel, int type, const QPoint& local, bool leftDown);
 void DeliverKey(LayerWindow* topLevel, int virtualKey, bool down, bool alt);
 void ForgetWindowInput(HWND window);
 
-// Built-in control classes (QtControls.cpp).
+// Built-in control classes (BuiltInControls.cpp).
 LRESULT ButtonProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT StaticProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT ProgressProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT DialogClassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
-// The halves of the calls X window ids reach too (WindowKinds.cpp calls them).
+// The halves of the calls X window ids reach too (LayerCalls.cpp calls them).
 BOOL LayerShowWindow(LayerWindow* window, int command);
 BOOL LayerSetWindowPos(LayerWindow* window, HWND insertAfter, int x, int y, int cx, int cy, UINT flags);
 int LayerSetWindowRgn(LayerWindow* window, HRGN region, BOOL redraw);
 BOOL LayerGetWindowRect(LayerWindow* window, LPRECT rect);
 HDC LayerGetDc(HWND window);
 int LayerReleaseDc(HWND window, HDC dc);
-
-// The QWindow of a top-level window: hands Qt's events to the layer.
-class TopLevelWindow : public QWindow {
- public:
-  explicit TopLevelWindow(HWND handle);
-  ~TopLevelWindow() override;
-  QBackingStore* store() { return store_; }
-
- protected:
-  bool event(QEvent* event) override;
-  void exposeEvent(QExposeEvent* event) override;
-
- private:
-  HWND handle_;
-  QBackingStore* store_;  // owned: deleted with the window
-};
 
 // Runs task on the window's thread: at once on that thread, else through its
 // message loop (waiting for it when wait is set).
@@ -122,25 +106,8 @@ void InvalidateRegion(LayerWindow* window, const QRegion& area, bool erase);
 BOOL IsLayerWindowVisible(HWND window);
 HWND LayerGetParent(HWND window);
 int LayerGetWindowRgn(HWND window, HRGN region);
-
-// Called by the public calls both kinds of window reach (WindowKinds.cpp).
-BOOL LayerSetWindowPosCall(HWND window, HWND insertAfter, int x, int y, int cx, int cy, UINT flags);
-BOOL LayerShowWindowCall(HWND window, int command);
-int LayerSetWindowRgnCall(HWND window, HRGN region, BOOL redraw);
-BOOL LayerIsWindow(HWND window);
-int LayerGetWindowText(HWND window, LPWSTR text, int count);
-
-// The dialog state kept in a dialog's window record (QtDialog.cpp).
-struct DialogState {
-  bool ended = false;
-  INT_PTR result = 0;
-  int baseX = 0;  // average character width of the dialog font
-  int baseY = 0;  // its height
-  int defaultId = 1;
-};
-DialogState* DialogStateOf(HWND dialog);
-// A window of the dialog class made in code (the message box) becomes a dialog.
-void AdoptAsDialog(HWND window, DLGPROC proc, HFONT font);
-// Runs a shown or hidden dialog modally over its owner; returns its result.
-INT_PTR RunModalLoop(HWND dialog, HWND owner);
 DWORD LayerWindowThreadProcessId(HWND window, LPDWORD processId);
+
+// Hands the layer's halves of the calls both kinds of window take to the
+// X11 half (LayerCalls.cpp).
+void RegisterLayerCalls();

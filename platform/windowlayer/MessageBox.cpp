@@ -5,7 +5,8 @@
 #include <platform/User.h>
 #include <platform/atl/AtlWindow.h>
 
-#include "QtWindow.h"
+#include "DialogState.h"
+#include "LayerWindow.h"
 
 namespace {
 

@@ -9,7 +9,8 @@
 
 #include "GdiObject.h"
 #include "IconObject.h"
-#include "QtWindow.h"
+#include "LayerWindow.h"
+#include "TopLevelWindow.h"
 
 namespace {
 

@@ -9,7 +9,8 @@
 #include <algorithm>
 #include <set>
 
-#include "QtWindow.h"
+#include "LayerWindow.h"
+#include "TopLevelWindow.h"
 #include "XConnection.h"
 
 #include <X11/Xlib.h>

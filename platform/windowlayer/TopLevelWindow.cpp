@@ -1,66 +1,15 @@
-// The layer's top-level QWindows and the join of Qt's event loop with the
-// thread queue: a GUI thread waits in Qt's dispatcher, and every turn of its
-// message loop handles Qt's events, tasks from other threads and painting.
-#include <platform/Kernel.h>
+#include "TopLevelWindow.h"
+
 #include <platform/User.h>
 
-#include <QAbstractEventDispatcher>
 #include <QBackingStore>
-#include <QCoreApplication>
 #include <QExposeEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
-#include <QTimer>
 
-#include <mutex>
+#include "LayerWindow.h"
 
-#include "FontObject.h"
-#include "QtWindow.h"
-#include "QueueHooks.h"
-#include "WindowDc.h"
-
-namespace {
-
-class GuiPump : public QueuePump {
- public:
-  explicit GuiPump(QAbstractEventDispatcher* dispatcher) : dispatcher_(dispatcher) {}
-
-  void Pump(int timeoutMs) override {
-    // Nested loops (a message box inside a handler) come back here; painting
-    // is not re-entered, Qt's events and the tasks are.
-    RunPendingTasks();
-    if (timeoutMs == 0) {
-      QCoreApplication::sendPostedEvents();
-      dispatcher_->processEvents(QEventLoop::AllEvents);
-    } else {
-      QTimer alarm;  // ends the wait at the next timer's time
-      alarm.setSingleShot(true);
-      if (timeoutMs > 0) alarm.start(timeoutMs);
-      dispatcher_->processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-      QCoreApplication::sendPostedEvents();
-    }
-    RunPendingTasks();
-    if (!painting_) {
-      painting_ = true;
-      PaintAndFlush();
-      painting_ = false;
-    }
-    // Records of destroyed windows go only where no procedure can still hold one.
-    if (!InsideWindowProcedure()) ClearBuried();
-  }
-
-  void Wake() override { dispatcher_->wakeUp(); }
-
- private:
-  QAbstractEventDispatcher* dispatcher_;
-  bool painting_ = false;
-};
-
-bool IsWindowForQueue(HWND window) { return SharedWindowOf(window) != nullptr; }
-
-bool OwnsForGdi(HWND window) { return IsLayerHandle(window); }
-
-int VirtualKeyOf(int key) {
+static int VirtualKeyOf(int key) {
   if (key >= Qt::Key_A && key <= Qt::Key_Z) return 'A' + (key - Qt::Key_A);
   if (key >= Qt::Key_0 && key <= Qt::Key_9) return '0' + (key - Qt::Key_0);
   switch (key) {
@@ -73,26 +22,6 @@ int VirtualKeyOf(int key) {
     case Qt::Key_Shift: return VK_SHIFT;
     case Qt::Key_Control: return VK_CONTROL;
     default: return 0;
-  }
-}
-
-}  // namespace
-
-void EnsureWindowLayer() {
-  EnsureGuiApplication();
-  static std::once_flag once;
-  std::call_once(once, [] {
-    SetWindowQueueHooks(WindowQueueHooks{IsWindowForQueue});
-    SetWindowDcSource(WindowDcSource{OwnsForGdi, LayerGetDc, LayerReleaseDc});
-    RegisterBuiltInClasses();
-  });
-  thread_local GuiPump* pump = nullptr;
-  // Only a thread with Qt's event loop (the GUI thread) waits in it.
-  QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance();
-  if (pump == nullptr && dispatcher != nullptr) {
-    // Lives as long as the thread's queue may call it: to the process's end.
-    pump = new GuiPump(dispatcher);
-    InstallQueuePump(pump);
   }
 }
 

@@ -4,7 +4,7 @@
 #include <platform/Kernel.h>
 #include <platform/User.h>
 
-#include "QtWindow.h"
+#include "LayerWindow.h"
 
 namespace {
 

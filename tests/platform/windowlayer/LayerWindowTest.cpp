@@ -52,7 +52,7 @@ bool Saw(HWND window, UINT message) {
   return false;
 }
 
-class QtWindowTest : public ::testing::Test {
+class LayerWindowTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     WNDCLASSEXW windowClass{};
@@ -88,7 +88,7 @@ class QtWindowTest : public ::testing::Test {
   std::vector<HWND> made_;
 };
 
-TEST_F(QtWindowTest, CreationMessagesProceduresAndSubclassing) {
+TEST_F(LayerWindowTest, CreationMessagesProceduresAndSubclassing) {
   HWND window = Make(WS_POPUP);
   ASSERT_NE(window, nullptr);
   ASSERT_GE(g_seen.size(), 2u);
@@ -109,7 +109,7 @@ TEST_F(QtWindowTest, CreationMessagesProceduresAndSubclassing) {
             nullptr) << "a child needs a parent";
 }
 
-TEST_F(QtWindowTest, HandlesAreToldApartFromXWindowIds) {
+TEST_F(LayerWindowTest, HandlesAreToldApartFromXWindowIds) {
   HWND window = Make(WS_POPUP);
   const auto value = reinterpret_cast<uintptr_t>(window);
   EXPECT_GT(value, uintptr_t{0xFFFFFFFF}) << "above every X id";
@@ -118,7 +118,7 @@ TEST_F(QtWindowTest, HandlesAreToldApartFromXWindowIds) {
   EXPECT_EQ(SendMessageW(reinterpret_cast<HWND>(0x400001), WM_USER + 5, 0, 0), 0);
 }
 
-TEST_F(QtWindowTest, PostsFromAnyThreadAndWindowTimers) {
+TEST_F(LayerWindowTest, PostsFromAnyThreadAndWindowTimers) {
   HWND window = Make(WS_POPUP);
   std::thread poster([window] {
     for (int i = 0; i < 3; ++i) PostMessageW(window, WM_USER + 1, static_cast<WPARAM>(i), 0);
@@ -149,7 +149,7 @@ TEST_F(QtWindowTest, PostsFromAnyThreadAndWindowTimers) {
   EXPECT_EQ(answer, 42);
 }
 
-TEST_F(QtWindowTest, ChildrenPaintIntoTheirTopLevelImage) {
+TEST_F(LayerWindowTest, ChildrenPaintIntoTheirTopLevelImage) {
   HWND top = Make(WS_POPUP, nullptr, 0, 0, 60, 40);
   HWND child = Make(WS_CHILD | WS_VISIBLE, top, 10, 5, 20, 10, 1001);
   ASSERT_NE(child, nullptr);
@@ -199,7 +199,7 @@ TEST_F(QtWindowTest, ChildrenPaintIntoTheirTopLevelImage) {
   EXPECT_EQ(rect.right - rect.left, 20);
 }
 
-TEST_F(QtWindowTest, CaptureChangesAreAnnounced) {
+TEST_F(LayerWindowTest, CaptureChangesAreAnnounced) {
   HWND top = Make(WS_POPUP);
   HWND a = Make(WS_CHILD | WS_VISIBLE, top, 0, 0, 10, 10, 1);
   HWND b = Make(WS_CHILD | WS_VISIBLE, top, 10, 0, 10, 10, 2);
@@ -213,7 +213,7 @@ TEST_F(QtWindowTest, CaptureChangesAreAnnounced) {
   EXPECT_EQ(GetCapture(), nullptr);
 }
 
-TEST_F(QtWindowTest, DestroyingTakesChildrenTimersAndActivation) {
+TEST_F(LayerWindowTest, DestroyingTakesChildrenTimersAndActivation) {
   HWND top = Make(WS_POPUP);
   HWND child = Make(WS_CHILD | WS_VISIBLE, top, 0, 0, 10, 10, 1);
   ShowWindow(top, SW_SHOW);
@@ -231,7 +231,7 @@ TEST_F(QtWindowTest, DestroyingTakesChildrenTimersAndActivation) {
   EXPECT_FALSE(DestroyWindow(top));
 }
 
-TEST_F(QtWindowTest, RegionBelongsToTheWindow) {
+TEST_F(LayerWindowTest, RegionBelongsToTheWindow) {
   HWND top = Make(WS_POPUP);
   HRGN round = CreateRoundRectRgn(0, 0, 61, 41, 9, 9);
   EXPECT_EQ(SetWindowRgn(top, round, TRUE), 1);

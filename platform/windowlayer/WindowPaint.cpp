@@ -6,8 +6,9 @@
 #include <QPainter>
 
 #include "GdiObject.h"
-#include "QtWindow.h"
+#include "LayerWindow.h"
 #include "RegionObject.h"
+#include "TopLevelWindow.h"
 #include "WindowDc.h"
 
 namespace {

@@ -7,7 +7,8 @@
 #include <memory>
 #include <mutex>
 
-#include "QtWindow.h"
+#include "DialogState.h"
+#include "LayerWindow.h"
 
 #ifndef ERROR_RESOURCE_NAME_NOT_FOUND
 #define ERROR_RESOURCE_NAME_NOT_FOUND 1814u

@@ -1,12 +1,15 @@
 // This layer's halves of the calls that X window ids reach too: the public
-// calls (WindowPlacement.cpp, WindowInfo.cpp) hand a handle of ours here,
-// on whatever thread they are called, and an X id to the X11 half.
+// calls (platform/user) hand a handle of ours here, on whatever thread they
+// are called, and an X id to the X11 half.
 #include <platform/Kernel.h>
 #include <platform/User.h>
 
-#include "QtWindow.h"
+#include "LayerWindow.h"
+#include "WindowLayerCalls.h"
 
-BOOL LayerSetWindowPosCall(HWND handle, HWND insertAfter, int x, int y, int cx, int cy, UINT flags) {
+namespace {
+
+BOOL SetWindowPosCall(HWND handle, HWND insertAfter, int x, int y, int cx, int cy, UINT flags) {
   std::shared_ptr<LayerWindow> shared = SharedWindowOf(handle);
   if (!shared || shared->destroyed) {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
@@ -14,12 +17,14 @@ BOOL LayerSetWindowPosCall(HWND handle, HWND insertAfter, int x, int y, int cx, 
   }
   BOOL result = FALSE;
   RunOnWindowThread(shared->threadId, [&] {
-    if (LayerWindow* window = LayerWindowOf(handle)) result = LayerSetWindowPos(window, insertAfter, x, y, cx, cy, flags);
+    if (LayerWindow* window = LayerWindowOf(handle)) {
+      result = LayerSetWindowPos(window, insertAfter, x, y, cx, cy, flags);
+    }
   }, true);
   return result;
 }
 
-BOOL LayerShowWindowCall(HWND handle, int command) {
+BOOL ShowWindowCall(HWND handle, int command) {
   std::shared_ptr<LayerWindow> shared = SharedWindowOf(handle);
   if (!shared || shared->destroyed) {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
@@ -33,7 +38,7 @@ BOOL LayerShowWindowCall(HWND handle, int command) {
   return wasVisible;
 }
 
-int LayerSetWindowRgnCall(HWND handle, HRGN region, BOOL redraw) {
+int SetWindowRgnCall(HWND handle, HRGN region, BOOL redraw) {
   LayerWindow* window = LayerWindowOf(handle);
   if (window == nullptr) {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
@@ -42,15 +47,27 @@ int LayerSetWindowRgnCall(HWND handle, HRGN region, BOOL redraw) {
   return LayerSetWindowRgn(window, region, redraw);
 }
 
-BOOL LayerIsWindow(HWND handle) {
+BOOL IsWindowCall(HWND handle) {
   std::shared_ptr<LayerWindow> window = SharedWindowOf(handle);
   return window && !window->destroyed ? TRUE : FALSE;
 }
 
-int LayerGetWindowText(HWND handle, LPWSTR text, int count) {
+int GetWindowTextCall(HWND handle, LPWSTR text, int count) {
   if (LayerWindowOf(handle) == nullptr) {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
     return 0;
   }
   return static_cast<int>(SendMessageW(handle, WM_GETTEXT, static_cast<WPARAM>(count), reinterpret_cast<LPARAM>(text)));
 }
+
+BOOL GetWindowRectCall(HWND handle, LPRECT rect) { return LayerGetWindowRect(LayerWindowOf(handle), rect); }
+
+const WindowLayerCalls kLayerCalls{
+    IsWindowCall,     GetWindowTextCall, IsLayerWindowVisible, GetWindowLongPtrW, LayerWindowThreadProcessId,
+    LayerGetParent,   GetWindowRectCall, LayerGetWindowRgn,    SetWindowPosCall,  ShowWindowCall,
+    SetWindowRgnCall,
+};
+
+}  // namespace
+
+void RegisterLayerCalls() { SetWindowLayerCalls(&kLayerCalls); }

@@ -5,8 +5,9 @@
 #include <QGuiApplication>
 
 #include "GdiObject.h"
-#include "QtWindow.h"
+#include "LayerWindow.h"
 #include "RegionObject.h"
+#include "TopLevelWindow.h"
 
 BOOL GetClientRect(HWND handle, LPRECT rect) {
   LayerWindow* window = LayerWindowOf(handle);
