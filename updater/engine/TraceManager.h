@@ -3,6 +3,7 @@
 // cross-process mutex "FWLogMutex".
 #pragma once
 
+#include <platform/KernelOwners.h>
 #include <platform/Win32Types.h>
 
 #include <atomic>
@@ -72,7 +73,7 @@ class CTraceManager {
   CSyncSection m_queueLock;
   std::deque<SEntry> m_queue;
   CNamedMutex m_fileMutex;
-  HANDLE m_hWriter = nullptr;
+  UniqueHandle m_hWriter;
   std::atomic<bool> m_bTracing{false};
   std::atomic<bool> m_bFaultWriter{false};
 };
