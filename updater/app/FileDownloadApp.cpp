@@ -57,6 +57,7 @@ void CFileDownloadApp::StartTraceLog() {
   cfg.mainLogMaxSize = kMainLogLimit;
   cfg.errLogMaxSize = kErrLogLimit;
   if (!StartTrace(&cfg)) return;
+  RoutePlatformLogToTrace(true);
 
   std::wstring exePath;
   GetModulePath(exePath);
@@ -145,6 +146,7 @@ void CFileDownloadApp::ExitInstance() {
     int* pid = m_block.data();
     if (*pid == static_cast<int>(GetCurrentProcessId())) *pid = 0;
   }
+  RoutePlatformLogToTrace(false);
   StopTrace();
 }
 

@@ -56,6 +56,7 @@ class CTraceManager {
   void FaultWriterForTests() { m_bFaultWriter = true; }
 
   size_t QueuedEntries();  // for tests and diagnostics
+  bool IsTracing() const { return m_bTracing; }
 
  private:
   static unsigned WriterEntry(void* context);

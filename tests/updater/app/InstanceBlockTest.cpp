@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <platform/Kernel.h>
+#include <platform/Log.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -122,6 +123,22 @@ TEST(InstanceBlockTest, BadArgumentFailsStartUp) {
   EXPECT_FALSE(app.InitInstance(L"corvane:bm90IGEgY29tbWFuZA=="));  // "not a command"
   EXPECT_EQ(SelectedLanguage(), LANG_EN_US);
   app.ExitInstance();
+}
+
+// What the platform layer logs while the updater runs is in the updater's
+// log, not only on stderr; once it has exited, no longer.
+TEST(InstanceBlockTest, PlatformLinesGoToTheUpdaterLogWhileItRuns) {
+  TempFolder folder;
+  CFileDownloadApp app;
+  app.SetAppDir(folder.WPath());
+  app.SetInstanceBlockName(BlockName());
+  EXPECT_FALSE(app.InitInstance(L""));
+  PlatformLog("platform line while running");
+  app.ExitInstance();
+  PlatformLog("platform line after exit");
+  const std::string log = ReadWholeFile(folder.Path() + "Log/AppLog.log");
+  EXPECT_NE(log.find("] platform line while running\n"), std::string::npos) << log;
+  EXPECT_EQ(log.find("platform line after exit"), std::string::npos) << log;
 }
 
 TEST(MsgTableTest, LanguagesAndRows) {
