@@ -1,6 +1,7 @@
 #include "FileDownloadApp.h"
 
 #include <platform/Kernel.h>
+#include <platform/KernelOwners.h>
 #include <platform/Strings.h>
 #include <platform/Threads.h>
 #include <platform/WinSock.h>
@@ -11,6 +12,7 @@
 #include "FW_WinHttpRequest.h"
 #include "FileHelpers.h"
 #include "MsgTable.h"
+#include "NamedShareMemLock.h"
 #include "PathHelpers.h"
 #include "StrHelpers.h"
 #include "StringTable.h"
@@ -55,6 +57,7 @@ void CFileDownloadApp::StartTraceLog() {
   cfg.mainLogMaxSize = kMainLogLimit;
   cfg.errLogMaxSize = kErrLogLimit;
   if (!StartTrace(&cfg)) return;
+  RoutePlatformLogToTrace(true);
 
   std::wstring exePath;
   GetModulePath(exePath);
@@ -113,38 +116,37 @@ bool CFileDownloadApp::StopOtherInstance() {
     return false;
   }
   const DWORD self = GetCurrentProcessId();
-  m_block.lock();
+  const CNamedShareMemLock lock(&m_block);
   int* pid = m_block.data();
   // Our own id can only be there when a test or a crash left it: never end
   // ourselves for it.
   if (*pid != 0 && static_cast<DWORD>(*pid) != self) {
     TraceDbg("CFileDownloadApp: kill pre-Tessarel pid:%d", *pid);
-    HANDLE other = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, static_cast<DWORD>(*pid));
+    const UniqueHandle other(OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, static_cast<DWORD>(*pid)));
     if (!other) {
       TraceErr("CFileDownloadApp: Open pre-Tessarel failed! errCode:%d", static_cast<int>(GetLastError()));
-    } else {
-      if (WaitForSingleObject(other, 100) == WAIT_TIMEOUT && !TerminateProcess(other, self) &&
-          WaitForSingleObject(other, 0) == WAIT_TIMEOUT) {
-        TraceErr("CFileDownloadApp: Terminate preTessarel failed! errCode:%d", static_cast<int>(GetLastError()));
-        CloseHandle(other);
-        m_block.unlock();
-        return false;
-      }
-      CloseHandle(other);
+    } else if (!ProcessRunsProgramOfOwnName(static_cast<DWORD>(*pid))) {
+      // The updater that recorded itself is gone and its pid went to another
+      // program, which must never be ended in its place. Asked after the open:
+      // should the pid change hands again, TerminateProcess refuses.
+      TraceWar("CFileDownloadApp: pid:%d runs no updater, not ended", *pid);
+    } else if (WaitForSingleObject(other.get(), 100) == WAIT_TIMEOUT && !TerminateProcess(other.get(), self) &&
+               WaitForSingleObject(other.get(), 0) == WAIT_TIMEOUT) {
+      TraceErr("CFileDownloadApp: Terminate preTessarel failed! errCode:%d", static_cast<int>(GetLastError()));
+      return false;
     }
   }
   *pid = static_cast<int>(self);
-  m_block.unlock();
   return true;
 }
 
 void CFileDownloadApp::ExitInstance() {
   if (m_block.opened()) {
-    m_block.lock();
+    const CNamedShareMemLock lock(&m_block);
     int* pid = m_block.data();
     if (*pid == static_cast<int>(GetCurrentProcessId())) *pid = 0;
-    m_block.unlock();
   }
+  RoutePlatformLogToTrace(false);
   StopTrace();
 }
 

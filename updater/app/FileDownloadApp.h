@@ -33,7 +33,8 @@ class CFileDownloadApp : public CMiniDumpMakeCtrl {
   std::wstring GetUsrId() const;
 
   // Ends a running updater recorded in the instance block and records this
-  // process instead.
+  // process instead. A recorded pid that now runs another program is left
+  // running.
   bool StopOtherInstance();
 
   // Tests use a block of their own, so a real updater is never touched.

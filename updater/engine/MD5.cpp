@@ -1,5 +1,6 @@
 #include "MD5.h"
 
+#include <platform/StdioOwners.h>
 #include <platform/Strings.h>
 
 #include <cstring>
@@ -30,6 +31,7 @@ inline uint32_t LoadLE32(const unsigned char* p) {
 CMD5::CMD5() : m_state{0x67452301u, 0xefcdab89u, 0x98badcfeu, 0x10325476u}, m_buffer{} {}
 
 CMD5::CMD5(FILE* file) : CMD5() {
+  const UniqueStdFile owned(file);
   if (file) {
     // Pieces well above stdio's buffer are read straight into it: a file of
     // tens of MiB then costs a thousand reads, not tens of thousands.
@@ -39,7 +41,6 @@ CMD5::CMD5(FILE* file) : CMD5() {
       if (n == 0) break;
       Update(piece.data(), n);
     }
-    fclose(file);
   }
   Finish();
 }

@@ -3,6 +3,7 @@
 #include <platform/DbgHelp.h>
 #include <platform/ExceptionFilter.h>
 #include <platform/Kernel.h>
+#include <platform/KernelOwners.h>
 
 #include <atomic>
 #include <cwchar>
@@ -44,9 +45,10 @@ LONG CMiniDumpMakeCtrl::TopLevelFilter(EXCEPTION_POINTERS* exceptionInfo) {
   if (!maker || !exceptionInfo || !exceptionInfo->ExceptionRecord) return EXCEPTION_EXECUTE_HANDLER;
   std::wstring path;
   maker->GetDumpPath(path);
-  HANDLE file =
-      CreateFileW(path.c_str(), GENERIC_WRITE, /*shareMode=*/0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return EXCEPTION_EXECUTE_HANDLER;
+  const UniqueHandle owner = OwnHandle(
+      CreateFileW(path.c_str(), GENERIC_WRITE, /*shareMode=*/0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!owner) return EXCEPTION_EXECUTE_HANDLER;
+  const HANDLE file = owner.get();
 
   MINIDUMP_EXCEPTION_INFORMATION exception{GetCurrentThreadId(), exceptionInfo, /*ClientPointers=*/FALSE};
   MiniDumpWriteDump(GetCurrentProcess(), GetCurrentProcessId(), file, MiniDumpNormal, &exception, nullptr, nullptr);
@@ -73,6 +75,5 @@ LONG CMiniDumpMakeCtrl::TopLevelFilter(EXCEPTION_POINTERS* exceptionInfo) {
   DWORD written = 0;
   WriteFile(file, trailer.data(), static_cast<DWORD>(trailer.size()), &written, nullptr);
   WriteFile(file, lengthBytes, sizeof(lengthBytes), &written, nullptr);
-  CloseHandle(file);
   return EXCEPTION_EXECUTE_HANDLER;
 }

@@ -2,6 +2,7 @@
 // opened as it is.
 #pragma once
 
+#include <platform/KernelOwners.h>
 #include <platform/Win32Types.h>
 
 class CNamedEvent {
@@ -13,8 +14,8 @@ class CNamedEvent {
 
   bool Create(const wchar_t* name, bool manualReset, bool initialState);
   void Close();
-  HANDLE GetHandle() const { return m_hEvent; }
+  HANDLE GetHandle() const { return m_hEvent.get(); }
 
  private:
-  HANDLE m_hEvent = nullptr;
+  UniqueHandle m_hEvent;
 };

@@ -6,23 +6,19 @@ CNamedMutex::~CNamedMutex() { Close(); }
 
 bool CNamedMutex::Create(const wchar_t* name) {
   Close();
-  m_hMutex = CreateMutexW(nullptr, FALSE, name);
+  m_hMutex.reset(CreateMutexW(nullptr, FALSE, name));
   return m_hMutex != nullptr;
 }
 
 DWORD CNamedMutex::WaitResult(DWORD milliseconds) {
   if (!m_hMutex) return WAIT_FAILED;
-  return WaitForSingleObject(m_hMutex, milliseconds);
+  return WaitForSingleObject(m_hMutex.get(), milliseconds);
 }
 
 bool CNamedMutex::Wait(DWORD milliseconds) { return WaitResult(milliseconds) == WAIT_OBJECT_0; }
 
 void CNamedMutex::Release() {
-  if (m_hMutex) ReleaseMutex(m_hMutex);
+  if (m_hMutex) ReleaseMutex(m_hMutex.get());
 }
 
-void CNamedMutex::Close() {
-  if (!m_hMutex) return;
-  CloseHandle(m_hMutex);
-  m_hMutex = nullptr;
-}
+void CNamedMutex::Close() { m_hMutex.reset(); }

@@ -1,6 +1,7 @@
 // A mutex shared by name between processes.
 #pragma once
 
+#include <platform/KernelOwners.h>
 #include <platform/Win32Types.h>
 
 class CNamedMutex {
@@ -19,5 +20,5 @@ class CNamedMutex {
   void Close();
 
  private:
-  HANDLE m_hMutex = nullptr;
+  UniqueHandle m_hMutex;
 };

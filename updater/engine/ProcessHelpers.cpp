@@ -1,6 +1,7 @@
 #include "ProcessHelpers.h"
 
 #include <platform/Kernel.h>
+#include <platform/KernelOwners.h>
 #include <platform/Shell.h>
 #include <platform/Threads.h>
 
@@ -28,13 +29,10 @@ DWORD RunProcess(const std::wstring& commandLine, int showWindow, HANDLE* proces
   if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
     return GetLastError();
   }
-  CloseHandle(info.hThread);
+  const UniqueHandle thread(info.hThread);
+  UniqueHandle started(info.hProcess);
   if (processId) *processId = info.dwProcessId;
-  if (process) {
-    *process = info.hProcess;
-  } else {
-    CloseHandle(info.hProcess);
-  }
+  if (process) *process = started.release();
   return 0;
 }
 
@@ -70,11 +68,8 @@ DWORD RunElevated(const std::wstring& command, HANDLE* process) {
   info.lpParameters = arguments.c_str();
   info.nShow = SW_SHOW;
   if (!ShellExecuteExW(&info)) return GetLastError();
-  if (process) {
-    *process = info.hProcess;
-  } else if (info.hProcess) {
-    CloseHandle(info.hProcess);
-  }
+  UniqueHandle started(info.hProcess);
+  if (process) *process = started.release();
   return 0;
 }
 
@@ -114,10 +109,12 @@ DWORD RunProcessWait(DWORD& exitCode, const std::wstring& commandLine, int showW
   // Manual reset and not set, so an existing event is opened as it is.
   if (wait.mode == WAIT_EVENT && !event.Create(wait.eventName.c_str(), true, false)) wait.mode = WAIT_NONE;
 
-  HANDLE process = nullptr;
-  const DWORD started = elevate && IsVistaOrLater() ? RunElevated(commandLine, &process)
-                                                    : RunProcess(commandLine, showWindow, &process);
-  if (started != 0) return started;
+  HANDLE started = nullptr;
+  const DWORD error = elevate && IsVistaOrLater() ? RunElevated(commandLine, &started)
+                                                  : RunProcess(commandLine, showWindow, &started);
+  if (error != 0) return error;
+  const UniqueHandle owner(started);
+  const HANDLE process = owner.get();
 
   DWORD result = 0;
   exitCode = 0;
@@ -150,6 +147,5 @@ DWORD RunProcessWait(DWORD& exitCode, const std::wstring& commandLine, int showW
     TerminateProcess(process, ERROR_TIMEOUT);
     WaitForSingleObject(process, 1000);
   }
-  CloseHandle(process);
   return result;
 }

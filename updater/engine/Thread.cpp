@@ -14,18 +14,21 @@ struct SThreadStart {
   HANDLE started;
 };
 
-void CloseAndClear(HANDLE* handle) {
-  if (!*handle) return;
-  CloseHandle(*handle);
-  *handle = nullptr;
+// A second handle to the same thread, or null.
+UniqueHandle Duplicate(HANDLE handle) {
+  HANDLE copy = nullptr;
+  if (!DuplicateHandle(GetCurrentProcess(), handle, GetCurrentProcess(), &copy, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
+    return nullptr;
+  }
+  return UniqueHandle(copy);
 }
 
 }  // namespace
 
 CThread::~CThread() {
   CSyncSectionLock lock(&m_lock);
-  CloseAndClear(&m_hThread);
-  CloseAndClear(&m_hEndRef);
+  m_hThread.reset();
+  m_hEndRef.reset();
 }
 
 unsigned CThread::ThreadEntry(void* context) {
@@ -42,25 +45,19 @@ unsigned CThread::ThreadEntry(void* context) {
 bool CThread::StartThread(void* param) {
   CSyncSectionLock lock(&m_lock);
   if (m_hThread) return false;
-  HANDLE started = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  const UniqueHandle started(CreateEventW(nullptr, TRUE, FALSE, nullptr));
   if (!started) return false;
-  SThreadStart start = {param, this, started};
-  HANDLE thread = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, ThreadEntry, &start, 0, nullptr));
-  if (!thread) {
-    CloseHandle(started);
-    return false;
-  }
-  m_hThread = thread;
-  CloseAndClear(&m_hEndRef);
-  if (!DuplicateHandle(GetCurrentProcess(), thread, GetCurrentProcess(), &m_hEndRef, 0, FALSE,
-                       DUPLICATE_SAME_ACCESS)) {
-    m_hEndRef = nullptr;
+  SThreadStart start = {param, this, started.get()};
+  UniqueHandle thread(reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, ThreadEntry, &start, 0, nullptr)));
+  if (!thread) return false;
+  m_hEndRef = Duplicate(thread.get());
+  if (!m_hEndRef) {
     TraceErr("CThread: no own handle to thread (err:%u); WaitExit cannot wait for it", GetLastError());
   }
+  m_hThread = std::move(thread);
   m_bStop = 0;
   // OnThreadEnd takes the lock, so the thread cannot end before this returns.
-  WaitForSingleObject(started, INFINITE);
-  CloseHandle(started);
+  WaitForSingleObject(started.get(), INFINITE);
   return true;
 }
 
@@ -74,33 +71,31 @@ void CThread::OnThreadStart() {}
 
 void CThread::OnThreadEnd(int code) {
   CSyncSectionLock lock(&m_lock);
-  CloseAndClear(&m_hThread);
+  m_hThread.reset();
   m_nExitCode = code;
   m_bStop = 0;
 }
 
 bool CThread::WaitExit(DWORD milliseconds) {
   HANDLE endRef = nullptr;
-  HANDLE waitOn = nullptr;
   HANDLE threadThen = nullptr;
+  UniqueHandle waitOn;
   {
     CSyncSectionLock lock(&m_lock);
     if (!m_hEndRef) return true;
-    endRef = m_hEndRef;
-    threadThen = m_hThread;
+    endRef = m_hEndRef.get();
+    threadThen = m_hThread.get();
     // The stored handles may be closed while we wait (by OnThreadEnd, or by
     // another WaitExit); this one is ours alone.
-    if (!DuplicateHandle(GetCurrentProcess(), endRef, GetCurrentProcess(), &waitOn, 0, FALSE,
-                         DUPLICATE_SAME_ACCESS)) {
-      return false;
-    }
+    waitOn = Duplicate(endRef);
+    if (!waitOn) return false;
   }
-  const DWORD result = WaitForSingleObject(waitOn, milliseconds);
-  CloseHandle(waitOn);
+  const DWORD result = WaitForSingleObject(waitOn.get(), milliseconds);
+  waitOn.reset();
   if (result != WAIT_OBJECT_0) return false;
   CSyncSectionLock lock(&m_lock);
-  if (m_hEndRef == endRef) CloseAndClear(&m_hEndRef);
-  if (threadThen && m_hThread == threadThen) CloseAndClear(&m_hThread);
+  if (m_hEndRef.get() == endRef) m_hEndRef.reset();
+  if (threadThen && m_hThread.get() == threadThen) m_hThread.reset();
   m_bStop = 0;
   return true;
 }
@@ -108,24 +103,24 @@ bool CThread::WaitExit(DWORD milliseconds) {
 bool CThread::Suspend() {
   CSyncSectionLock lock(&m_lock);
   if (!m_hThread) return false;
-  return SuspendThread(m_hThread) != static_cast<DWORD>(-1);
+  return SuspendThread(m_hThread.get()) != static_cast<DWORD>(-1);
 }
 
 bool CThread::Resume() {
   CSyncSectionLock lock(&m_lock);
   if (!m_hThread) return false;
-  return ResumeThread(m_hThread) != static_cast<DWORD>(-1);
+  return ResumeThread(m_hThread.get()) != static_cast<DWORD>(-1);
 }
 
 void CThread::Terminate(int code) {
   CSyncSectionLock lock(&m_lock);
   if (!m_hThread) return;
-  if (!TerminateThread(m_hThread, static_cast<DWORD>(code))) {
+  if (!TerminateThread(m_hThread.get(), static_cast<DWORD>(code))) {
     TraceErr("CThread::Terminate(%d) refused (err:%u); the thread keeps running", code, GetLastError());
     return;
   }
   m_nExitCode = code;
-  CloseAndClear(&m_hThread);
+  m_hThread.reset();
   m_bStop = 0;
 }
 

@@ -2,6 +2,7 @@
 // has run on the new thread.
 #pragma once
 
+#include <platform/KernelOwners.h>
 #include <platform/Win32Types.h>
 
 #include "SyncSection.h"
@@ -34,7 +35,7 @@ class CThread {
   bool IsStopRequested();
 
   int m_bStop = 0;
-  HANDLE m_hThread = nullptr;
+  UniqueHandle m_hThread;
   int m_nExitCode = 0;
   CSyncSection m_lock;
 
@@ -43,5 +44,5 @@ class CThread {
 
   // A handle of our own to the last thread started, which OnThreadEnd leaves
   // open: WaitExit needs it to learn when the thread has really ended.
-  HANDLE m_hEndRef = nullptr;
+  UniqueHandle m_hEndRef;
 };

@@ -1,10 +1,31 @@
 #include "Trace.h"
 
+#include <platform/Log.h>
+
+#include <cstdio>
+
 #include "TraceManager.h"
 
 namespace {
+
 const char kModule[] = "DownLoad";
+
+// Called from any thread, the writer's included (its file mutex logs), and
+// from platform calls that queuing a line makes. Queuing never waits for the
+// writer; a line raised while this thread is already queuing one, or while
+// the log is off, goes to stderr, so nothing recurses.
+void PlatformLine(const char* line) {
+  thread_local bool inside = false;
+  if (inside || !TheTraceManager().IsTracing()) {
+    std::fprintf(stderr, "%s\n", line);
+    return;
+  }
+  inside = true;
+  TraceWar("%s", line);
+  inside = false;
 }
+
+}  // namespace
 
 bool StartTrace(const STraceCfg* cfg) { return TheTraceManager().Start(cfg); }
 
@@ -16,6 +37,8 @@ int GetLastLogDataInCrash(char* buf, int len) { return TheTraceManager().ReadLas
 int GetLastErrLogData(char* buf, int len, bool deleteAfter) {
   return TheTraceManager().ReadLastErrLog(buf, len, deleteAfter);
 }
+
+void RoutePlatformLogToTrace(bool route) { SetPlatformLogSink(route ? PlatformLine : nullptr); }
 
 void TraceMsgV(int level, const char* module, const char* fmt, va_list args) {
   TheTraceManager().Trace(level, module, fmt, args);

@@ -14,6 +14,9 @@ int GetLastLogData(char* buf, int len);
 int GetLastLogDataInCrash(char* buf, int len);
 int GetLastErrLogData(char* buf, int len, bool deleteAfter);
 void TraceMsgV(int level, const char* module, const char* fmt, va_list args);
+// True: the platform layer's lines (HTTP, kernel, windows) go into this log
+// as warnings while it runs; false: to stderr again.
+void RoutePlatformLogToTrace(bool route);
 
 void TraceErr(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 void TraceWar(const char* fmt, ...) __attribute__((format(printf, 1, 2)));

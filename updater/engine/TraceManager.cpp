@@ -2,6 +2,7 @@
 
 #include <platform/ExceptionFilter.h>
 #include <platform/Kernel.h>
+#include <platform/StdioOwners.h>
 #include <platform/Threads.h>
 
 #include <cstdio>
@@ -28,20 +29,20 @@ void ReportSlow(const char* format, DWORD ms) {
 
 // The file to append to, or null. A log at its limit is moved to "<path>.bak"
 // (rotate) or dropped, and started anew.
-FILE* OpenForAppend(const char* path, int limit, bool rotate) {
+UniqueStdFile OpenForAppend(const char* path, int limit, bool rotate) {
   if (!path[0]) return nullptr;
-  FILE* file = std::fopen(path, "ab");
+  UniqueStdFile file(std::fopen(path, "ab"));
   if (!file) return nullptr;
-  std::fseek(file, 0, SEEK_END);
-  const long size = std::ftell(file);
+  std::fseek(file.get(), 0, SEEK_END);
+  const long size = std::ftell(file.get());
   if (size >= 0 && size < limit) return file;
-  std::fclose(file);
+  file.reset();
   if (rotate) {
     const std::string backup = std::string(path) + ".bak";
     std::remove(backup.c_str());
     std::rename(path, backup.c_str());
   }
-  return std::fopen(path, "wb");
+  return UniqueStdFile(std::fopen(path, "wb"));
 }
 
 // Turns the text into exactly one line: inner '\n' become '\r', and it ends
@@ -100,7 +101,7 @@ bool CTraceManager::Start(const STraceCfg* cfg) {
 }
 
 bool CTraceManager::StartWriter() {
-  m_hWriter = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, WriterEntry, this, 0, nullptr));
+  m_hWriter.reset(reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, WriterEntry, this, 0, nullptr)));
   return m_hWriter != nullptr;
 }
 
@@ -118,9 +119,11 @@ void CTraceManager::Stop() {
 // at an earlier stop entry, what was queued before ours is written here.
 void CTraceManager::EndWriter() {
   AppendLog(SEntry{0, nullptr, 0, false});
-  WaitForSingleObject(m_hWriter, INFINITE);
-  CloseHandle(m_hWriter);
-  m_hWriter = nullptr;
+  // The control lock stays held: a Start or Flush meanwhile would run a second
+  // writer beside this one, and lines would reach the file out of order. The
+  // writer never takes that lock, so this wait cannot deadlock.
+  WaitForSingleObject(m_hWriter.get(), INFINITE);
+  m_hWriter.reset();
   std::deque<SEntry> rest;
   {
     CSyncSectionLock lock(&m_queueLock);
@@ -224,8 +227,8 @@ void CTraceManager::WriterLoop() {
 // One open-write-close pass per file. True when a stop entry ended it.
 bool CTraceManager::WritePass(std::deque<SEntry>* batch) {
   CNamedMutexLock fileLock(&m_fileMutex);
-  FILE* mainLog = nullptr;
-  FILE* errLog = nullptr;
+  UniqueStdFile mainLog;
+  UniqueStdFile errLog;
   bool mainOpened = false;
   bool errOpened = false;
   bool stopped = false;
@@ -240,17 +243,15 @@ bool CTraceManager::WritePass(std::deque<SEntry>* batch) {
       if (!mainOpened) mainLog = OpenForAppend(m_cfg.mainLogPath, m_cfg.mainLogMaxSize, true);
       mainOpened = true;
       if (m_bFaultWriter.exchange(false)) FaultForTests();
-      if (mainLog) std::fwrite(entry.text, 1, static_cast<size_t>(entry.length), mainLog);
+      if (mainLog) std::fwrite(entry.text, 1, static_cast<size_t>(entry.length), mainLog.get());
     }
     if (entry.flags & kFlagErr) {
       if (!errOpened) errLog = OpenForAppend(m_cfg.errLogPath, m_cfg.errLogMaxSize, false);
       errOpened = true;
-      if (errLog) std::fwrite(entry.text, 1, static_cast<size_t>(entry.length), errLog);
+      if (errLog) std::fwrite(entry.text, 1, static_cast<size_t>(entry.length), errLog.get());
     }
     FreeEntry(entry);
   }
-  if (mainLog) std::fclose(mainLog);
-  if (errLog) std::fclose(errLog);
   if (stopped && !batch->empty()) {
     // Lines queued after the stop belong to the next writer (a flush starts
     // one at once); Stop frees them if none follows.
@@ -279,12 +280,12 @@ int CTraceManager::ReadLastLogInCrash(char* buf, int len) const {
 int CTraceManager::ReadTail(const char* path, char* buf, int len, bool deleteAfter) {
   CNamedMutexLock fileLock(&m_fileMutex);
   if (!path[0]) return 0;
-  FILE* file = std::fopen(path, "rb");
+  UniqueStdFile file(std::fopen(path, "rb"));
   if (!file) return 0;
   // A file shorter than len is read whole.
-  if (std::fseek(file, -static_cast<long>(len), SEEK_END) != 0) std::fseek(file, 0, SEEK_SET);
-  const size_t got = std::fread(buf, 1, static_cast<size_t>(len), file);
-  std::fclose(file);
+  if (std::fseek(file.get(), -static_cast<long>(len), SEEK_END) != 0) std::fseek(file.get(), 0, SEEK_SET);
+  const size_t got = std::fread(buf, 1, static_cast<size_t>(len), file.get());
+  file.reset();  // closed before a removal
   if (deleteAfter) std::remove(path);
   return static_cast<int>(got);
 }

@@ -3,6 +3,7 @@
 // cross-process mutex "FWLogMutex".
 #pragma once
 
+#include <platform/KernelOwners.h>
 #include <platform/Win32Types.h>
 
 #include <atomic>
@@ -55,6 +56,7 @@ class CTraceManager {
   void FaultWriterForTests() { m_bFaultWriter = true; }
 
   size_t QueuedEntries();  // for tests and diagnostics
+  bool IsTracing() const { return m_bTracing; }
 
  private:
   static unsigned WriterEntry(void* context);
@@ -72,7 +74,7 @@ class CTraceManager {
   CSyncSection m_queueLock;
   std::deque<SEntry> m_queue;
   CNamedMutex m_fileMutex;
-  HANDLE m_hWriter = nullptr;
+  UniqueHandle m_hWriter;
   std::atomic<bool> m_bTracing{false};
   std::atomic<bool> m_bFaultWriter{false};
 };

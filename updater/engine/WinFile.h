@@ -3,6 +3,7 @@
 #pragma once
 
 #include <platform/Kernel.h>
+#include <platform/KernelOwners.h>
 
 #include <string>
 
@@ -20,8 +21,9 @@ class CWinFile {
   // truncation closes the file and keeps its error as the last error.
   bool Open(const std::wstring& path, unsigned flags, bool create, bool truncate);
   void Close();
-  bool IsOpen() const { return m_file != INVALID_HANDLE_VALUE; }
-  HANDLE Handle() const { return m_file; }
+  bool IsOpen() const { return m_file != nullptr; }
+  // INVALID_HANDLE_VALUE while closed, as CreateFileW gives it.
+  HANDLE Handle() const { return m_file ? m_file.get() : INVALID_HANDLE_VALUE; }
 
   bool Truncate(LONG position);
   bool Seek(LONG distance, DWORD method);
@@ -32,5 +34,5 @@ class CWinFile {
   bool Flush();
 
  private:
-  HANDLE m_file = INVALID_HANDLE_VALUE;
+  UniqueHandle m_file;
 };

@@ -86,6 +86,11 @@ BOOL GetExitCodeProcess(HANDLE process, LPDWORD exitCode);
 // program, which must never be ended in our place. TRUE only when the process
 // runs the same executable file as this one.
 BOOL ProcessRunsOwnExecutable(DWORD processId);
+// Not a Windows call either: TRUE only when the process runs an executable of
+// the same file name as this one, in any folder, so that a staged copy of a
+// program counts as that program. A file replaced since it started still
+// counts under its name.
+BOOL ProcessRunsProgramOfOwnName(DWORD processId);
 
 // Module, folders, time, version.
 // Only the null module (the running executable, also when a shared library

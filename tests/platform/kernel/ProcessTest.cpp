@@ -256,6 +256,31 @@ TEST_F(ProcessTest, TerminateRefusesAPidRunningAnotherProgram) {
   EXPECT_TRUE(CloseHandle(opened));
 }
 
+// What the updater asks before it ends a recorded pid: a copy of the program
+// in another folder is that program, a program of another name is not, and a
+// copy removed while it runs keeps its name.
+TEST_F(ProcessTest, ProgramOfOwnNameIsTheFileNameInAnyFolder) {
+  const fs::path ownName = fs::read_symlink("/proc/self/exe").filename();
+  const fs::path sameName = dir_ / ownName;
+  fs::copy_file(kChild, sameName);
+  fs::permissions(sameName, fs::perms::owner_all);
+  Child renamed, other;
+  std::wstring line = Quoted(sameName.string()) + L" sleep 60000";
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof(startup);
+  ASSERT_TRUE(CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                             renamed.info()))
+      << GetLastError();
+  ASSERT_TRUE(Start(&other, L"sleep 60000"));
+
+  EXPECT_TRUE(ProcessRunsProgramOfOwnName(GetCurrentProcessId()));
+  EXPECT_TRUE(ProcessRunsProgramOfOwnName(renamed.pid())) << "a copy under our name, elsewhere";
+  EXPECT_FALSE(ProcessRunsProgramOfOwnName(other.pid())) << "another program";
+  EXPECT_FALSE(ProcessRunsProgramOfOwnName(0));
+  fs::remove(sameName);
+  EXPECT_TRUE(ProcessRunsProgramOfOwnName(renamed.pid())) << "its file removed while it runs";
+}
+
 struct StartFailure {
   const char* name;
   std::string program;  // relative to the test's folder when not absolute

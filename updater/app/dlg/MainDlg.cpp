@@ -62,10 +62,7 @@ std::wstring ExePath() {
 
 CMainDlg::CMainDlg(CFileDownloadApp* app) : m_app(app) {}
 
-CMainDlg::~CMainDlg() {
-  if (m_bigIcon) DestroyIcon(m_bigIcon);
-  if (m_smallIcon) DestroyIcon(m_smallIcon);
-}
+CMainDlg::~CMainDlg() = default;
 
 void CMainDlg::RegisterTemplate() {
   RegisterDialogResource(IDD, &kDialog);
@@ -91,10 +88,10 @@ LRESULT CMainDlg::OnInitDialog(UINT, WPARAM, LPARAM, BOOL&) {
   SetWindowPos(HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
 
   SetWindowText(GetMsg(MSG_TITLE));
-  m_bigIcon = static_cast<HICON>(LoadImageW(nullptr, MAKEINTRESOURCEW(128), IMAGE_ICON, kIconSize, kIconSize, 0));
-  m_smallIcon = static_cast<HICON>(LoadImageW(nullptr, MAKEINTRESOURCEW(128), IMAGE_ICON, 16, 16, 0));
-  SetIcon(m_bigIcon, TRUE);
-  SetIcon(m_smallIcon, FALSE);
+  m_bigIcon.reset(static_cast<HICON>(LoadImageW(nullptr, MAKEINTRESOURCEW(128), IMAGE_ICON, kIconSize, kIconSize, 0)));
+  m_smallIcon.reset(static_cast<HICON>(LoadImageW(nullptr, MAKEINTRESOURCEW(128), IMAGE_ICON, 16, 16, 0)));
+  SetIcon(m_bigIcon.get(), TRUE);
+  SetIcon(m_smallIcon.get(), FALSE);
 
   atl::CProgressBarCtrl progress(GetDlgItem(IDC_PROGRESS));
   progress.SetRange32(0, 100);
@@ -129,7 +126,7 @@ void CMainDlg::AddLayers() {
   AddGradientLayer(RECT{0, 0, w, kCaptionHeight}, gradient, 0);
   AddSolidColorLayer(RECT{0, kCaptionHeight, w, h}, 0xECE9E1);
   const int top = (kCaptionHeight - kIconSize) / 2;
-  AddIconLayer(RECT{8, top, 8 + kIconSize, top + kIconSize}, m_bigIcon);
+  AddIconLayer(RECT{8, top, 8 + kIconSize, top + kIconSize}, m_bigIcon.get());
   AddTextLayer(RECT{kIconSize + 12, 12, w - 100, kCaptionHeight}, GetMsg(MSG_TITLE));
   const COLORREF border = 0xE19861;
   AddSolidColorLayer(RECT{0, 0, w, 2}, border);
@@ -143,14 +140,13 @@ LRESULT CMainDlg::OnPaint(UINT, WPARAM, LPARAM, BOOL&) {
   HDC dc = BeginPaint(m_hWnd, &paint);
   RECT client{};
   GetClientRect(&client);
-  HDC memory = CreateCompatibleDC(dc);
-  HBITMAP bitmap = CreateCompatibleBitmap(dc, client.right, client.bottom);
-  HGDIOBJ old = SelectObject(memory, bitmap);
-  Draw(memory, client, client);
-  BitBlt(dc, 0, 0, client.right, client.bottom, memory, 0, 0, SRCCOPY);
-  SelectObject(memory, old);
-  DeleteObject(bitmap);
-  DeleteDC(memory);
+  {
+    const UniqueDc memory(CreateCompatibleDC(dc));
+    const UniqueGdiObject bitmap(CreateCompatibleBitmap(dc, client.right, client.bottom));
+    const ScopedSelect selected(memory.get(), bitmap.get());
+    Draw(memory.get(), client, client);
+    BitBlt(dc, 0, 0, client.right, client.bottom, memory.get(), 0, 0, SRCCOPY);
+  }
   EndPaint(m_hWnd, &paint);
   return 0;
 }

@@ -3,6 +3,7 @@
 // asks before the user closes it, and ends the process with the result.
 #pragma once
 
+#include <platform/GdiOwners.h>
 #include <platform/User.h>
 #include <platform/atl/AtlDialog.h>
 
@@ -95,8 +96,8 @@ class CMainDlg : public atl::CDialogImpl<CMainDlg>, public CLayerDraw, public CU
   CButtonST m_closeButton;
   CUpdateThread m_thread;
   std::wstring m_svrErrText;
-  HICON m_bigIcon = nullptr;
-  HICON m_smallIcon = nullptr;
+  UniqueIcon m_bigIcon;
+  UniqueIcon m_smallIcon;
   std::wstring m_statusText;
   int m_spinner = 0;
   int m_lastPercent = 0;

@@ -1,7 +1,5 @@
 #include "ButtonST.h"
 
-#include <platform/GdiOwners.h>
-
 #include <string>
 
 CButtonST::CButtonST()
@@ -35,17 +33,17 @@ DWORD CButtonST::SetIcons(int hoverId, int normalId, HINSTANCE module) {
 
 DWORD CButtonST::SetIcons(HICON hover, HICON normal) {
   FreeIcons();
-  m_icons[0].icon = hover;
-  m_icons[1].icon = normal;
+  m_icons[0].icon.reset(hover);
+  m_icons[1].icon.reset(normal);
   for (Icon& slot : m_icons) {
     if (slot.icon == nullptr && &slot == &m_icons[1]) continue;  // no normal icon: slot 1 stays empty
     ICONINFO info{};
-    if (!GetIconInfo(slot.icon, &info)) {
+    if (!GetIconInfo(slot.icon.get(), &info)) {
       FreeIcons();
       return 1;
     }
-    DeleteObject(info.hbmColor);
-    DeleteObject(info.hbmMask);
+    // Copies made for the caller: only the hot spot is wanted.
+    const UniqueGdiObject colour(info.hbmColor), mask(info.hbmMask);
     // Icons report their hot spot at their centre.
     slot.width = static_cast<int>(info.xHotspot * 2);
     slot.height = static_cast<int>(info.yHotspot * 2);
@@ -68,20 +66,13 @@ void CButtonST::SetTransparent(bool repaint) {
 }
 
 void CButtonST::FreeIcons() {
-  for (Icon& slot : m_icons) {
-    if (slot.icon != nullptr) DestroyIcon(slot.icon);
-    slot = Icon();
-  }
+  for (Icon& slot : m_icons) slot = Icon();
 }
 
 void CButtonST::DropBackground() {
-  if (m_dcBk == nullptr) return;
-  SelectObject(m_dcBk, m_bmpBkOld);
-  DeleteObject(m_bmpBk);
-  DeleteDC(m_dcBk);
-  m_dcBk = nullptr;
-  m_bmpBk = nullptr;
-  m_bmpBkOld = nullptr;
+  m_bmpBkSelected = ScopedSelect();
+  m_bmpBk.reset();
+  m_dcBk.reset();
 }
 
 void CButtonST::HoverOff() {
@@ -176,7 +167,7 @@ void CButtonST::PaintBorder(HDC dc, const RECT& rect) {
 
 void CButtonST::PaintParentBackground(HDC dc) {
   const HWND parent = GetParent();
-  HDC parentDc = ::GetDC(parent);
+  const ScopedWindowDc parentDc(parent);
   RECT client{}, window{};
   GetClientRect(&client);
   GetWindowRect(&window);
@@ -184,13 +175,12 @@ void CButtonST::PaintParentBackground(HDC dc) {
   ::ScreenToClient(parent, &origin);
   const int width = client.right - client.left, height = client.bottom - client.top;
   if (m_dcBk == nullptr) {
-    m_dcBk = CreateCompatibleDC(parentDc);
-    m_bmpBk = CreateCompatibleBitmap(parentDc, width, height);
-    m_bmpBkOld = SelectObject(m_dcBk, m_bmpBk);
-    ::BitBlt(m_dcBk, 0, 0, width, height, parentDc, origin.x, origin.y, SRCCOPY);
+    m_dcBk.reset(CreateCompatibleDC(parentDc.get()));
+    m_bmpBk.reset(CreateCompatibleBitmap(parentDc.get(), width, height));
+    m_bmpBkSelected = ScopedSelect(m_dcBk.get(), m_bmpBk.get());
+    ::BitBlt(m_dcBk.get(), 0, 0, width, height, parentDc.get(), origin.x, origin.y, SRCCOPY);
   }
-  ::BitBlt(dc, 0, 0, width, height, m_dcBk, 0, 0, SRCCOPY);
-  ::ReleaseDC(parent, parentDc);
+  ::BitBlt(dc, 0, 0, width, height, m_dcBk.get(), 0, 0, SRCCOPY);
 }
 
 void CButtonST::PaintIcon(HDC dc, const RECT& item, RECT* caption) {
@@ -207,7 +197,7 @@ void CButtonST::PaintIcon(HDC dc, const RECT& item, RECT* caption) {
   }
   image.top += (height - icon.height) >> 1;
   if (m_pressed && !m_checkBox) OffsetRect(&image, 1, 1);
-  DrawStateW(dc, nullptr, nullptr, reinterpret_cast<LPARAM>(icon.icon), 0, image.left, image.top,
+  DrawStateW(dc, nullptr, nullptr, reinterpret_cast<LPARAM>(icon.icon.get()), 0, image.left, image.top,
              image.right - image.left, image.bottom - image.top, DST_ICON | (m_disabled ? DSS_DISABLED : DSS_NORMAL));
 }
 

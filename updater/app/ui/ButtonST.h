@@ -4,6 +4,7 @@
 // notifications back to it.
 #pragma once
 
+#include <platform/GdiOwners.h>
 #include <platform/Resources.h>
 #include <platform/atl/AtlCtrls.h>
 #include <platform/atl/AtlGdi.h>
@@ -47,7 +48,7 @@ class CButtonST : public atl::CWindowImpl<CButtonST, atl::CButton> {
 
  private:
   struct Icon {
-    HICON icon = nullptr;
+    UniqueIcon icon;
     int width = 0;
     int height = 0;
   };
@@ -80,9 +81,11 @@ class CButtonST : public atl::CWindowImpl<CButtonST, atl::CButton> {
   bool m_flat = true;
   bool m_checkBox = false;
   bool m_checked = false;
-  HDC m_dcBk = nullptr;
-  HBITMAP m_bmpBk = nullptr;
-  HGDIOBJ m_bmpBkOld = nullptr;
+  // The parent's background as it was under the button; the selection is
+  // declared last so that it ends first, before the bitmap and the DC.
+  UniqueDc m_dcBk;
+  UniqueGdiObject m_bmpBk;
+  ScopedSelect m_bmpBkSelected;
   COLORREF m_colours[4];
   Icon m_icons[2];  // 0: hover or pressed, 1: normal
 };

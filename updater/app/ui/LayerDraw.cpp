@@ -1,5 +1,6 @@
 #include "LayerDraw.h"
 
+#include <platform/GdiOwners.h>
 #include <platform/User.h>
 
 #include <algorithm>
@@ -120,8 +121,8 @@ int CLayerDraw::Draw(HDC dc, const RECT& dest, const RECT& design) {
         HICON icon = static_cast<CLayerDef_ICON&>(*layer).icon;
         ICONINFO info{};
         if (!GetIconInfo(icon, &info)) break;
-        DeleteObject(info.hbmColor);
-        DeleteObject(info.hbmMask);
+        // Copies made for the caller: the call only proves the icon usable.
+        const UniqueGdiObject colour(info.hbmColor), mask(info.hbmMask);
         DrawIconEx(dc, target.left, target.top, icon, target.right - target.left, target.bottom - target.top, 0,
                    nullptr, DI_NORMAL);
         break;

@@ -10,8 +10,9 @@ void SetTopRoundWndRgn(HWND window) {
   const int width = rect.right - rect.left + 1, height = rect.bottom - rect.top + 1;
   UniqueGdiObject round(CreateRoundRectRgn(0, 0, width, 20, 9, 9));
   UniqueGdiObject body(CreateRectRgn(0, 10, width, height));
-  HRGN combined = CreateRectRgn(0, 0, 0, 0);
-  CombineRgn(combined, static_cast<HRGN>(round.get()), static_cast<HRGN>(body.get()), RGN_OR);
-  // The window owns the combined region from here on.
-  if (!SetWindowRgn(window, combined, TRUE)) DeleteObject(combined);
+  UniqueGdiObject combined(CreateRectRgn(0, 0, 0, 0));
+  CombineRgn(static_cast<HRGN>(combined.get()), static_cast<HRGN>(round.get()), static_cast<HRGN>(body.get()),
+             RGN_OR);
+  // The window owns the combined region once it has taken it.
+  if (SetWindowRgn(window, static_cast<HRGN>(combined.get()), TRUE)) combined.release();
 }
