@@ -3,6 +3,7 @@
 #pragma once
 
 #include <platform/Kernel.h>
+#include <platform/KernelMemory.h>
 #include <platform/Unique.h>
 
 inline void FreeKernelHandle(void* handle) { CloseHandle(handle); }
@@ -15,3 +16,7 @@ using UniqueHandle = UniquePtr<void, FreeKernelHandle>;
 inline UniqueHandle OwnHandle(HANDLE handle) {
   return UniqueHandle(handle == INVALID_HANDLE_VALUE ? nullptr : handle);
 }
+
+// Memory of VirtualAlloc, held as bytes.
+inline void FreeVirtualMemory(char* base) { VirtualFree(base, 0, MEM_RELEASE); }
+using UniqueVirtualMemory = UniquePtr<char, FreeVirtualMemory>;
