@@ -81,6 +81,7 @@ int FetchBlocks(const std::string& mode, const std::vector<std::string>& urls) {
     curl_easy_setopt(fetch.easy, CURLOPT_WRITEFUNCTION, &OnBody);
     curl_easy_setopt(fetch.easy, CURLOPT_WRITEDATA, &fetch);
     curl_easy_setopt(fetch.easy, CURLOPT_PRIVATE, &fetch);
+    curl_easy_setopt(fetch.easy, CURLOPT_NOSIGNAL, 1L);  // as the engine has it
     if (NextBlock(fetch, &next, buffer, scratch.data())) curl_multi_add_handle(multi, fetch.easy);
   }
   int running = 1;
