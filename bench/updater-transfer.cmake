@@ -1,6 +1,6 @@
 # One file from four throttled servers, fetched by the transfer engine
 # (transfer, decode, check) and by aria2c given the same four URLs. Run by hand:
-#   build/bench/updater_transfer_bench
+#   build/bench/updater_transfer_bench [scripted] [nginx]
 if(NOT TARGET updateserver OR NOT TARGET corvane_updater_transfer)
   return()
 endif()

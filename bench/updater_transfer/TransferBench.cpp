@@ -152,9 +152,16 @@ int main(int argc, char** argv) {
   std::printf("%-8s %-7s %9s  %9s  %8s  %8s  %11s  %-27s %9s  %s\n", "servers", "client", "size", "wall", "cpu", "switches",
               "peak rss",
               "KiB served per server", "KiB twice", "result");
-  Case(self, dir, 64u << 20, false);
-  Case(self, dir, 8u << 20, false);
-  if (NginxServer::Available()) Case(self, dir, 64u << 20, true);
+  // Optional arguments pick the servers: "scripted", "nginx"; none runs both.
+  const std::vector<std::string> picked(argv + 1, argv + argc);
+  const auto wanted = [&picked](const char* servers) {
+    return picked.empty() || std::find(picked.begin(), picked.end(), servers) != picked.end();
+  };
+  if (wanted("scripted")) {
+    Case(self, dir, 64u << 20, false);
+    Case(self, dir, 8u << 20, false);
+  }
+  if (wanted("nginx") && NginxServer::Available()) Case(self, dir, 64u << 20, true);
   std::filesystem::remove_all(dir);
   return 0;
 }

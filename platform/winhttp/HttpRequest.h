@@ -1,6 +1,8 @@
 // A WinHTTP request on libcurl: the calls of any thread check and record what
 // they can at once and hand the rest to the session's worker, which alone
-// touches the easy handle.
+// touches the easy handle. The calls of any thread are in HttpRequest.cpp, the
+// worker's side with libcurl's callbacks in HttpRequestWorkerSide.cpp, the easy
+// handle's options in HttpRequestOptions.cpp.
 #pragma once
 
 #include <chrono>
@@ -56,6 +58,17 @@ class HttpRequest : public InternetObject, public std::enable_shared_from_this<H
 
  private:
   enum class Pending { None, Send, Write, Receive, Read };
+
+  // Bytes buffered per request before the worker pauses its transfer.
+  static constexpr size_t kBodyBufferLimit = 256 * 1024;
+  // Before the first read, a successful answer's body is buffered this far: a
+  // block fits whole, while a large body nobody reads yet waits in libcurl.
+  static constexpr size_t kEarlyBodyLimit = 32 * 1024;
+  // How long a body-less request's SENDREQUEST_COMPLETE waits for its answer.
+  static constexpr int kSendHoldMs = 20;
+
+  static std::string HeaderName(const std::string& line);
+  static bool HasHeader(const std::vector<std::string>& headers, const char* name);
 
   HttpWorker& worker() const;
   bool Post(void (HttpRequest::*call)(), bool wake = true);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <platform/Kernel.h>
+#include <platform/KernelMemory.h>
 #include <platform/Unique.h>
 
 inline void FreeKernelHandle(void* handle) { CloseHandle(handle); }
@@ -19,3 +20,7 @@ inline UniqueHandle OwnHandle(HANDLE handle) {
 // A view from MapViewOfFile; null means none.
 inline void UnmapView(void* view) { UnmapViewOfFile(view); }
 using UniqueView = UniquePtr<void, UnmapView>;
+
+// Memory of VirtualAlloc, held as bytes.
+inline void FreeVirtualMemory(char* base) { VirtualFree(base, 0, MEM_RELEASE); }
+using UniqueVirtualMemory = UniquePtr<char, FreeVirtualMemory>;

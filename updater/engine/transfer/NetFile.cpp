@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <new>
 
 #include "FileHelpers.h"
 #include "FileItem.h"
@@ -34,7 +33,7 @@ bool CNetFile::SizeBuffer(size_t size) {
     capacity = std::max(size, std::min<size_t>(m_capacity + m_capacity / 2, kMaxUnlistedSize));
   // The buffer is the one place a size from the network turns into memory:
   // a size that cannot be had fails this file, never the process.
-  std::unique_ptr<char[]> buffer(new (std::nothrow) char[capacity]);
+  UniqueVirtualMemory buffer(static_cast<char*>(VirtualAlloc(nullptr, capacity, MEM_COMMIT, PAGE_READWRITE)));
   if (!buffer) {
     TraceErr("File[%d] no memory for %zu bytes!", m_nFileId, size);
     return false;

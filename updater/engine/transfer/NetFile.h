@@ -3,6 +3,8 @@
 // Every block-map call runs on the transfer manager's thread.
 #pragma once
 
+#include <platform/KernelOwners.h>
+
 #include <map>
 #include <memory>
 #include <string>
@@ -63,7 +65,9 @@ class CNetFile {
   // Sized once when the size is known and never filled in advance: a page
   // costs memory only once bytes arrive in it, so the records of a batch hold
   // nothing until their transfer, and a file costs its own size, once.
-  std::unique_ptr<char[]> m_data;
+  // Whole pages of its own: a large file is held in huge pages, so filling it
+  // and writing it out costs a fault and a page walk per 2 MiB, not per 4 KiB.
+  UniqueVirtualMemory m_data;
   size_t m_size = 0;      // bytes the buffer holds for the file
   size_t m_capacity = 0;  // bytes allocated; above m_size only while a size nobody listed grows
   size_t m_received = 0;  // one past the highest byte written
