@@ -11,7 +11,7 @@
 #include "MsgTable.h"
 #include "NamedShareMem.h"
 #include "ProcessHelpers.h"
-#include "TempFolder.h"
+#include "ScopedTempDir.h"
 
 namespace {
 
@@ -36,9 +36,9 @@ TEST(InstanceBlockTest, SecondUpdaterEndsTheFirst) {
   ASSERT_EQ(older.open(BlockName(), 256), 0u);
   *older.data() = static_cast<int>(pid);
 
-  TempFolder folder;
+  ScopedTempDir folder{ScopedTempDir::kAwkwardPrefix};
   CFileDownloadApp app;
-  app.SetAppDir(folder.WPath());
+  app.SetAppDir(folder.wideFolder());
   app.SetInstanceBlockName(BlockName());
   ASSERT_TRUE(app.StopOtherInstance());
   EXPECT_EQ(WaitForSingleObject(child, 5000), WAIT_OBJECT_0) << "the recorded updater was ended";
@@ -66,9 +66,9 @@ TEST(InstanceBlockTest, VanishedPidIsLoggedAndStartGoesOn) {
 
 // An argument that is no command line fails start-up; the language stays English.
 TEST(InstanceBlockTest, BadArgumentFailsStartUp) {
-  TempFolder folder;
+  ScopedTempDir folder{ScopedTempDir::kAwkwardPrefix};
   CFileDownloadApp app;
-  app.SetAppDir(folder.WPath());
+  app.SetAppDir(folder.wideFolder());
   app.SetInstanceBlockName(BlockName());
   EXPECT_FALSE(app.InitInstance(L""));
   EXPECT_FALSE(app.InitInstance(L"corvane:bm90IGEgY29tbWFuZA=="));  // "not a command"

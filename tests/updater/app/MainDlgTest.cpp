@@ -15,6 +15,7 @@
 
 #include "MainDlg.h"
 #include "MsgTable.h"
+#include "RowName.h"
 
 namespace {
 
@@ -123,8 +124,7 @@ TEST_P(MainDlgFinishTest, ShowsTheCodesMessageAndExitsWithIt) {
   EXPECT_EQ(dlg.boxes[0].caption, GetMsg(MSG_ERROR));
 }
 
-INSTANTIATE_TEST_SUITE_P(Codes, MainDlgFinishTest, ::testing::ValuesIn(kFinishes),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Codes, MainDlgFinishTest, ::testing::ValuesIn(kFinishes), RowName());
 
 TEST_F(MainDlgTest, WatchdogEndsAStalledTransferWithDownloadFailed) {
   TestDlg dlg;

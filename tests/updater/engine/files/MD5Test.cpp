@@ -9,7 +9,7 @@
 #include <platform/Strings.h>
 
 #include "MD5.h"
-#include "TempFolder.h"
+#include "ScopedTempDir.h"
 #include "Zf7zWriter.h"
 #include "RowName.h"
 
@@ -62,7 +62,7 @@ TEST_P(Md5Suite, OneByteAtATime) {
 }
 
 TEST_P(Md5Suite, FileGivesUpperCase) {
-  TempFolder folder;
+  ScopedTempDir folder{"upd"};
   const auto path = folder.path() / "f";
   std::ofstream(path, std::ios::binary) << GetParam().input;
   std::wstring value = L"stale";
@@ -91,7 +91,7 @@ std::string Md5sum(const std::string& path) {
 class Md5FileSizes : public ::testing::TestWithParam<size_t> {};
 
 TEST_P(Md5FileSizes, AgreesWithMd5sum) {
-  TempFolder folder;
+  ScopedTempDir folder{"upd"};
   const auto path = folder.path() / "data";
   std::ofstream(path, std::ios::binary) << RandomBytes(GetParam(), static_cast<uint32_t>(GetParam()));
   std::wstring value;
