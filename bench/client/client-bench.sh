@@ -38,7 +38,7 @@ if [ -z "${CORVANE_NETNS_BOX:-}" ]; then
     [ -e "$need" ] || { echo "client-bench: $need is missing: build it first" >&2; exit 1; }
   done
   # The client searches for boxes as it starts: only ever inside the pair.
-  exec "$top/tests/sdk/discovery/run-in-netns.sh" "$top/tests/tools/with-xvfb.sh" \
+  exec "$top/tests/tools/run-in-netns.sh" "$top/tests/tools/with-xvfb.sh" \
     bash "$0" "${args[@]}"
 fi
 
