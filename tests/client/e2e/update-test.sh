@@ -17,6 +17,7 @@ cleanup() {
 }
 trap cleanup EXIT
 . "$(dirname "$0")/e2e-lib.sh"
+own_runtime_dir
 wait_log() { wait_file "$log" "$@"; }
 
 if [ -z "${CORVANE_NETNS_BOX:-}" ]; then
