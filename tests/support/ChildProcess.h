@@ -30,6 +30,10 @@ class ChildProcess {
   // variable. False when no child started.
   bool start(const std::vector<std::string>& argv, const std::string& outputPath = {},
              const std::vector<std::string>& environment = {});
+  // As start, with the child's stdin and stdout on pipes: *toChild writes to
+  // its stdin, *fromChild reads its stdout. Both close on exec and are the
+  // caller's to close.
+  bool startPiped(const std::vector<std::string>& argv, int* toChild, int* fromChild);
   // Runs body in a forked copy of this process, which exits with what body
   // returns. body must not return into the test framework: only plain code.
   bool startForked(const std::function<int()>& body);
