@@ -22,6 +22,12 @@ void ChildProcess::kill() {
   m_pid = -1;
 }
 
+bool ChildProcess::exited() {
+  if (m_pid <= 0 || waitpid(m_pid, nullptr, WNOHANG) != m_pid) return false;
+  m_pid = -1;
+  return true;
+}
+
 bool ChildProcess::adopt(pid_t pid) {
   if (m_pid > 0 || pid <= 0) return false;
   m_pid = pid;

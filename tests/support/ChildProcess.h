@@ -39,6 +39,9 @@ class ChildProcess {
   bool startForked(const std::function<int()>& body);
   // Waits for the child to end; kills it once the deadline passes.
   ChildResult wait(std::chrono::milliseconds deadline);
+  // True once the child has ended, and then reaped; false while it runs or
+  // when there is none. For a caller that watches it without a deadline.
+  bool exited();
   // Kills the child at once and reaps it.
   void kill();
   // Owns a process that is our child without our having started it: an
