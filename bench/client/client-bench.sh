@@ -144,9 +144,8 @@ share_client() {
   sleep 0.5
   xdotool mousemove --window "$window_id" 148 93 click 1
   wait_file "$boxlog" "send act=2" 50 >/dev/null
-  sleep 1
   local dialog
-  dialog=$(xdotool search --onlyvisible --pid "$client" | grep -vx "$window_id" | tail -1)
+  dialog=$(wait_dialog "$client" "$window_id")
   [ -n "$dialog" ] && xdotool windowfocus --sync "$dialog"
   xdotool type --delay 40 "4711"
   xdotool key Return

@@ -75,3 +75,16 @@ wait_window() {
   echo "${0##*/}: waited up to $((start_wait / 10)) s for a visible window \"$2\" of process $1" >&2
   return 1
 }
+
+# wait_dialog <pid> <main window id> [tries of 0.1 s, 50]: prints the id of a
+# visible window of the process other than its main window, once one maps.
+wait_dialog() {
+  local id="" tries=${3:-50}
+  for _ in $(seq 1 "$tries"); do
+    id=$(xdotool search --onlyvisible --pid "$1" | grep -vx "$2" | tail -1)
+    [ -n "$id" ] && { echo "$id"; return 0; }
+    sleep 0.1
+  done
+  echo "${0##*/}: waited $((tries / 10)).$((tries % 10)) s for a dialog of process $1" >&2
+  return 1
+}

@@ -63,9 +63,8 @@ sleep 0.5
 xdotool mousemove --window "$window" 148 93 click 1
 wait_file "$boxlog" "send act=2" 50 || fail "the box got no connect"
 # The box asks for the code it shows on its screen: the user types it.
-sleep 1
+dialog=$(wait_dialog "$client" "$window") || fail "no code dialog"
 shot code
-dialog=$(xdotool search --onlyvisible --pid "$client" | grep -vx "$window" | tail -1)
 [ -n "$dialog" ] && xdotool windowfocus --sync "$dialog"
 xdotool type --delay 40 "4711"
 xdotool key Return

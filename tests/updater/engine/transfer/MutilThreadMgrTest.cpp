@@ -267,7 +267,8 @@ TEST_F(ManagerTest, StopEndsWithSuccessCode) {
   ASSERT_TRUE(mgr.Start(&file, nullptr));
   EXPECT_FALSE(mgr.Start(&file, nullptr));
   EXPECT_FALSE(mgr.SetSverInfo(List()));
-  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  // The stop comes while the server holds the request.
+  ASSERT_TRUE(servers_[0]->WaitForRequests(1, 10000));
   mgr.Stop();
   ASSERT_TRUE(mgr.WaitExit(10000));
   EXPECT_EQ(mgr.GetExitCode(), TRANS_SUCCESS);
