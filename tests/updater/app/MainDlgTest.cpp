@@ -8,6 +8,7 @@
 #include <platform/MessageQueue.h>
 #include <platform/atl/AtlApp.h>
 
+#include <atomic>
 #include <functional>
 #include <string>
 #include <thread>
@@ -189,11 +190,12 @@ TEST_F(MainDlgTest, TheFirstFinishWins) {
 
 TEST_F(MainDlgTest, CloseAsksAndYesEndsWithMinusOne) {
   TestDlg dlg;
-  int asked = 0;
+  std::atomic<int> asked{0};
   dlg.answer = [&asked](TestDlg&) { return ++asked == 1 ? IDNO : IDYES; };
-  dlg.run = [&dlg](CUpdateHandle&) {
+  dlg.run = [&dlg, &asked](CUpdateHandle&) {
     dlg.PostMessage(WM_CLOSE);
-    Sleep(200);
+    // The second close comes once the first question was answered.
+    for (int i = 0; i < 500 && asked.load() < 1; ++i) Sleep(10);
     dlg.PostMessage(WM_COMMAND, CMainDlg::IDC_CLOSE);
   };
   EXPECT_EQ(dlg.DoModal(nullptr), -1);
