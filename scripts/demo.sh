@@ -21,7 +21,7 @@ done
 out=$build/demo
 rm -rf "$out"
 mkdir -p "$out"
-"$top/tests/sdk/discovery/run-in-netns.sh" "$top/tests/tools/with-xvfb.sh" \
+"$top/tests/tools/run-in-netns.sh" "$top/tests/tools/with-xvfb.sh" \
   bash "$top/tests/client/e2e/share-test.sh" "$build/bin" "$build/tests/simbox" \
   --lang zh_CN --shot "$out/corvane.png" --keep "$out/run" | tee "$out/demo.log"
 rc=${PIPESTATUS[0]}

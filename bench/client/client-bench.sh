@@ -19,14 +19,9 @@ runs=5
 window=5
 rates="12 30"
 args=("$@")
-while [ $# -gt 0 ]; do
-  case $1 in
-    --runs) runs=$2; shift 2 ;;
-    --window) window=$2; shift 2 ;;
-    --rates) rates=$2; shift 2 ;;
-    *) echo "client-bench: unknown option $1" >&2; exit 2 ;;
-  esac
-done
+# The end-to-end scripts' steps: waits on log lines and windows, options.
+. "$top/tests/client/e2e/e2e-lib.sh"
+take_options client-bench --runs=runs --window=window --rates=rates -- "$@"
 case "$runs$window" in *[!0-9]*) echo "client-bench: --runs and --window want numbers" >&2; exit 2 ;; esac
 [ "$runs" -ge 1 ] && [ "$runs" -le 50 ] && [ "$window" -ge 1 ] && [ "$window" -le 60 ] ||
   { echo "client-bench: --runs 1..50, --window 1..60" >&2; exit 2; }
@@ -38,7 +33,7 @@ if [ -z "${CORVANE_NETNS_BOX:-}" ]; then
     [ -e "$need" ] || { echo "client-bench: $need is missing: build it first" >&2; exit 1; }
   done
   # The client searches for boxes as it starts: only ever inside the pair.
-  exec "$top/tests/sdk/discovery/run-in-netns.sh" "$top/tests/tools/with-xvfb.sh" \
+  exec "$top/tests/tools/run-in-netns.sh" "$top/tests/tools/with-xvfb.sh" \
     bash "$0" "${args[@]}"
 fi
 
@@ -55,13 +50,6 @@ tick=$(getconf CLK_TCK)
 
 # Box lines carry the time they were read, for the search's arrival.
 stamp() { while IFS= read -r line; do printf '%s %s\n' "$EPOCHREALTIME" "$line"; done; }
-wait_file() {
-  for _ in $(seq 1 "${3:-100}"); do
-    grep -qF -- "$2" "$1" 2>/dev/null && return 0
-    sleep 0.05
-  done
-  return 1
-}
 stop_pid() {
   kill -TERM "$1" 2>/dev/null
   for _ in $(seq 1 50); do
@@ -88,8 +76,7 @@ start_box() {
 }
 start_client() {
   rm -rf "$prog/log"
-  export XDG_RUNTIME_DIR=$work/run$1
-  mkdir -p -m 700 "$XDG_RUNTIME_DIR"
+  own_runtime_dir "run$1"
   t_start=$EPOCHREALTIME
   (cd / && exec "$prog/Corvane") &
   client=$!
@@ -114,12 +101,12 @@ for run in $(seq 1 "$runs"); do
   boxlog=$work/startup$run.log
   start_box "$boxlog" || exit 1
   start_client "s$run"
-  if wait_file "$boxlog" "search from" 200; then
+  if wait_file "$boxlog" "search from" 100; then
     search_ms+=("$(ms "$t_start" "$(grep -m1 -F "search from" "$boxlog" | cut -d' ' -f1)")")
   else
     echo "client-bench: run $run: no search reached the box" >&2
   fi
-  if wait_file "$clog" "box join Room 7" 200; then
+  if wait_file "$clog" "box join Room 7" 100; then
     tile_ms+=("$(ms "$t_start" "$(log_time "$(grep -m1 -F "box join Room 7" "$clog")")")")
   else
     echo "client-bench: run $run: no tile" >&2
@@ -149,28 +136,23 @@ share_client() {
   start_box "$boxlog" --accept --need-code --pull "$rate" || return 1
   start_client "c$rate"
   local window_id="" result="- -"
-  wait_file "$clog" "box join Room 7" 200 || { echo "client-bench: no tile" >&2; stop_pid "$client"; stop_pid "$box"; echo "$result"; return; }
-  for _ in $(seq 1 600); do
-    window_id=$(xdotool search --onlyvisible --pid "$client" --name '^Corvane$' | head -1)
-    [ -n "$window_id" ] && break
-    sleep 0.1
-  done
+  wait_file "$clog" "box join Room 7" 100 || { echo "client-bench: no tile" >&2; stop_pid "$client"; stop_pid "$box"; echo "$result"; return; }
+  window_id=$(wait_window "$client" '^Corvane$')
   # The same clicks a user makes (tests/client/e2e/share-test.sh).
   sleep 1.5
   xdotool mousemove --window "$window_id" 100 93
   sleep 0.5
   xdotool mousemove --window "$window_id" 148 93 click 1
-  wait_file "$boxlog" "send act=2" 100 >/dev/null
-  sleep 1
+  wait_file "$boxlog" "send act=2" 50 >/dev/null
   local dialog
-  dialog=$(xdotool search --onlyvisible --pid "$client" | grep -vx "$window_id" | tail -1)
+  dialog=$(wait_dialog "$client" "$window_id")
   [ -n "$dialog" ] && xdotool windowfocus --sync "$dialog"
   xdotool type --delay 40 "4711"
   xdotool key Return
-  wait_file "$boxlog" '"ConnCode":"4711"' 100
+  wait_file "$boxlog" '"ConnCode":"4711"' 50
   sleep 1.5
   xdotool mousemove --window "$window_id" 190 309 click 1
-  if wait_file "$boxlog" "decoded" 200; then
+  if wait_file "$boxlog" "decoded" 100; then
     result=$(measure "$client" "$boxlog")
   else
     echo "client-bench: the client's share at $rate/s brought no frame" >&2
@@ -185,7 +167,7 @@ share_host() {
   "$host" --connect --share-seconds $((window + 8)) --seconds $((window + 20)) >"$work/host$rate.out" 2>&1 &
   local hpid=$!
   pids+=("$hpid")
-  if wait_file "$boxlog" "decoded" 200; then
+  if wait_file "$boxlog" "decoded" 100; then
     result=$(measure "$hpid" "$boxlog")
   else
     echo "client-bench: corvane-host's share at $rate/s brought no frame" >&2

@@ -22,6 +22,12 @@ void ChildProcess::kill() {
   m_pid = -1;
 }
 
+bool ChildProcess::exited() {
+  if (m_pid <= 0 || waitpid(m_pid, nullptr, WNOHANG) != m_pid) return false;
+  m_pid = -1;
+  return true;
+}
+
 bool ChildProcess::adopt(pid_t pid) {
   if (m_pid > 0 || pid <= 0) return false;
   m_pid = pid;
@@ -78,6 +84,40 @@ bool ChildProcess::start(const std::vector<std::string>& argv, const std::string
   }
   if (pid < 0) return false;
   m_pid = pid;
+  return true;
+}
+
+bool ChildProcess::startPiped(const std::vector<std::string>& argv, int* toChild, int* fromChild) {
+  if (m_pid > 0 || argv.empty()) return false;
+  int in[2];
+  int out[2];
+  if (pipe2(in, O_CLOEXEC) != 0) return false;
+  if (pipe2(out, O_CLOEXEC) != 0) {
+    close(in[0]);
+    close(in[1]);
+    return false;
+  }
+  std::vector<char*> args;
+  for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
+  args.push_back(nullptr);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    // dup2 clears close-on-exec on the child's own ends only.
+    dup2(in[0], STDIN_FILENO);
+    dup2(out[1], STDOUT_FILENO);
+    execv(args[0], args.data());
+    _exit(127);
+  }
+  close(in[0]);
+  close(out[1]);
+  if (pid < 0) {
+    close(in[1]);
+    close(out[0]);
+    return false;
+  }
+  m_pid = pid;
+  *toChild = in[1];
+  *fromChild = out[0];
   return true;
 }
 

@@ -30,11 +30,18 @@ class ChildProcess {
   // variable. False when no child started.
   bool start(const std::vector<std::string>& argv, const std::string& outputPath = {},
              const std::vector<std::string>& environment = {});
+  // As start, with the child's stdin and stdout on pipes: *toChild writes to
+  // its stdin, *fromChild reads its stdout. Both close on exec and are the
+  // caller's to close.
+  bool startPiped(const std::vector<std::string>& argv, int* toChild, int* fromChild);
   // Runs body in a forked copy of this process, which exits with what body
   // returns. body must not return into the test framework: only plain code.
   bool startForked(const std::function<int()>& body);
   // Waits for the child to end; kills it once the deadline passes.
   ChildResult wait(std::chrono::milliseconds deadline);
+  // True once the child has ended, and then reaped; false while it runs or
+  // when there is none. For a caller that watches it without a deadline.
+  bool exited();
   // Kills the child at once and reaps it.
   void kill();
   // Owns a process that is our child without our having started it: an

@@ -17,6 +17,7 @@
 #include "BoxSearchCallBackImpl.h"
 #include "EventWait.h"
 #include "NetnsSocket.h"
+#include "QtTestMain.h"
 #include "SimBox.h"
 
 namespace {
@@ -63,11 +64,8 @@ TEST(PageDiscovery, ABoxAnsweringWithAndWithoutIdGivesTwoTilesAndOneClickOneDial
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
+const TestProgramHooks kHooks([] {
   GetCorvaneSDK().init(nullptr, nullptr);
   GetBoxSearchEngine().setCallBack(&CBoxSearchCallBackImpl::instance());
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}
+  return true;
+});

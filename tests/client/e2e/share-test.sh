@@ -12,14 +12,8 @@ shift 2
 lang=en_US
 final_shot=""
 keep=""
-while [ $# -gt 0 ]; do
-  case $1 in
-    --lang) lang=$2; shift 2 ;;
-    --shot) final_shot=$2; shift 2 ;;
-    --keep) keep=$2; shift 2 ;;
-    *) echo "share-test: unknown option $1" >&2; exit 2 ;;
-  esac
-done
+. "$(dirname "$0")/e2e-lib.sh"
+take_options share-test --lang=lang --shot=final_shot --keep=keep -- "$@"
 if [ -z "${CORVANE_NETNS_BOX:-}" ]; then
   echo "share-test: run it under run-in-netns.sh" >&2
   exit 1
@@ -40,7 +34,7 @@ cleanup() {
   fi
 }
 trap cleanup EXIT
-. "$(dirname "$0")/e2e-lib.sh"
+own_runtime_dir
 
 boxlog=$work/box.log
 ip netns exec "$CORVANE_NETNS_BOX" "$simbox" --bind 0.0.0.0 --name "Room 7" --accept --need-code --pull 12 --seconds 120 \
@@ -69,9 +63,8 @@ sleep 0.5
 xdotool mousemove --window "$window" 148 93 click 1
 wait_file "$boxlog" "send act=2" 50 || fail "the box got no connect"
 # The box asks for the code it shows on its screen: the user types it.
-sleep 1
+dialog=$(wait_dialog "$client" "$window") || fail "no code dialog"
 shot code
-dialog=$(xdotool search --onlyvisible --pid "$client" | grep -vx "$window" | tail -1)
 [ -n "$dialog" ] && xdotool windowfocus --sync "$dialog"
 xdotool type --delay 40 "4711"
 xdotool key Return

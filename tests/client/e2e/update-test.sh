@@ -17,6 +17,7 @@ cleanup() {
 }
 trap cleanup EXIT
 . "$(dirname "$0")/e2e-lib.sh"
+own_runtime_dir
 wait_log() { wait_file "$log" "$@"; }
 
 if [ -z "${CORVANE_NETNS_BOX:-}" ]; then
@@ -50,7 +51,7 @@ run_client() {
   local window
   window=$(wait_window "$client" '^Corvane$') || fail "$name: no main window"
   # The tile appears once the box answers the first search.
-  sleep 2
+  wait_log "box join Room 7" 50 || fail "$name: the box's tile did not appear"
   shot "$name-tile"
   # Hovering the tile shows its "enter" link beside the name.
   xdotool getwindowgeometry "$window"
@@ -59,12 +60,10 @@ run_client() {
   shot "$name-hover"
   xdotool mousemove --window "$window" 148 93 click 1
   wait_log "need update, newVer:9.9.9.9" 80 || fail "$name: no need-update notification"
-  sleep 1
-  shot "$name-notice"
   # The notice is modal over the main window: the one with its text.
   local notice
-  notice=$(xdotool search --pid "$client" --name "Tips" | head -1)
-  [ -n "$notice" ] || fail "$name: no notice window"
+  notice=$(wait_window "$client" "Tips") || fail "$name: no notice window"
+  shot "$name-notice"
   [ -n "$notice" ] && xdotool windowactivate --sync "$notice" key Return
   sleep 0.5
   kill -0 "$client" 2>/dev/null || fail "$name: the client ended after the notice"

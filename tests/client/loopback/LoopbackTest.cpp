@@ -16,6 +16,7 @@
 #include "DlgConnBox.h"
 #include "EventWait.h"
 #include "FWIniDatFile.h"
+#include "QtTestMain.h"
 #include "SimBox.h"
 #include "TransCtrlCallBackImpl.h"
 
@@ -73,12 +74,10 @@ TEST(LoopbackTest, TypedAddressWithACodeConnectsAndIsRemembered) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
+// The SDK wired to the client's adapters, as start-up wires it.
+const TestProgramHooks kHooks([] {
   GetCorvaneSDK().init(nullptr, &FWIniDatFile::instance());
   GetBoxSearchEngine().setCallBack(&CBoxSearchCallBackImpl::instance());
   GetTransCtrlEngine().setCallBack(&CTransCtrlCallBackImpl::instance());
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}
+  return true;
+});

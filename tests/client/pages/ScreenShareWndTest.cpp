@@ -17,6 +17,7 @@
 #include "FakeSdk.h"
 #include "PageFixture.h"
 #include "ReasonText.h"
+#include "RowName.h"
 #include "ScreenShareWnd.h"
 #include "TransCtrlCallBackImpl.h"
 
@@ -140,8 +141,7 @@ TEST_P(ShareStateTest, ButtonsAndTitleFollowTheState) {
   EXPECT_EQ(lastTitle(), c.title);
 }
 
-INSTANTIATE_TEST_SUITE_P(States, ShareStateTest, ::testing::ValuesIn(kStates),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(States, ShareStateTest, ::testing::ValuesIn(kStates), RowName());
 
 TEST_F(ScreenShareWndTest, TheFormStartsOnScreenSharingWithoutTheOtherBoxButton) {
   EXPECT_TRUE(radio("screenButton")->isChecked());
@@ -300,8 +300,7 @@ TEST_P(ShareFailTest, TheUserIsToldAndThePageReturnsToConnected) {
   EXPECT_EQ(page_->captureCfg().monitorID, 0);  // kept as sent
 }
 
-INSTANTIATE_TEST_SUITE_P(Fails, ShareFailTest, ::testing::ValuesIn(kFails),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Fails, ShareFailTest, ::testing::ValuesIn(kFails), RowName());
 
 TEST_F(ScreenShareWndTest, TheBoxEndingTheShareResetsAndTellsTheUser) {
   StartAndConfirm("areaButton");
@@ -376,8 +375,7 @@ TEST_P(ConnectionLossTest, WithoutAutomaticReconnectTheUserIsToldAndSentBackToTh
   EXPECT_EQ(page_->captureCfg().monitorID, -1);
 }
 
-INSTANTIATE_TEST_SUITE_P(Losses, ConnectionLossTest, ::testing::ValuesIn(kLosses),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Losses, ConnectionLossTest, ::testing::ValuesIn(kLosses), RowName());
 
 struct KbpsCase {
   const char* name;
@@ -411,8 +409,7 @@ TEST_P(KbpsTest, TheBoxsParametersBeforeAShareShapeItsSettings) {
   EXPECT_EQ(sent[1].captureCfg.monitorID, 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Kbps, KbpsTest, ::testing::ValuesIn(kKbps),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Kbps, KbpsTest, ::testing::ValuesIn(kKbps), RowName());
 
 TEST_F(ScreenShareWndTest, ParametersWithoutSizesPassZeroByZeroAndEveryApplyWritesTheEncoderType) {
   FWIniDatFile::instance().setInt("ScreenEncType", 0, "CFG");
@@ -523,8 +520,7 @@ TEST_P(NoRestartTest, AReconnectStartsNothing) {
   EXPECT_EQ(buttons(), (Buttons{true, false, true}));
 }
 
-INSTANTIATE_TEST_SUITE_P(NoRestarts, NoRestartTest, ::testing::ValuesIn(kNoRestarts),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(NoRestarts, NoRestartTest, ::testing::ValuesIn(kNoRestarts), RowName());
 
 TEST_F(ScreenShareWndTest, DisconnectWhileReconnectingAbandonsItAndReturnsToTheSearch) {
   StartAndConfirm("areaButton");

@@ -10,6 +10,7 @@
 #include "EventWait.h"
 #include "FakeSdk.h"
 #include "Monitor.h"
+#include "RowName.h"
 #include "ScreenShareWnd.h"
 #include "XScreen.h"
 
@@ -94,7 +95,6 @@ TEST_P(MonitorIndexTest, EachScreenMapsToTheMonitorTheCaptureReadsThere) {
 }
 
 const MonitorCase kMonitors[] = {{"LeftPrimary", false}, {"RightPrimary", true}};
-INSTANTIATE_TEST_SUITE_P(Monitors, MonitorIndexTest, ::testing::ValuesIn(kMonitors),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Monitors, MonitorIndexTest, ::testing::ValuesIn(kMonitors), RowName());
 
 }  // namespace

@@ -23,6 +23,7 @@
 #include "FWIniDatFile.h"
 #include "FWMsgBox.h"
 #include "LumaPicture.h"
+#include "QtTestMain.h"
 #include "RootPainter.h"
 #include "ScreenShareWnd.h"
 #include "SimBox.h"
@@ -418,16 +419,20 @@ TEST_F(SimShareTest, DisconnectWhileReconnectingAbandonsTheReconnect) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  QCoreApplication::setAttribute(Qt::AA_DisableHighDpiScaling);
-  QApplication app(argc, argv);
-  QTemporaryDir dir;
-  if (!dir.isValid()) return 1;
-  FWIniDatFile::instance().setFile(dir.filePath(QStringLiteral("UserCfg.ini")));
-  GetCorvaneSDK().init(nullptr, &FWIniDatFile::instance());
-  GetTransCtrlEngine().setCallBack(&CTransCtrlCallBackImpl::instance());
-  ::testing::InitGoogleTest(&argc, argv);
-  const int rc = RUN_ALL_TESTS();
-  GetCorvaneSDK().init(nullptr, nullptr);
-  return rc;
-}
+// A settings file of the program's own; the SDK wired to the client's
+// adapters, and unwired again before its objects outlive the settings.
+std::unique_ptr<QTemporaryDir> g_settingsDir;
+
+const TestProgramHooks kHooks(
+    [] {
+      g_settingsDir = std::make_unique<QTemporaryDir>();
+      if (!g_settingsDir->isValid()) return false;
+      FWIniDatFile::instance().setFile(g_settingsDir->filePath(QStringLiteral("UserCfg.ini")));
+      GetCorvaneSDK().init(nullptr, &FWIniDatFile::instance());
+      GetTransCtrlEngine().setCallBack(&CTransCtrlCallBackImpl::instance());
+      return true;
+    },
+    [] {
+      GetCorvaneSDK().init(nullptr, nullptr);
+      g_settingsDir.reset();
+    });

@@ -26,11 +26,6 @@ namespace {
 
 const std::string kChild = CRASH_CHILD_PATH;
 
-class TempFolder : public ScopedTempDir {
- public:
-  TempFolder() : ScopedTempDir("crash") {}
-};
-
 std::map<std::string, std::string> ReadReport(const fs::path& file) {
   std::map<std::string, std::string> report;
   std::istringstream lines(ReadWholeFile(file.string()));
@@ -108,7 +103,7 @@ class CrashDumpTest : public ::testing::TestWithParam<CrashCase> {
     return std::stoull(address, nullptr, 16);
   }
 
-  TempFolder m_folder;
+  ScopedTempDir m_folder{"crash"};
   std::map<std::string, std::string> m_report;
   fs::path m_dumpPath;
   std::string m_bytes;
@@ -227,7 +222,7 @@ const NoDumpCase kNoDumpCases[] = {
 class CrashWithoutDumpTest : public ::testing::TestWithParam<NoDumpCase> {};
 
 TEST_P(CrashWithoutDumpTest, WritesNothingAndStillCrashes) {
-  TempFolder folder;
+  ScopedTempDir folder{"crash"};
   ASSERT_FALSE(folder.path().empty());
   if (GetParam().withLogFolder) {
     ASSERT_TRUE(fs::create_directory(folder.path() / "log"));

@@ -13,6 +13,7 @@
 #include "Canvas.h"
 #include "FontObject.h"
 #include "GdiObject.h"
+#include "RowName.h"
 
 namespace {
 
@@ -199,8 +200,7 @@ TEST_P(GradientTest, EveryPixelExact) {
   EXPECT_EQ(canvas.At(c.width + 2, c.height + 2), kBlank);
 }
 
-INSTANTIATE_TEST_SUITE_P(Paint, GradientTest, ::testing::ValuesIn(kGradientCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Paint, GradientTest, ::testing::ValuesIn(kGradientCases), RowName());
 
 TEST(RegionTest, RoundRectangleCutsOnlyItsCorners) {
   Canvas canvas(40, 30);

@@ -20,6 +20,7 @@
 #include <thread>
 #include <vector>
 
+#include "ChildProcess.h"
 #include "RuntimeDir.h"
 #include "RowName.h"
 #include "ScopedTempDir.h"
@@ -35,25 +36,9 @@ std::string PeerProgram() {
 class Peer {
  public:
   explicit Peer(const std::vector<std::string>& args) {
-    int toChild[2];
-    int fromChild[2];
-    if (pipe2(toChild, O_CLOEXEC) != 0 || pipe2(fromChild, O_CLOEXEC) != 0) return;
-    const std::string program = PeerProgram();
-    std::vector<char*> argv;
-    argv.push_back(const_cast<char*>(program.c_str()));
-    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-    argv.push_back(nullptr);
-    pid_ = fork();
-    if (pid_ == 0) {
-      dup2(toChild[0], STDIN_FILENO);
-      dup2(fromChild[1], STDOUT_FILENO);
-      execv(program.c_str(), argv.data());
-      _exit(127);
-    }
-    close(toChild[0]);
-    close(fromChild[1]);
-    in_ = toChild[1];
-    out_ = fromChild[0];
+    std::vector<std::string> argv{PeerProgram()};
+    argv.insert(argv.end(), args.begin(), args.end());
+    child_.startPiped(argv, &in_, &out_);
   }
   ~Peer() {
     CloseStdin();
@@ -87,26 +72,15 @@ class Peer {
     if (in_ >= 0) close(in_);
     in_ = -1;
   }
-  bool WaitExit(int ms) {
-    for (int waited = 0; pid_ > 0 && waited <= ms; waited += 10) {
-      if (waitpid(pid_, nullptr, WNOHANG) == pid_) pid_ = -1;
-      else usleep(10000);
-    }
-    return pid_ <= 0;
-  }
+  bool WaitExit(int ms) { return !child_.running() || child_.wait(std::chrono::milliseconds(ms)).finished; }
   void Finish() {
     CloseStdin();
     ASSERT_TRUE(WaitExit(5000)) << "the peer did not end";
   }
-  void Kill() {
-    if (pid_ <= 0) return;
-    kill(pid_, SIGKILL);
-    waitpid(pid_, nullptr, 0);
-    pid_ = -1;
-  }
+  void Kill() { child_.kill(); }
 
  private:
-  pid_t pid_ = -1;
+  ChildProcess child_;
   int in_ = -1;
   int out_ = -1;
   std::string buffer_;

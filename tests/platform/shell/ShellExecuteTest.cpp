@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <string>
 #include "RowName.h"
+#include "ScopedTempDir.h"
 
 namespace {
 
@@ -22,9 +23,9 @@ class ShellExecuteVerbTest : public ::testing::TestWithParam<VerbCase> {};
 
 // "runas" has no elevation to ask for: the program runs all the same.
 TEST_P(ShellExecuteVerbTest, StartsTheProgramWithItsParametersFromAPathWithSpaces) {
-  const fs::path folder = fs::temp_directory_path() / ("shell exec " + std::to_string(GetCurrentProcessId()));
-  fs::create_directories(folder);
-  const fs::path program = folder / "child program";
+  ScopedTempDir folder{"shell exec"};
+  ASSERT_TRUE(folder.ok());
+  const fs::path program = folder.path() / "child program";
   fs::copy_file(KERNEL_PROCESS_CHILD, program, fs::copy_options::overwrite_existing);
   const std::wstring file = Utf8ToWide(program.string());
   SHELLEXECUTEINFOW info = {};
@@ -41,7 +42,6 @@ TEST_P(ShellExecuteVerbTest, StartsTheProgramWithItsParametersFromAPathWithSpace
   EXPECT_TRUE(GetExitCodeProcess(info.hProcess, &code));
   EXPECT_EQ(code, 9u);
   CloseHandle(info.hProcess);
-  fs::remove_all(folder);
 }
 
 const VerbCase kVerbs[] = {{"RunAs", L"runas"}, {"Open", L"open"}, {"NoVerb", nullptr}};

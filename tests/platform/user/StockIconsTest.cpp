@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <QGuiApplication>
-
 #include <platform/DeviceCaps.h>
 #include <platform/Dwm.h>
 #include <platform/Kernel.h>
@@ -56,11 +54,3 @@ TEST(CompositionTest, BareServerHasNoCompositor) {
 }
 
 }  // namespace
-
-// Pixmaps need a GUI application; the X calls use $DISPLAY on their own.
-int main(int argc, char** argv) {
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  QGuiApplication app(argc, argv);
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}

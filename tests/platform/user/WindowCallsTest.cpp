@@ -2,7 +2,6 @@
 // windows: without a window manager, and with openbox where the calls differ.
 #include <gtest/gtest.h>
 
-#include <QGuiApplication>
 #include <QImage>
 
 #include <platform/Gdi.h>
@@ -377,11 +376,3 @@ TEST_F(ManagedWindowCallsTest, IconifiedByTheManagerAndRestored) {
 }
 
 }  // namespace
-
-// Pixmaps need a GUI application; the X calls use $DISPLAY on their own.
-int main(int argc, char** argv) {
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  QGuiApplication app(argc, argv);
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}

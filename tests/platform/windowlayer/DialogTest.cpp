@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "MessagePump.h"
+#include "RowName.h"
 #include "XPointer.h"
 
 namespace {
@@ -206,7 +207,6 @@ TEST(CaptionTest, DragMovesTheWindowAndAltF4AsksToClose) {
   DestroyWindow(window);
 }
 
-INSTANTIATE_TEST_SUITE_P(Keys, MessageBoxTest, ::testing::ValuesIn(kAnswers),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Keys, MessageBoxTest, ::testing::ValuesIn(kAnswers), RowName());
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <climits>
 #include <cstdio>
 #include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,7 @@ extern "C" {
 #include <libavutil/frame.h>
 }
 
+#include "ChildProcess.h"
 #include "CodecSetup.h"
 #include "H264Decoder.h"
 #include "TestPictures.h"
@@ -332,19 +334,19 @@ class TempStreamFile {
   bool ok_ = false;
 };
 
-// key=value lines of ffprobe, bounded in time by timeout(1).
+// key=value lines of ffprobe, bounded in time.
 std::map<std::string, std::string> Probe(const std::string& path) {
-  const std::string cmd =
-      "timeout 60 ffprobe -v error -f h264 -count_frames -select_streams v:0 "
-      "-show_entries stream=codec_name,profile,width,height,pix_fmt,nb_read_frames "
-      "-of default=noprint_wrappers=1 '" +
-      path + "' 2>&1";
   std::map<std::string, std::string> out;
-  FILE* p = popen(cmd.c_str(), "r");
-  if (!p) return out;
-  char line[512];
-  for (int i = 0; i < 64 && fgets(line, sizeof line, p); ++i) {
-    std::string s(line);
+  const std::string output = path + ".probe";
+  if (!RunWithDeadline({FindInPath("ffprobe"), "-v", "error", "-f", "h264", "-count_frames", "-select_streams", "v:0",
+                        "-show_entries", "stream=codec_name,profile,width,height,pix_fmt,nb_read_frames", "-of",
+                        "default=noprint_wrappers=1", path},
+                       60, output)
+           .finished)
+    return out;
+  std::istringstream lines(ReadWholeFile(output));
+  std::string s;
+  for (int i = 0; i < 64 && std::getline(lines, s); ++i) {
     while (!s.empty() && (s.back() == '\n' || s.back() == '\r')) s.pop_back();
     const auto eq = s.find('=');
     if (eq == std::string::npos) {
@@ -353,7 +355,7 @@ std::map<std::string, std::string> Probe(const std::string& path) {
     }
     out[s.substr(0, eq)] = s.substr(eq + 1);
   }
-  pclose(p);
+  std::remove(output.c_str());
   return out;
 }
 

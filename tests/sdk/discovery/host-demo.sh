@@ -143,4 +143,4 @@ stop_box() {
 }
 export -f inner stop_box
 export host simbox name verbose share_seconds MIN_FRAMES PULL_RATE
-exec "$top/tests/sdk/discovery/run-in-netns.sh" "$top/tests/tools/with-xvfb.sh" bash -c inner
+exec "$top/tests/tools/run-in-netns.sh" "$top/tests/tools/with-xvfb.sh" bash -c inner

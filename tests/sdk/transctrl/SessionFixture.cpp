@@ -1,12 +1,23 @@
 #include "SessionFixture.h"
 
-
 #include "CodecSetup.h"
 #include "EventWait.h"
+#include "QtTestMain.h"
 #include "SimFramePuller.h"
 #include "TransCtrl.h"
 
 using namespace CORVANESDK;
+
+// The SDK's protocol thread reports through queued signals and the simulated
+// box runs on this thread's event loop: the shared test main gives them the
+// application object. The SDK's objects outlive main; they must not log into
+// a sink that is gone by then.
+const TestProgramHooks kHooks(
+    [] {
+      GetCorvaneSDK().init(&SessionFixture::Log(), nullptr);
+      return true;
+    },
+    [] { GetCorvaneSDK().init(nullptr, nullptr); });
 
 void NoteRecorder::onNetNfy(NET_NOTIFY nty, const std::map<std::string, std::string>& params) {
   Note note;

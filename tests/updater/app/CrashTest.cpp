@@ -13,7 +13,8 @@
 
 #include "ChildProcess.h"
 #include "RealUpdater.h"
-#include "TempFolder.h"
+#include "RowName.h"
+#include "ScopedTempDir.h"
 #include "UpdateFixture.h"
 #include "UpdateServer.h"
 
@@ -42,14 +43,14 @@ std::string Trailer(const std::string& dump) {
 class CrashTest : public ::testing::TestWithParam<CrashCase> {};
 
 TEST_P(CrashTest, EndsWithADumpThatHoldsTheLogsLastLines) {
-  TempFolder root;
-  ASSERT_TRUE(root.Valid());
+  ScopedTempDir root{ScopedTempDir::kAwkwardPrefix};
+  ASSERT_TRUE(root.ok());
   FixtureLayout layout;
   std::string error;
   ASSERT_TRUE(ParseFixtureLayout("file Corvane client\nfile big.bin random 200000 changed\n", &layout, &error))
       << error;
   FixtureTree tree;
-  ASSERT_TRUE(WriteFixture(layout, {UPDATEFIXTURE_COMMAND, UPDATEFIXTURE_CLIENT, ""}, root.Path(), &tree, &error))
+  ASSERT_TRUE(WriteFixture(layout, {UPDATEFIXTURE_COMMAND, UPDATEFIXTURE_CLIENT, ""}, root.folder(), &tree, &error))
       << error;
   UpdateServer server;
   ASSERT_TRUE(server.Start("127.0.0.1", tree.server));
@@ -83,7 +84,6 @@ TEST_P(CrashTest, EndsWithADumpThatHoldsTheLogsLastLines) {
   EXPECT_NE(log.find(last), std::string::npos) << "not the log's own lines:\n" << last;
 }
 
-INSTANTIATE_TEST_SUITE_P(Threads, CrashTest, ::testing::ValuesIn(kCrashes),
-                         [](const ::testing::TestParamInfo<CrashCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Threads, CrashTest, ::testing::ValuesIn(kCrashes), RowName());
 
 }  // namespace

@@ -12,13 +12,14 @@
 
 #include "ErrReport.h"
 #include "MutilThreadMgr.h"
+#include "RowName.h"
+#include "ScopedTempDir.h"
 #include "UpdateServer.h"
 #include "FileItem.h"
 #include "PRXCmdLineAnalyse.h"
 #include "ReportBody.h"
 #include "Base64.h"
 #include "SystemHelpers.h"
-#include "TempFolder.h"
 #include "Trace.h"
 #include "TraceManager.h"
 #include "UpdateState.h"
@@ -55,25 +56,24 @@ TEST_P(ReportServerTest, FromLogCfg) {
   EXPECT_EQ(WideToUtf8(list), WideToUtf8(GetParam().list));
 }
 
-INSTANTIATE_TEST_SUITE_P(Entries, ReportServerTest, ::testing::ValuesIn(kServerCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Entries, ReportServerTest, ::testing::ValuesIn(kServerCases), RowName());
 
 class ErrReportTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(folder_.Valid());
-    state_.SetFolders(folder_.WPath(), folder_.WPath() + L"CorvaneUpdate");
+    ASSERT_TRUE(folder_.ok());
+    state_.SetFolders(folder_.wideFolder(), folder_.wideFolder() + L"CorvaneUpdate");
     state_.localVer = L"1.0.0.1";
     STraceCfg cfg = {};
-    std::strcpy(cfg.mainLogPath, (folder_.Path() + "AppLog.log").c_str());
-    std::strcpy(cfg.errLogPath, (folder_.Path() + "errlogs").c_str());
+    std::strcpy(cfg.mainLogPath, (folder_.folder() + "AppLog.log").c_str());
+    std::strcpy(cfg.errLogPath, (folder_.folder() + "errlogs").c_str());
     cfg.mainLogMaxSize = 1 << 20;
     cfg.errLogMaxSize = 20480;
     ASSERT_TRUE(StartTrace(&cfg));
   }
   void TearDown() override { StopTrace(); }
 
-  TempFolder folder_;
+  ScopedTempDir folder_{ScopedTempDir::kAwkwardPrefix};
   SUpdateState state_;
 };
 
@@ -91,7 +91,7 @@ TEST_F(ErrReportTest, BodyIsHeadAndErrorLogTail) {
   EXPECT_NE(text.find(";module:update;conferenceID:0;termID:;\n"), std::string::npos) << text;
   EXPECT_NE(text.find("update failed! (code:5(URC_DOWNLOAD_ERR))"), std::string::npos) << text;
   EXPECT_EQ(text.find("an information line"), std::string::npos);
-  EXPECT_FALSE(std::filesystem::exists(folder_.Path() + "errlogs")) << "the error log goes once read";
+  EXPECT_FALSE(std::filesystem::exists(folder_.folder() + "errlogs")) << "the error log goes once read";
 
   // The next report carries the same id and only what was logged since.
   TraceErr("second failure");

@@ -2,6 +2,8 @@
 // lists the update computes from two finger trees.
 #include <gtest/gtest.h>
 
+#include <platform/Strings.h>
+
 #include <fcntl.h>
 #include <sys/stat.h>
 
@@ -9,6 +11,7 @@
 
 #include "FingerTestSupport.h"
 #include "MD5.h"
+#include "ScopedTempDir.h"
 
 namespace {
 
@@ -37,15 +40,15 @@ class FingerCheckTest : public ::testing::Test {
     item.fileTime = static_cast<int>(fileTime);
     item.checkType = checkType;
     item.checkValue = value;
-    return finger_.CheckFileItem(folder_.WPath(), &item);
+    return finger_.CheckFileItem(folder_.wideFolder(), &item);
   }
 
-  TempFolder folder_;
+  ScopedTempDir folder_{ScopedTempDir::kAwkwardPrefix};
   CFingerFile finger_;
 };
 
 TEST_F(FingerCheckTest, CurrentBySizeAndTimeWithoutTheCheckValue) {
-  const std::string path = folder_.Put("a.dll", kHello);
+  const std::string path = folder_.put("a.dll", kHello);
   SetMTime(path, kListedTime);
   // The listed MD5 is wrong: only a check that skips it calls the file current.
   EXPECT_TRUE(Check(L"a.dll", 5, kListedTime, CHK_MD5, L"00000000000000000000000000000000"));
@@ -53,28 +56,28 @@ TEST_F(FingerCheckTest, CurrentBySizeAndTimeWithoutTheCheckValue) {
 }
 
 TEST_F(FingerCheckTest, CurrentByContentGetsTheListedTime) {
-  const std::string path = folder_.Put("a.dll", kHello);
+  const std::string path = folder_.put("a.dll", kHello);
   SetMTime(path, 1000);
   EXPECT_TRUE(Check(L"a.dll", 5, kListedTime, CHK_MD5, kHelloMd5));
   EXPECT_EQ(MTime(path), kListedTime);
 }
 
 TEST_F(FingerCheckTest, NoCheckWithAnotherTimeIsCurrentAndGetsTheListedTime) {
-  const std::string path = folder_.Put("a.dll", kHello);
+  const std::string path = folder_.put("a.dll", kHello);
   SetMTime(path, 1000);
   EXPECT_TRUE(Check(L"a.dll", 5, kListedTime, CHK_NONE, L""));
   EXPECT_EQ(MTime(path), kListedTime);
 }
 
 TEST_F(FingerCheckTest, ListedTimeZeroLeavesTheTime) {
-  const std::string path = folder_.Put("a.dll", kHello);
+  const std::string path = folder_.put("a.dll", kHello);
   SetMTime(path, 1000);
   EXPECT_TRUE(Check(L"a.dll", 5, 0, CHK_MD5, kHelloMd5));
   EXPECT_EQ(MTime(path), 1000);
 }
 
 TEST_F(FingerCheckTest, NotCurrent) {
-  const std::string path = folder_.Put("sub/a.dll", kHello);
+  const std::string path = folder_.put("sub/a.dll", kHello);
   SetMTime(path, 1000);
   EXPECT_FALSE(Check(L"sub/a.dll", 5, kListedTime, CHK_MD5, L"5D41402ABC4B2A76B9719D911017C593")) << "content";
   EXPECT_EQ(MTime(path), 1000) << "a file that differs keeps its time";
@@ -104,7 +107,7 @@ TEST_F(FingerCheckTest, NoUpdateListIsASubstringSearchForNameAndSemicolon) {
 
 // A built program carries the project's version record, which VER reads.
 TEST_F(FingerCheckTest, VerOfABuiltProgram) {
-  const std::string program = folder_.Path() + "Corvane";
+  const std::string program = folder_.folder() + "Corvane";
   std::filesystem::copy_file(UPDATER_APP_TEST_PROGRAM, program);
   SFileTransItem item(L"Corvane", true);
   item.checkType = CHK_VER;
@@ -118,10 +121,10 @@ TEST_F(FingerCheckTest, VerOfABuiltProgram) {
 
 TEST_F(FingerCheckTest, CheckItemsAndSubtractItems) {
   FingerFixture f;
-  ASSERT_TRUE(f.folder.Valid());
-  SetMTime(f.folder.Put("same.dat", kHello), kListedTime);
-  f.folder.Put("differs.dat", "HELLO");
-  f.folder.Put("old.dat", "x");
+  ASSERT_TRUE(f.folder.ok());
+  SetMTime(f.folder.put("same.dat", kHello), kListedTime);
+  f.folder.put("differs.dat", "HELLO");
+  f.folder.put("old.dat", "x");
   ASSERT_TRUE(f.Load("[MAIN]\n"
                      "Job_1=dlfl;same.dat;5;1700000000;;same.dat;5;MD5;5d41402abc4b2a76b9719d911017c592;\n"
                      "Job_2=dlfl;differs.dat;5;1700000000;;differs.dat;5;MD5;5d41402abc4b2a76b9719d911017c592;\n"

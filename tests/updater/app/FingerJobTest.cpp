@@ -73,8 +73,8 @@ class FingerJobTest : public ::testing::TestWithParam<JobCase> {};
 
 TEST_P(FingerJobTest, LoadsTheTree) {
   FingerFixture f;
-  ASSERT_TRUE(f.folder.Valid());
-  f.folder.Put("Exists.dat", "x");
+  ASSERT_TRUE(f.folder.ok());
+  f.folder.put("Exists.dat", "x");
   const JobCase& c = GetParam();
   ASSERT_EQ(f.Load(c.description), c.loads);
   if (!c.loads) {
@@ -157,7 +157,7 @@ TEST(FingerJob, DeepNestingIsRefusedBeforeTheStackIs) {
 
 TEST(FingerJob, MissingDescriptionFails) {
   FingerFixture f;
-  f.ini.SetFile(f.folder.WPath() + L"UpdateInfo.ini");
+  f.ini.SetFile(f.folder.wideFolder() + L"UpdateInfo.ini");
   EXPECT_FALSE(f.finger.InitSection(&f.ini, L"MAIN"));
   EXPECT_EQ(f.finger.Ini(), &f.ini);
 }

@@ -6,7 +6,7 @@
 
 #include "FWUpdateIni.h"
 #include "FingerFile.h"
-#include "TempFolder.h"
+#include "ScopedTempDir.h"
 
 // The tree as text: files by name, deletions as -name (!name when a failed
 // delete is an error), child sections as name{...}.
@@ -35,8 +35,8 @@ class FingerFixture {
  public:
   // Writes the description as UpdateInfo.ini and loads its section.
   bool Load(const std::string& text, const std::wstring& section = L"MAIN") {
-    folder.Put("UpdateInfo.ini", text);
-    ini.SetFile(folder.WPath() + L"UpdateInfo.ini");
+    folder.put("UpdateInfo.ini", text);
+    ini.SetFile(folder.wideFolder() + L"UpdateInfo.ini");
     return finger.InitSection(&ini, section);
   }
   std::wstring Tree() const { return finger.Root() ? DescribeSection(finger.Root()) : L"<none>"; }
@@ -46,7 +46,7 @@ class FingerFixture {
     return nullptr;
   }
 
-  TempFolder folder;
+  ScopedTempDir folder{ScopedTempDir::kAwkwardPrefix};
   CFWUpdateIni ini;
   CFingerFile finger;
 };

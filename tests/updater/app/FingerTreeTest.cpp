@@ -3,6 +3,8 @@
 // update thread computes from it.
 #include <gtest/gtest.h>
 
+#include <platform/Strings.h>
+
 #include <fcntl.h>
 #include <sys/stat.h>
 
@@ -10,6 +12,7 @@
 #include <fstream>
 
 #include "FingerTestSupport.h"
+#include "ScopedTempDir.h"
 #include "UpdateFixture.h"
 
 namespace {
@@ -37,12 +40,12 @@ file added.dll random 700 newonly
 class FingerTreeTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(root_.Valid());
+    ASSERT_TRUE(root_.ok());
     FixtureLayout layout;
     std::string error;
     ASSERT_TRUE(ParseFixtureLayout(kLayout, &layout, &error)) << error;
     const FixtureBinaries binaries{UPDATEFIXTURE_COMMAND, UPDATEFIXTURE_CLIENT, UPDATEFIXTURE_COMMAND};
-    ASSERT_TRUE(WriteFixture(layout, binaries, root_.Path(), &tree_, &error)) << error;
+    ASSERT_TRUE(WriteFixture(layout, binaries, root_.folder(), &tree_, &error)) << error;
     program_ = Utf8ToWide(tree_.oldProgram);
   }
   void TearDown() override { CFingerFile::SetNoUpdateFiles(L""); }
@@ -53,7 +56,7 @@ class FingerTreeTest : public ::testing::Test {
                   fs::copy_options::overwrite_existing);
   }
 
-  TempFolder root_;
+  ScopedTempDir root_{ScopedTempDir::kAwkwardPrefix};
   FixtureTree tree_;
   std::wstring program_;
 };

@@ -4,6 +4,8 @@
 // behave as the descriptions expect.
 #include <gtest/gtest.h>
 
+#include <platform/Strings.h>
+
 #include <signal.h>
 #include <sys/types.h>
 
@@ -18,6 +20,7 @@
 #include "FingerTestSupport.h"
 #include "MD5.h"
 #include "ProcessHelpers.h"
+#include "ScopedTempDir.h"
 #include "SystemHelpers.h"
 #include "UpdateFixture.h"
 #include "Zf7z.h"
@@ -41,14 +44,14 @@ fault description
 class FixtureTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    root_ = new TempFolder;
-    ASSERT_TRUE(root_->Valid());
+    root_ = new ScopedTempDir(ScopedTempDir::kAwkwardPrefix);
+    ASSERT_TRUE(root_->ok());
     FixtureLayout layout;
     std::string error;
     ASSERT_TRUE(ParseFixtureLayout(kLayout, &layout, &error)) << error;
     const FixtureBinaries binaries{UPDATEFIXTURE_COMMAND, UPDATEFIXTURE_CLIENT, UPDATEFIXTURE_COMMAND};
     tree_ = new FixtureTree;
-    ASSERT_TRUE(WriteFixture(layout, binaries, root_->Path(), tree_, &error)) << error;
+    ASSERT_TRUE(WriteFixture(layout, binaries, root_->folder(), tree_, &error)) << error;
     // The listed values, read back through the finger of N+1's own folder copy.
     ini_ = new CFWUpdateIni;
     LoadUpdateIni(*ini_, Utf8ToWide(tree_->newProgram) + L"UpdateInfo.ini", L"");
@@ -77,13 +80,13 @@ class FixtureTest : public ::testing::Test {
     return false;
   }
 
-  static TempFolder* root_;
+  static ScopedTempDir* root_;
   static FixtureTree* tree_;
   static CFWUpdateIni* ini_;
   static CFingerFile* finger_;
 };
 
-TempFolder* FixtureTest::root_ = nullptr;
+ScopedTempDir* FixtureTest::root_ = nullptr;
 FixtureTree* FixtureTest::tree_ = nullptr;
 CFWUpdateIni* FixtureTest::ini_ = nullptr;
 CFingerFile* FixtureTest::finger_ = nullptr;

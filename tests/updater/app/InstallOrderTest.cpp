@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <platform/Kernel.h>
+#include <platform/Strings.h>
 
 #include <filesystem>
 #include <fstream>
@@ -14,7 +15,8 @@
 #include "FileHelpers.h"
 #include "LocalInstall.h"
 #include "ProcessHelpers.h"
-#include "TempFolder.h"
+#include "RowName.h"
+#include "ScopedTempDir.h"
 #include "UpdateCheck.h"
 #include "UpdateFixture.h"
 #include "UpdateResult.h"
@@ -27,7 +29,7 @@ namespace {
 class InstallTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(root_.Valid());
+    ASSERT_TRUE(root_.ok());
     SetRetryPausesForTests(1, 1);
   }
   void TearDown() override { SetRetryPausesForTests(0, 0); }
@@ -39,7 +41,7 @@ class InstallTest : public ::testing::Test {
     std::string error;
     ASSERT_TRUE(ParseFixtureLayout(layoutText, &layout, &error)) << error;
     const FixtureBinaries binaries{UPDATEFIXTURE_COMMAND, UPDATEFIXTURE_CLIENT, UPDATEFIXTURE_COMMAND};
-    ASSERT_TRUE(WriteFixture(layout, binaries, root_.Path(), &tree_, &error)) << error;
+    ASSERT_TRUE(WriteFixture(layout, binaries, root_.folder(), &tree_, &error)) << error;
     fs::copy(tree_.newProgram, tree_.oldProgram + "UpdateVer", fs::copy_options::recursive);
     state_.SetFolders(Utf8ToWide(tree_.oldProgram), Utf8ToWide(tree_.oldProgram) + L"CorvaneUpdate");
     state_.destVer = Utf8ToWide(layout.newVer);
@@ -70,7 +72,7 @@ class InstallTest : public ::testing::Test {
     }
   }
 
-  TempFolder root_;
+  ScopedTempDir root_{ScopedTempDir::kAwkwardPrefix};
   FixtureTree tree_;
   SUpdateState state_;
 };
@@ -148,8 +150,7 @@ const DeleteCase kDeleteCases[] = {
     {"WithoutErrFlag", "stuck.txt", URC_NO_ERR},
     {"WithErrFlag", "gone.txt", URC_LOCAL_FILE_COPY_ERR},
 };
-INSTANTIATE_TEST_SUITE_P(Rmfl, FailedDeleteTest, ::testing::ValuesIn(kDeleteCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Rmfl, FailedDeleteTest, ::testing::ValuesIn(kDeleteCases), RowName());
 
 TEST_F(InstallTest, ItemInTwoSectionsIsAppliedOnce) {
   Write(kLayout);

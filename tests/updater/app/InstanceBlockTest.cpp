@@ -20,7 +20,7 @@
 #include "MsgTable.h"
 #include "NamedShareMem.h"
 #include "ProcessHelpers.h"
-#include "TempFolder.h"
+#include "ScopedTempDir.h"
 
 namespace {
 
@@ -53,9 +53,9 @@ TEST(InstanceBlockTest, SecondUpdaterEndsTheFirst) {
   ASSERT_EQ(block.open(BlockName(), 256), 0u);
   *block.data() = static_cast<int>(pid);
 
-  TempFolder folder;
+  ScopedTempDir folder{ScopedTempDir::kAwkwardPrefix};
   CFileDownloadApp app;
-  app.SetAppDir(folder.WPath());
+  app.SetAppDir(folder.wideFolder());
   app.SetInstanceBlockName(BlockName());
   ASSERT_TRUE(app.StopOtherInstance());
   EXPECT_EQ(WaitForSingleObject(child, 5000), WAIT_OBJECT_0) << "the recorded updater was ended";
@@ -115,9 +115,9 @@ TEST(InstanceBlockTest, VanishedPidIsLoggedAndStartGoesOn) {
 
 // An argument that is no command line fails start-up; the language stays English.
 TEST(InstanceBlockTest, BadArgumentFailsStartUp) {
-  TempFolder folder;
+  ScopedTempDir folder{ScopedTempDir::kAwkwardPrefix};
   CFileDownloadApp app;
-  app.SetAppDir(folder.WPath());
+  app.SetAppDir(folder.wideFolder());
   app.SetInstanceBlockName(BlockName());
   EXPECT_FALSE(app.InitInstance(L""));
   EXPECT_FALSE(app.InitInstance(L"corvane:bm90IGEgY29tbWFuZA=="));  // "not a command"
@@ -128,15 +128,15 @@ TEST(InstanceBlockTest, BadArgumentFailsStartUp) {
 // What the platform layer logs while the updater runs is in the updater's
 // log, not only on stderr; once it has exited, no longer.
 TEST(InstanceBlockTest, PlatformLinesGoToTheUpdaterLogWhileItRuns) {
-  TempFolder folder;
+  ScopedTempDir folder(ScopedTempDir::kAwkwardPrefix);
   CFileDownloadApp app;
-  app.SetAppDir(folder.WPath());
+  app.SetAppDir(folder.wideFolder());
   app.SetInstanceBlockName(BlockName());
   EXPECT_FALSE(app.InitInstance(L""));
   PlatformLog("platform line while running");
   app.ExitInstance();
   PlatformLog("platform line after exit");
-  const std::string log = ReadWholeFile(folder.Path() + "Log/AppLog.log");
+  const std::string log = ReadWholeFile(folder.folder() + "Log/AppLog.log");
   EXPECT_NE(log.find("] platform line while running\n"), std::string::npos) << log;
   EXPECT_EQ(log.find("platform line after exit"), std::string::npos) << log;
 }

@@ -29,7 +29,8 @@
 
 #include "FolderFiles.h"
 #include "RealUpdater.h"
-#include "TempFolder.h"
+#include "RowName.h"
+#include "ScopedTempDir.h"
 #include "UpdateFixture.h"
 #include "UpdateServer.h"
 
@@ -253,7 +254,7 @@ class KillTest : public ::testing::TestWithParam<KillCase> {
     return bytes && fs::exists(path) && Read(path) == *bytes;
   }
 
-  TempFolder root_;
+  ScopedTempDir root_{ScopedTempDir::kAwkwardPrefix};
   FixtureTree tree_;
   FixtureLayout layout_;
   Files oldFiles_, newFiles_;
@@ -262,13 +263,13 @@ class KillTest : public ::testing::TestWithParam<KillCase> {
 TEST_P(KillTest, LeavesWholeFilesAndARerunFinishes) {
   const KillCase& kase = GetParam();
   const bool handOver = kase.phase == Phase::HandOver;
-  ASSERT_TRUE(root_.Valid());
+  ASSERT_TRUE(root_.ok());
   std::string error;
   ASSERT_TRUE(ParseFixtureLayout(std::string(kLayout) + (handOver ? "file CorvaneUpdate updater\n" : ""), &layout_,
                                  &error))
       << error;
   const FixtureBinaries binaries{UPDATEFIXTURE_COMMAND, UPDATEFIXTURE_CLIENT, CORVANE_UPDATE_PROGRAM};
-  ASSERT_TRUE(WriteFixture(layout_, binaries, root_.Path(), &tree_, &error)) << error;
+  ASSERT_TRUE(WriteFixture(layout_, binaries, root_.folder(), &tree_, &error)) << error;
   RealUpdater updater(tree_.oldProgram);
   ASSERT_TRUE(updater.ok());
   // The copy run is N's own updater, which N+1 replaces.
@@ -419,7 +420,6 @@ const KillCase kCases[] = {
     {"StartCmd", Phase::StartCmd, true},
 };
 
-INSTANTIATE_TEST_SUITE_P(Phases, KillTest, ::testing::ValuesIn(kCases),
-                         [](const ::testing::TestParamInfo<KillCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Phases, KillTest, ::testing::ValuesIn(kCases), RowName());
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <platform/MessageQueue.h>
 #include <platform/atl/AtlApp.h>
 
+#include <atomic>
 #include <functional>
 #include <string>
 #include <thread>
@@ -15,6 +16,7 @@
 
 #include "MainDlg.h"
 #include "MsgTable.h"
+#include "RowName.h"
 
 namespace {
 
@@ -123,8 +125,7 @@ TEST_P(MainDlgFinishTest, ShowsTheCodesMessageAndExitsWithIt) {
   EXPECT_EQ(dlg.boxes[0].caption, GetMsg(MSG_ERROR));
 }
 
-INSTANTIATE_TEST_SUITE_P(Codes, MainDlgFinishTest, ::testing::ValuesIn(kFinishes),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Codes, MainDlgFinishTest, ::testing::ValuesIn(kFinishes), RowName());
 
 TEST_F(MainDlgTest, WatchdogEndsAStalledTransferWithDownloadFailed) {
   TestDlg dlg;
@@ -189,11 +190,12 @@ TEST_F(MainDlgTest, TheFirstFinishWins) {
 
 TEST_F(MainDlgTest, CloseAsksAndYesEndsWithMinusOne) {
   TestDlg dlg;
-  int asked = 0;
+  std::atomic<int> asked{0};
   dlg.answer = [&asked](TestDlg&) { return ++asked == 1 ? IDNO : IDYES; };
-  dlg.run = [&dlg](CUpdateHandle&) {
+  dlg.run = [&dlg, &asked](CUpdateHandle&) {
     dlg.PostMessage(WM_CLOSE);
-    Sleep(200);
+    // The second close comes once the first question was answered.
+    for (int i = 0; i < 500 && asked.load() < 1; ++i) Sleep(10);
     dlg.PostMessage(WM_COMMAND, CMainDlg::IDC_CLOSE);
   };
   EXPECT_EQ(dlg.DoModal(nullptr), -1);

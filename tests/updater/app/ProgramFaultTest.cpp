@@ -29,7 +29,8 @@
 #include "FolderFiles.h"
 #include "RealUpdater.h"
 #include "ReportBody.h"
-#include "TempFolder.h"
+#include "RowName.h"
+#include "ScopedTempDir.h"
 #include "UpdateFixture.h"
 #include "UpdateServer.h"
 
@@ -178,7 +179,7 @@ class ProgramFaultTest : public ::testing::TestWithParam<FaultCase> {
     return bodies;
   }
 
-  TempFolder root_;
+  ScopedTempDir root_{ScopedTempDir::kAwkwardPrefix};
   FixtureTree tree_;
   UpdateServer report_;
   int exitCode_ = -1;
@@ -186,12 +187,12 @@ class ProgramFaultTest : public ::testing::TestWithParam<FaultCase> {
 
 TEST_P(ProgramFaultTest, EndsWithTheNewVersionWholeOrWithItsCodeAndTheOldOneIntact) {
   const FaultCase& c = GetParam();
-  ASSERT_TRUE(root_.Valid());
+  ASSERT_TRUE(root_.ok());
   FixtureLayout layout;
   std::string error;
   ASSERT_TRUE(ParseFixtureLayout(Layout(c.setup), &layout, &error)) << error;
   const FixtureBinaries binaries{UPDATEFIXTURE_COMMAND, UPDATEFIXTURE_CLIENT, ""};
-  ASSERT_TRUE(WriteFixture(layout, binaries, root_.Path(), &tree_, &error)) << error;
+  ASSERT_TRUE(WriteFixture(layout, binaries, root_.folder(), &tree_, &error)) << error;
   if (c.setup == Setup::UpdaterInFolder) {
     const std::string description = tree_.ServedDescription(kNewVer);
     std::string text = Read(description);
@@ -308,8 +309,7 @@ TEST_P(ProgramFaultTest, EndsWithTheNewVersionWholeOrWithItsCodeAndTheOldOneInta
   EXPECT_NE(report.find("update failed! (code:" + std::to_string(c.code)), std::string::npos) << report;
 }
 
-INSTANTIATE_TEST_SUITE_P(Faults, ProgramFaultTest, ::testing::ValuesIn(kCases),
-                         [](const ::testing::TestParamInfo<FaultCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Faults, ProgramFaultTest, ::testing::ValuesIn(kCases), RowName());
 
 // A stop, check, setup or start command that never returns (waited for until
 // it exits, the default): the watchdog ends it and the run ends with 5 and
@@ -324,18 +324,18 @@ const HungCase kHung[] = {{"Stop", false}, {"Check", false}, {"Setup", true}, {"
 
 class HungCommandTest : public ::testing::TestWithParam<HungCase> {
  protected:
-  TempFolder root_;
+  ScopedTempDir root_{ScopedTempDir::kAwkwardPrefix};
   FixtureTree tree_;
 };
 
 TEST_P(HungCommandTest, EndsTheRunWithFiveAndItsReport) {
-  ASSERT_TRUE(root_.Valid());
+  ASSERT_TRUE(root_.ok());
   FixtureLayout layout;
   std::string error;
   const std::string text = std::string("file Corvane client\nfile b.txt text 3000 changed\n") +
                            (GetParam().checkFails ? "check-exit 1\n" : "");
   ASSERT_TRUE(ParseFixtureLayout(text, &layout, &error)) << error;
-  ASSERT_TRUE(WriteFixture(layout, {UPDATEFIXTURE_COMMAND, UPDATEFIXTURE_CLIENT, ""}, root_.Path(), &tree_, &error))
+  ASSERT_TRUE(WriteFixture(layout, {UPDATEFIXTURE_COMMAND, UPDATEFIXTURE_CLIENT, ""}, root_.folder(), &tree_, &error))
       << error;
   std::ofstream(tree_.oldProgram + "UserCfg.ini") << "[CFG]\r\nLanguage=en_US\r\n";
   const std::wstring command = Utf8ToWide(GetParam().command);

@@ -7,7 +7,7 @@
 
 #include "NginxServer.h"
 #include "RealUpdater.h"
-#include "TempFolder.h"
+#include "ScopedTempDir.h"
 #include "UpdateFixture.h"
 
 namespace {
@@ -24,8 +24,8 @@ FixtureFile Changed(const std::string& name, const std::string& kind, size_t siz
 
 TEST(ProgramNamesTest, NamesWithBlanksSignsAndNonAsciiLettersDownloadByteExact) {
   if (!NginxServer::Available()) GTEST_SKIP() << "nginx is not installed";
-  TempFolder root;
-  ASSERT_TRUE(root.Valid());
+  ScopedTempDir root{ScopedTempDir::kAwkwardPrefix};
+  ASSERT_TRUE(root.ok());
   FixtureLayout layout;
   std::string error;
   ASSERT_TRUE(ParseFixtureLayout("file Corvane client\n", &layout, &error)) << error;
@@ -36,7 +36,7 @@ TEST(ProgramNamesTest, NamesWithBlanksSignsAndNonAsciiLettersDownloadByteExact) 
     layout.files.push_back(file);
   const FixtureBinaries binaries{UPDATEFIXTURE_COMMAND, UPDATEFIXTURE_CLIENT, ""};
   FixtureTree tree;
-  ASSERT_TRUE(WriteFixture(layout, binaries, root.Path(), &tree, &error)) << error;
+  ASSERT_TRUE(WriteFixture(layout, binaries, root.folder(), &tree, &error)) << error;
   NginxServer nginx;
   ASSERT_TRUE(nginx.Start(tree.server, "127.0.0.7")) << nginx.error();
 

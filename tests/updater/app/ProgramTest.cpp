@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "RealUpdater.h"
-#include "TempFolder.h"
+#include "ScopedTempDir.h"
 #include "UpdateFixture.h"
 #include "UpdateServer.h"
 #include "XScreen.h"
@@ -30,12 +30,12 @@ class ProgramTest : public ::testing::Test {
     EndStartedClient(tree_, 5000);
   }
 
-  TempFolder root_;
+  ScopedTempDir root_{ScopedTempDir::kAwkwardPrefix};
   FixtureTree tree_;
 };
 
 TEST_F(ProgramTest, UpdatesTheFolderAndExitsWithZero) {
-  ASSERT_TRUE(root_.Valid());
+  ASSERT_TRUE(root_.ok());
   FixtureLayout layout;
   std::string error;
   ASSERT_TRUE(ParseFixtureLayout(R"(
@@ -47,7 +47,7 @@ file same.dat random 2000
                                  &layout, &error))
       << error;
   const FixtureBinaries binaries{UPDATEFIXTURE_COMMAND, UPDATEFIXTURE_CLIENT, ""};
-  ASSERT_TRUE(WriteFixture(layout, binaries, root_.Path(), &tree_, &error)) << error;
+  ASSERT_TRUE(WriteFixture(layout, binaries, root_.folder(), &tree_, &error)) << error;
   UpdateServer server;
   ASSERT_TRUE(server.Start("127.0.0.1", tree_.server));
 
@@ -63,8 +63,8 @@ file same.dat random 2000
 
 // -1 reaches the client as 255: the status holds 8 bits.
 TEST_F(ProgramTest, NoArgumentEndsWithMinusOne) {
-  ASSERT_TRUE(root_.Valid());
-  RealUpdater updater(root_.Path());
+  ASSERT_TRUE(root_.ok());
+  RealUpdater updater(root_.folder());
   ASSERT_TRUE(updater.ok());
   EXPECT_EQ(updater.Run("", 30), 255);
   EXPECT_NE(Read(updater.AppLog()).find("FileDownload null param!"), std::string::npos);
@@ -200,12 +200,12 @@ std::string CheckButtonHovered(const DialogShot& shot, const ButtonBox& button) 
 class ProgramLookTest : public ProgramTest, public ::testing::WithParamInterface<const char*> {};
 
 TEST_P(ProgramLookTest, DialogShowsCaptionGradientBodyAndRoundTopCorners) {
-  ASSERT_TRUE(root_.Valid());
+  ASSERT_TRUE(root_.ok());
   FixtureLayout layout;
   std::string error;
   ASSERT_TRUE(ParseFixtureLayout("file Corvane client\nfile a.dll random 6000 changed\n", &layout, &error)) << error;
   const FixtureBinaries binaries{UPDATEFIXTURE_COMMAND, UPDATEFIXTURE_CLIENT, ""};
-  ASSERT_TRUE(WriteFixture(layout, binaries, root_.Path(), &tree_, &error)) << error;
+  ASSERT_TRUE(WriteFixture(layout, binaries, root_.folder(), &tree_, &error)) << error;
   std::ofstream(tree_.oldProgram + "UserCfg.ini") << "[CFG]\r\nLanguage=" << GetParam() << "\r\n";
   UpdateServer server;
   ASSERT_TRUE(server.Start("127.0.0.1", tree_.server));

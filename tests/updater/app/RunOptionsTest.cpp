@@ -6,7 +6,8 @@
 
 #include "FWUpdateIni.h"
 #include "LocalInstall.h"
-#include "TempFolder.h"
+#include "RowName.h"
+#include "ScopedTempDir.h"
 #include "UpdateState.h"
 
 namespace {
@@ -50,23 +51,22 @@ TEST_P(RunOptionsTest, Parse) {
   EXPECT_EQ(options.doWhenExist, c.doWhenExist);
 }
 
-INSTANTIATE_TEST_SUITE_P(Commands, RunOptionsTest, ::testing::ValuesIn(kOptionCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Commands, RunOptionsTest, ::testing::ValuesIn(kOptionCases), RowName());
 
 class RunCmdTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(folder_.Valid());
-    state_.SetFolders(folder_.WPath(), folder_.WPath() + L"CorvaneUpdate");
+    ASSERT_TRUE(folder_.ok());
+    state_.SetFolders(folder_.wideFolder(), folder_.wideFolder() + L"CorvaneUpdate");
   }
   int Run(const std::string& command, bool required = false) {
-    folder_.Put("cmd.ini", "[S]\nCmd=" + command + "\n");
+    folder_.put("cmd.ini", "[S]\nCmd=" + command + "\n");
     CFWUpdateIni ini;
-    ini.SetFile(folder_.WPath() + L"cmd.ini");
+    ini.SetFile(folder_.wideFolder() + L"cmd.ini");
     CLocalInstall install(state_, nullptr);
     return install.RunCmd(ini, L"S", L"Cmd", required);
   }
-  TempFolder folder_;
+  ScopedTempDir folder_{ScopedTempDir::kAwkwardPrefix};
   SUpdateState state_;
 };
 

@@ -18,7 +18,8 @@
 #include <vector>
 
 #include "RealUpdater.h"
-#include "TempFolder.h"
+#include "RowName.h"
+#include "ScopedTempDir.h"
 #include "UpdateFixture.h"
 #include "UpdateServer.h"
 
@@ -103,12 +104,12 @@ class SelfUpdateTest : public ::testing::Test {
 
   // Both versions of the layout, N+1 served by the scripted server.
   void WriteTree(const std::string& layoutText) {
-    ASSERT_TRUE(root_.Valid());
+    ASSERT_TRUE(root_.ok());
     FixtureLayout layout;
     std::string error;
     ASSERT_TRUE(ParseFixtureLayout(layoutText, &layout, &error)) << error;
     const FixtureBinaries binaries{UPDATEFIXTURE_COMMAND, UPDATEFIXTURE_CLIENT, CORVANE_UPDATE_PROGRAM};
-    ASSERT_TRUE(WriteFixture(layout, binaries, root_.Path(), &tree_, &error)) << error;
+    ASSERT_TRUE(WriteFixture(layout, binaries, root_.folder(), &tree_, &error)) << error;
     ASSERT_TRUE(server_.Start("127.0.0.1", tree_.server));
     address_ = "127.0.0.1:" + std::to_string(server_.port());
   }
@@ -134,7 +135,7 @@ class SelfUpdateTest : public ::testing::Test {
     EXPECT_NE(order.find("\nCorvane ver=1.0.0.2 folder=ok\n"), std::string::npos) << order;
   }
 
-  TempFolder root_;
+  ScopedTempDir root_{ScopedTempDir::kAwkwardPrefix};
   FixtureTree tree_;
   UpdateServer server_;
   std::string address_;
@@ -202,7 +203,7 @@ TEST_P(SelfUpdateHandOverTest, StagedUpdaterFinishesTheRun) {
 INSTANTIATE_TEST_SUITE_P(OldUpdater, SelfUpdateHandOverTest,
                          ::testing::Values(HandOverCase{"ExitsAtOnce", 0, false},
                                            HandOverCase{"StillRunning", 20000, true}),
-                         [](const ::testing::TestParamInfo<HandOverCase>& info) { return info.param.name; });
+                         RowName());
 
 // A second updater started while the first is fetching ends it (ended from
 // outside, the first leaves no exit code of its own: the kernel records the

@@ -2,7 +2,8 @@
 // them, and fetched descriptions that must not be installed.
 #include <gtest/gtest.h>
 
-#include "TempFolder.h"
+#include "RowName.h"
+#include "ScopedTempDir.h"
 #include "UpdateCheck.h"
 #include "UpdateResult.h"
 #include "UpdateState.h"
@@ -49,20 +50,19 @@ const DescriptionCase kDescriptionCases[] = {
 class ServerDescriptionTest : public ::testing::TestWithParam<DescriptionCase> {};
 
 TEST_P(ServerDescriptionTest, InstallableOnlyWhenSound) {
-  TempFolder folder;
-  ASSERT_TRUE(folder.Valid());
-  folder.Put("UpdateInfo.ini", kGood);
-  folder.Put("UpdateVer/UpdateInfo.ini", GetParam().text);
+  ScopedTempDir folder{ScopedTempDir::kAwkwardPrefix};
+  ASSERT_TRUE(folder.ok());
+  folder.put("UpdateInfo.ini", kGood);
+  folder.put("UpdateVer/UpdateInfo.ini", GetParam().text);
   SUpdateState state;
-  state.SetFolders(folder.WPath(), folder.WPath() + L"CorvaneUpdate");
+  state.SetFolders(folder.wideFolder(), folder.wideFolder() + L"CorvaneUpdate");
   state.destVer = L"1.0.0.2";
   CUpdateCheck check(state);
   check.InitUpdate();
   EXPECT_EQ(check.CalculateUpdateFigerFile(), GetParam().installable);
 }
 
-INSTANTIATE_TEST_SUITE_P(Fetched, ServerDescriptionTest, ::testing::ValuesIn(kDescriptionCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Fetched, ServerDescriptionTest, ::testing::ValuesIn(kDescriptionCases), RowName());
 
 // Same version: OnlyStartMeet starts the client without a check; else all
 // current means nothing to fetch, and one stale file means a download.
@@ -85,13 +85,13 @@ const LocalCase kLocalCases[] = {
 class CheckLocalTest : public ::testing::TestWithParam<LocalCase> {};
 
 TEST_P(CheckLocalTest, DecidesWhetherToFetch) {
-  TempFolder folder;
-  ASSERT_TRUE(folder.Valid());
-  folder.Put("UpdateInfo.ini", kGood);
-  folder.Put("a.dll", GetParam().staleFile ? "abcd" : "abc");
-  folder.Put("UserCfg.ini", GetParam().userCfg);
+  ScopedTempDir folder{ScopedTempDir::kAwkwardPrefix};
+  ASSERT_TRUE(folder.ok());
+  folder.put("UpdateInfo.ini", kGood);
+  folder.put("a.dll", GetParam().staleFile ? "abcd" : "abc");
+  folder.put("UserCfg.ini", GetParam().userCfg);
   SUpdateState state;
-  state.SetFolders(folder.WPath(), folder.WPath() + L"CorvaneUpdate");
+  state.SetFolders(folder.wideFolder(), folder.wideFolder() + L"CorvaneUpdate");
   state.destVer = GetParam().destVer;
   CUpdateCheck check(state);
   check.InitUpdate();
@@ -101,7 +101,6 @@ TEST_P(CheckLocalTest, DecidesWhetherToFetch) {
   CFingerFile::SetNoUpdateFiles(L"");
 }
 
-INSTANTIATE_TEST_SUITE_P(Versions, CheckLocalTest, ::testing::ValuesIn(kLocalCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Versions, CheckLocalTest, ::testing::ValuesIn(kLocalCases), RowName());
 
 }  // namespace

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "FWUpdateIni.h"
-#include "TempFolder.h"
+#include "ScopedTempDir.h"
 #include "UpdaterAppDir.h"
 #include "RowName.h"
 
@@ -15,14 +15,14 @@ namespace {
 
 class UpdateIniTest : public ::testing::Test {
  protected:
-  void SetUp() override { ASSERT_TRUE(folder_.Valid()); }
+  void SetUp() override { ASSERT_TRUE(folder_.ok()); }
   // Loads the text as the description, with the command line as %ORGPARAM%.
   std::wstring Load(const std::string& text, const std::wstring& cmdLine = L"corvane:LVNQVkVS") {
-    folder_.Put("UpdateInfo.ini", text);
-    return LoadUpdateIni(ini_, folder_.WPath() + L"UpdateInfo.ini", cmdLine);
+    folder_.put("UpdateInfo.ini", text);
+    return LoadUpdateIni(ini_, folder_.wideFolder() + L"UpdateInfo.ini", cmdLine);
   }
 
-  TempFolder folder_;
+  ScopedTempDir folder_{ScopedTempDir::kAwkwardPrefix};
   CFWUpdateIni ini_;
 };
 
@@ -58,7 +58,7 @@ TEST_F(UpdateIniTest, VersionOfTheLoadedCopy) {
 }
 
 TEST_F(UpdateIniTest, MissingFileReadsAsEmpty) {
-  EXPECT_EQ(LoadUpdateIni(ini_, folder_.WPath() + L"nope.ini", L""), L"0.0.0");
+  EXPECT_EQ(LoadUpdateIni(ini_, folder_.wideFolder() + L"nope.ini", L""), L"0.0.0");
   EXPECT_EQ(ini_.GetInt(L"VER", L"INIVer"), 0);
   EXPECT_EQ(GetMainSection(ini_), L"MAIN");
   EXPECT_EQ(GetUpdateExe(ini_), L"Tessarel.exe");
@@ -144,7 +144,7 @@ TEST_F(UpdateIniTest, SectionKeepsOrderDuplicatesAndEmptyParts) {
 TEST_F(UpdateIniTest, ReplacedFileIsSeenByTheNextRead) {
   Load("[VER]\nVer=1.0.0.1\n");
   EXPECT_EQ(GetIniVersion(ini_), L"1.0.0.1");
-  folder_.Put("UpdateInfo.ini", "[VER]\nVer=1.0.0.2\n");
+  folder_.put("UpdateInfo.ini", "[VER]\nVer=1.0.0.2\n");
   EXPECT_EQ(GetIniVersion(ini_), L"1.0.0.2");
 }
 

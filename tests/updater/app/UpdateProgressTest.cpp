@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "RowName.h"
 #include "UpdateHandle.h"
 #include "UpdateProgress.h"
 
@@ -65,8 +66,7 @@ TEST_P(FileWindowTest, SharesTheWindowBySize) {
   EXPECT_EQ(hi, c.fileHi);
 }
 
-INSTANTIATE_TEST_SUITE_P(Batches, FileWindowTest, ::testing::ValuesIn(kWindowCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Batches, FileWindowTest, ::testing::ValuesIn(kWindowCases), RowName());
 
 TEST(UpdateProgressTest, UnknownSizeCountsFiveMegabytes) {
   EXPECT_EQ(CUpdateProgress::CountedSize(-1), 0x500000);

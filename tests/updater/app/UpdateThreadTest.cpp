@@ -3,6 +3,8 @@
 // error report, and the progress it reports.
 #include <gtest/gtest.h>
 
+#include <platform/Strings.h>
+
 #include <signal.h>
 #include <sys/types.h>
 
@@ -22,7 +24,8 @@
 #include "ChildProcess.h"
 #include "FW_WinHttpRequest.h"
 #include "PRXCmdLineAnalyse.h"
-#include "TempFolder.h"
+#include "RowName.h"
+#include "ScopedTempDir.h"
 #include "Trace.h"
 #include "TraceManager.h"
 #include "UpdateFixture.h"
@@ -74,8 +77,8 @@ class TraceEnvironment : public ::testing::Environment {
  public:
   void SetUp() override {
     STraceCfg cfg = {};
-    snprintf(cfg.mainLogPath, sizeof cfg.mainLogPath, "%sAppLog.log", folder_.Path().c_str());
-    snprintf(cfg.errLogPath, sizeof cfg.errLogPath, "%serrlogs", folder_.Path().c_str());
+    snprintf(cfg.mainLogPath, sizeof cfg.mainLogPath, "%sAppLog.log", folder_.folder().c_str());
+    snprintf(cfg.errLogPath, sizeof cfg.errLogPath, "%serrlogs", folder_.folder().c_str());
     cfg.mainLogMaxSize = 0xA00000;
     cfg.errLogMaxSize = 20480;
     StartTrace(&cfg);
@@ -83,7 +86,7 @@ class TraceEnvironment : public ::testing::Environment {
   void TearDown() override { StopTrace(); }
 
  private:
-  TempFolder folder_;
+  ScopedTempDir folder_{ScopedTempDir::kAwkwardPrefix};
 };
 
 const ::testing::Environment* const kTrace = ::testing::AddGlobalTestEnvironment(new TraceEnvironment);
@@ -98,7 +101,7 @@ class UpdateThreadTest : public ::testing::Test {
  protected:
   void SetUp() override {
     FW_WinHttpRequest::SetTimeoutForTests(2000);
-    ASSERT_TRUE(root_.Valid());
+    ASSERT_TRUE(root_.ok());
   }
   void TearDown() override {
     StopClient();
@@ -110,7 +113,7 @@ class UpdateThreadTest : public ::testing::Test {
     std::string error;
     ASSERT_TRUE(ParseFixtureLayout(layoutText, &layout, &error)) << error;
     const FixtureBinaries binaries{UPDATEFIXTURE_COMMAND, UPDATEFIXTURE_CLIENT, ""};
-    ASSERT_TRUE(WriteFixture(layout, binaries, root_.Path(), &tree_, &error)) << error;
+    ASSERT_TRUE(WriteFixture(layout, binaries, root_.folder(), &tree_, &error)) << error;
     StartServer();
   }
   void StartServer() {
@@ -183,7 +186,7 @@ class UpdateThreadTest : public ::testing::Test {
     }
   }
 
-  TempFolder root_;
+  ScopedTempDir root_{ScopedTempDir::kAwkwardPrefix};
   FixtureTree tree_;
   std::unique_ptr<UpdateServer> server_;
   RecordingHandle handle_;
@@ -261,8 +264,7 @@ TEST_P(UpdateFailureTest, FailsReportsAndStartsNothing) {
   EXPECT_EQ(ReadWholeFile(tree_.oldProgram + "UpdateInfo.ini"), before);
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, UpdateFailureTest, ::testing::ValuesIn(kFailures),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Table, UpdateFailureTest, ::testing::ValuesIn(kFailures), RowName());
 
 // A description that answers 200 but cannot be installed must never be
 // copied over the installed one: the folder would lose its version and the
@@ -293,8 +295,7 @@ TEST_P(BadDescriptionTest, FailsWithoutTouchingTheFolder) {
   EXPECT_TRUE(ReportSent());
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, BadDescriptionTest, ::testing::ValuesIn(kBadDescriptions),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Table, BadDescriptionTest, ::testing::ValuesIn(kBadDescriptions), RowName());
 
 // A fetched file whose bytes fail the listed check is not installed, and
 // nothing after it is either.

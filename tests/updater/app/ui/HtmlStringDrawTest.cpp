@@ -10,6 +10,7 @@
 
 #include "Canvas.h"
 #include "HtmlStringDraw.h"
+#include "RowName.h"
 
 namespace {
 
@@ -187,8 +188,7 @@ TEST_P(MarkupTest, Runs) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Markup, MarkupTest, ::testing::ValuesIn(kMarkupCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Markup, MarkupTest, ::testing::ValuesIn(kMarkupCases), RowName());
 
 TEST(MarkupLayoutTest, BlocksAndLinesAreCounted) {
   const LOGFONTW font = MonoFont();

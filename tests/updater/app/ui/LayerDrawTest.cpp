@@ -3,6 +3,7 @@
 
 #include "Canvas.h"
 #include "LayerDraw.h"
+#include "RowName.h"
 #include "UpdaterIcons.h"
 
 namespace {
@@ -114,8 +115,7 @@ TEST_P(LayerGradientTest, ShowsItsShareOfTheRun) {
   EXPECT_EQ(canvas.At(c.visible.right, c.visible.top), kBlank);
 }
 
-INSTANTIATE_TEST_SUITE_P(Layers, LayerGradientTest, ::testing::ValuesIn(kGradientCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Layers, LayerGradientTest, ::testing::ValuesIn(kGradientCases), RowName());
 
 TEST(LayerDrawTest, IconStretchedToItsDestination) {
   RegisterPlainIcon(400, 8, QColor(0, 0, 255), QColor(255, 0, 0));
@@ -173,7 +173,6 @@ TEST_P(UpdaterIconTest, LoadsAtItsSizeWithTheHotSpotAtTheCentre) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Resources, UpdaterIconTest, ::testing::ValuesIn(kOwnIcons),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Resources, UpdaterIconTest, ::testing::ValuesIn(kOwnIcons), RowName());
 
 }  // namespace

@@ -4,12 +4,15 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include <platform/Strings.h>
 
 #include "Base64.h"
+#include "ChildProcess.h"
 #include "PRXCmdLineAnalyse.h"
 #include "RowName.h"
+#include "ScopedTempDir.h"
 
 namespace {
 
@@ -138,16 +141,12 @@ TEST(CmdLine, ItemSplittingEdges) {
 }
 
 std::string RunClient(const std::vector<std::string>& args) {
-  std::string command = UPDATER_CLIENT_CMDLINE;
-  for (const std::string& arg : args) command += " '" + arg + "'";
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return "";
-  std::string out;
-  char buffer[512];
-  size_t n;
-  while ((n = fread(buffer, 1, sizeof(buffer), pipe)) > 0) out.append(buffer, n);
-  pclose(pipe);
-  return out;
+  std::vector<std::string> argv{UPDATER_CLIENT_CMDLINE};
+  argv.insert(argv.end(), args.begin(), args.end());
+  ScopedTempDir folder{"cmdline"};
+  const std::string output = (folder.path() / "out").string();
+  if (!folder.ok() || !RunWithDeadline(argv, 60, output).finished) return "";
+  return ReadWholeFile(output);
 }
 
 // What the client writes, this build reads to the same items and writes back

@@ -15,7 +15,7 @@
 
 #include "FileHelpers.h"
 #include "PathHelpers.h"
-#include "TempFolder.h"
+#include "ScopedTempDir.h"
 #include "WinFile.h"
 #include "ZlibCompress.h"
 
@@ -63,7 +63,7 @@ class FileHelpers : public ::testing::Test {
   void TearDown() override { SetRetryPausesForTests(0, 0); }
   fs::path At(const std::string& name) const { return m_folder.path() / name; }
 
-  TempFolder m_folder;
+  ScopedTempDir m_folder{"upd"};
 };
 
 TEST_F(FileHelpers, CreateDirTreeMakesEveryLevel) {
@@ -87,7 +87,7 @@ TEST_F(FileHelpers, DeleteFileExOfMissingAndReadOnlyFiles) {
 }
 
 TEST_F(FileHelpers, ClearupFolderRemovesLinksNotTheirTargets) {
-  TempFolder outside;
+  ScopedTempDir outside{"upd"};
   Write(outside.path() / "precious", "keep me");
   fs::create_directories(At("stage/sub/deeper"));
   Write(At("stage/a"), "1");
@@ -124,7 +124,7 @@ TEST_F(FileHelpers, ClearupFolderGoesOnPastAFileThatStays) {
 // With the real pauses: ten attempts, then the reason of the last one.
 TEST(FileHelpersRealPauses, DeleteFileExGivesUpOnAFileThatStays) {
   if (geteuid() != 0) GTEST_SKIP() << "a bind mount needs root";
-  TempFolder folder;
+  ScopedTempDir folder{"upd"};
   Write(folder.path() / "source", "s");
   Write(folder.path() / "target", "t");
   BindMount mount(folder.path() / "source", folder.path() / "target");
@@ -169,7 +169,7 @@ TEST_F(FileHelpers, CopyAndMoveKeepTheLastWriteTime) {
   EXPECT_EQ(MTime(At("moved")), static_cast<time_t>(when));
 
   // Across file systems the move is a copy: the time must survive that too.
-  TempFolder other;
+  ScopedTempDir other{"upd"};
   ASSERT_TRUE(SetFileUnixTime(At("moved").wstring(), when));
   if (!fs::is_directory("/dev/shm")) GTEST_SKIP() << "no second file system";
   const fs::path shm = fs::path("/dev/shm") / ("corvane-move-" + std::to_string(getpid()));

@@ -12,7 +12,7 @@
 
 #include "ChildProcess.h"
 #include "MinidumpReader.h"
-#include "TempFolder.h"
+#include "ScopedTempDir.h"
 
 namespace fs = std::filesystem;
 
@@ -21,7 +21,7 @@ namespace {
 const std::string kChild = UPDATER_CRASH_CHILD;
 
 TEST(UpdaterCrash, DumpWithTheUpdaterTrailer) {
-  TempFolder folder;
+  ScopedTempDir folder{"upd"};
   const fs::path dump = folder.path() / "updater \u00e9.dmp";
   const ChildResult result = RunWithDeadline({kChild, "crash", dump.string()}, 60);
   ASSERT_TRUE(result.finished) << "the child hung";
@@ -58,7 +58,7 @@ TEST(UpdaterCrash, DumpWithTheUpdaterTrailer) {
 
 // The install renames the running updater; the path it started from stays.
 TEST(ModulePath, KeptAfterTheProgramWasRenamed) {
-  TempFolder folder;
+  ScopedTempDir folder{"upd"};
   const fs::path copy = folder.path() / "CorvaneUpdate";
   fs::copy_file(kChild, copy);
   const fs::path renamed = folder.path() / "CorvaneUpdate.old";
@@ -71,7 +71,7 @@ TEST(ModulePath, KeptAfterTheProgramWasRenamed) {
 }
 
 std::string LocalIp(const std::vector<std::string>& prefix) {
-  TempFolder folder;
+  ScopedTempDir folder{"upd"};
   const fs::path output = folder.path() / "out.txt";
   std::vector<std::string> argv = prefix;
   argv.push_back(kChild);

@@ -7,7 +7,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "TempFolder.h"
+#include "ScopedTempDir.h"
 #include "Zf7z.h"
 #include "Zf7zWriter.h"
 #include "RowName.h"
@@ -129,7 +129,7 @@ TEST(Zf7zTrailingBytes, IgnoredOnceTheSizeIsReached) {
 }
 
 TEST(Zf7zToFile, WritesAndReplacesTheTarget) {
-  TempFolder folder;
+  ScopedTempDir folder{"upd"};
   const std::filesystem::path target = folder.path() / "out.bin";
   std::ofstream(target) << "an older and longer content that must not survive";
   const std::string data = SampleText(12345);
@@ -141,7 +141,7 @@ TEST(Zf7zToFile, WritesAndReplacesTheTarget) {
 
 // The file is written a piece at a time: several pieces join up exactly.
 TEST(Zf7zToFile, WritesAFileOfSeveralPieces) {
-  TempFolder folder;
+  ScopedTempDir folder{"upd"};
   const std::filesystem::path target = folder.path() / "big.bin";
   const std::string data = SampleText((3 << 20) + 777);
   EXPECT_EQ(Zf7zDecompressToFile(Packed(data), target.wstring()), static_cast<int>(data.size()));
@@ -151,7 +151,7 @@ TEST(Zf7zToFile, WritesAFileOfSeveralPieces) {
 }
 
 TEST(Zf7zToFile, ReportsEachFailure) {
-  TempFolder folder;
+  ScopedTempDir folder{"upd"};
   EXPECT_EQ(Zf7zDecompressToFile("ZF7Znothing", (folder.path() / "a").wstring()), -4);
   EXPECT_FALSE(std::filesystem::exists(folder.path() / "a")) << "nothing is created for a bad container";
   EXPECT_EQ(Zf7zDecompressToFile(Packed("abc"), (folder.path() / "missing" / "a").wstring()), -7);

@@ -2,14 +2,15 @@
 
 #include <string>
 
+#include "RowName.h"
 #include "WinHttpErrName.h"
 
 namespace {
 
 struct NameCase {
-  const char* label;
-  DWORD error;
   const char* name;
+  DWORD error;
+  const char* expected;
 };
 
 const NameCase kNameCases[] = {
@@ -28,10 +29,9 @@ const NameCase kNameCases[] = {
 
 class WinHttpErrNameTest : public ::testing::TestWithParam<NameCase> {};
 
-TEST_P(WinHttpErrNameTest, Name) { EXPECT_STREQ(GetWinHttpErrName(GetParam().error), GetParam().name); }
+TEST_P(WinHttpErrNameTest, Name) { EXPECT_STREQ(GetWinHttpErrName(GetParam().error), GetParam().expected); }
 
-INSTANTIATE_TEST_SUITE_P(Errors, WinHttpErrNameTest, ::testing::ValuesIn(kNameCases),
-                         [](const auto& info) { return std::string(info.param.label); });
+INSTANTIATE_TEST_SUITE_P(Errors, WinHttpErrNameTest, ::testing::ValuesIn(kNameCases), RowName());
 
 // Exactly the codes of the WinHTTP error list have names.
 TEST(WinHttpErrNameSet, NamedCodes) {

@@ -2,11 +2,10 @@
 // kind of check, and the comparison of a file's size and value with the item.
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <string>
 
 #include "FileItem.h"
-#include "TempFolder.h"
+#include "ScopedTempDir.h"
 
 namespace {
 
@@ -14,11 +13,11 @@ const char kHello[] = "hello";  // MD5 5D41402ABC4B2A76B9719D911017C592
 const wchar_t kHelloMd5[] = L"5D41402ABC4B2A76B9719D911017C592";
 
 TEST(FileItemCalculateCheckValue, CheckValueKinds) {
-  TempFolder folder;
+  ScopedTempDir folder(ScopedTempDir::kAwkwardPrefix);
   ASSERT_TRUE(folder.ok());
-  std::ofstream(folder.path() / "a.dll", std::ios::binary) << kHello;
-  std::ofstream(folder.path() / "skin.ini", std::ios::binary) << "[VER]\r\nVer=2.0.0.7\r\n";
-  const std::wstring dir = folder.Folder();
+  folder.put("a.dll", kHello);
+  folder.put("skin.ini", "[VER]\r\nVer=2.0.0.7\r\n");
+  const std::wstring dir = folder.wideFolder();
   SFileTransItem item(L"x", true);
   std::wstring value = L"stale";
   item.checkType = CHK_MD5;

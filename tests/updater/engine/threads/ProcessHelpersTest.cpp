@@ -10,6 +10,7 @@
 
 #include "ProcessHelpers.h"
 #include "RowName.h"
+#include "ScopedTempDir.h"
 
 namespace {
 
@@ -137,16 +138,15 @@ TEST_F(RunProcessWaitTest, ElevationStartsTheProgramUnelevated) {
 }
 
 TEST_F(RunProcessWaitTest, QuotedPathsWithSpacesRunWithAndWithoutElevation) {
-  const fs::path folder = fs::temp_directory_path() / ("engine proc " + std::to_string(GetCurrentProcessId()));
-  fs::create_directories(folder);
-  const fs::path program = folder / "child prog";
+  ScopedTempDir folder{"engine proc"};
+  ASSERT_TRUE(folder.ok());
+  const fs::path program = folder.path() / "child prog";
   fs::copy_file(KERNEL_PROCESS_CHILD, program, fs::copy_options::overwrite_existing);
   for (bool elevate : {false, true}) {
     DWORD code = 99;
     EXPECT_EQ(RunProcessWait(code, Quoted(program.string()) + L"   exit 5", SW_SHOW, elevate, L"WAITEXIT"), 0u);
     EXPECT_EQ(code, 5u) << "elevate " << elevate;
   }
-  fs::remove_all(folder);
 }
 
 TEST_F(RunProcessWaitTest, StartErrorsAreReturned) {

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <string>
 
+#include "ScopedTempDir.h"
 #include "SystemHelpers.h"
 
 namespace {
@@ -30,14 +31,14 @@ TEST(GetFileVersion, ReadsOurOwnVersionRecord) {
 }
 
 TEST(GetFileVersion, FilesWithoutARecordGiveFalseAndNothing) {
-  const fs::path text = fs::temp_directory_path() / ("no-version-" + std::to_string(GetCurrentProcessId()));
+  ScopedTempDir folder{"no-version"};
+  const fs::path text = folder.path() / "text";
   std::ofstream(text) << "not a program";
   for (const std::wstring& path : {Utf8ToWide(text.string()), std::wstring(L"/nonexistent/file")}) {
     std::wstring version = L"stale";
     EXPECT_FALSE(GetFileVersion(path, version));
     EXPECT_EQ(version, L"");
   }
-  fs::remove(text);
 }
 
 TEST(TimeTexts, UnixTimeInLocalTime) {
@@ -82,14 +83,14 @@ TEST(LoadResString, TheTableIsBuiltIn) {
 }
 
 TEST(IniReadString, ReadsValuesWithinTheBuffer) {
-  const fs::path ini = fs::temp_directory_path() / ("engine-" + std::to_string(GetCurrentProcessId()) + ".ini");
+  ScopedTempDir folder{"engine"};
+  const fs::path ini = folder.path() / "engine.ini";
   std::ofstream(ini) << "[Update]\nServer=http://127.0.0.1/x\n";
   const std::wstring file = Utf8ToWide(ini.string());
   EXPECT_EQ(IniReadString(L"Update", L"Server", L"", 256, file.c_str()), L"http://127.0.0.1/x");
   EXPECT_EQ(IniReadString(L"Update", L"Missing", L"dflt", 256, file.c_str()), L"dflt");
   EXPECT_EQ(IniReadString(L"Update", L"Server", L"", 5, file.c_str()), L"http");
   EXPECT_EQ(IniReadString(L"Update", L"Server", L"", 0, file.c_str()), L"");
-  fs::remove(ini);
 }
 
 }  // namespace

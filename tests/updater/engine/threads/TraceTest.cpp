@@ -15,6 +15,7 @@
 #include "ChildProcess.h"
 #include "NamedMutex.h"
 #include "ProcessHelpers.h"
+#include "ScopedTempDir.h"
 #include "Trace.h"
 #include "TraceManager.h"
 #include "RowName.h"
@@ -47,17 +48,11 @@ void Trace(int level, const char* fmt, ...) {
 class TraceTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    folder_ = fs::temp_directory_path() / ("trace-" + std::to_string(GetCurrentProcessId()) + "-" +
-                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(folder_);
-    fs::create_directories(folder_);
-    main_ = folder_ / "AppLog.log";
-    err_ = folder_ / "errlogs";
+    ASSERT_TRUE(folder_.ok());
+    main_ = folder_.path() / "AppLog.log";
+    err_ = folder_.path() / "errlogs";
   }
-  void TearDown() override {
-    StopTrace();
-    fs::remove_all(folder_);
-  }
+  void TearDown() override { StopTrace(); }
   STraceCfg Config(int mainMax = 0xA00000, int errMax = 20480) const {
     STraceCfg cfg = {};
     std::snprintf(cfg.mainLogPath, sizeof cfg.mainLogPath, "%s", main_.c_str());
@@ -66,7 +61,8 @@ class TraceTest : public ::testing::Test {
     cfg.errLogMaxSize = errMax;
     return cfg;
   }
-  fs::path folder_, main_, err_;
+  ScopedTempDir folder_{"trace"};
+  fs::path main_, err_;
 };
 
 TEST_F(TraceTest, LineCarriesTimeLevelModuleAndThread) {

@@ -13,7 +13,7 @@
 #include "DecodeNetFileThead.h"
 #include "FileItem.h"
 #include "NetFile.h"
-#include "TempFolder.h"
+#include "ScopedTempDir.h"
 #include "TransferTestSupport.h"
 #include "UpdateFixture.h"
 #include "Zf7zWriter.h"
@@ -50,7 +50,7 @@ class DecodeTest : public ::testing::TestWithParam<DecodeCase> {};
 
 TEST_P(DecodeTest, StateAndFileOnDisk) {
   const DecodeCase& c = GetParam();
-  TempFolder folder;
+  ScopedTempDir folder{"upd"};
   const std::string content = TestBytes(50000, 3);
   // A longer file of the same name from before must leave no tail.
   WriteAll(folder.path() / "f.bin", std::string(80000, 'o'));
@@ -64,7 +64,7 @@ TEST_P(DecodeTest, StateAndFileOnDisk) {
   std::string served = c.zipType == ZIP_ZF7Z ? Zf7zEncode(content) : content;
   if (c.corrupt) served.replace(served.size() / 2, 64, std::string(64, '\x5a'));
   item.transSize = static_cast<int>(served.size());
-  CNetFile file(0, &item, folder.Folder());
+  CNetFile file(0, &item, folder.wideFolder());
   ASSERT_TRUE(file.WriteBlkData(nullptr, 0, served));
   ASSERT_TRUE(file.IsComplete());
 
@@ -95,15 +95,15 @@ TEST_P(DecodeTest, StateAndFileOnDisk) {
 INSTANTIATE_TEST_SUITE_P(Files, DecodeTest, ::testing::ValuesIn(kCases), RowName());
 
 TEST(Decode, NeverPostedReadsFailedAndUploadsWriteNothing) {
-  TempFolder folder;
+  ScopedTempDir folder{"upd"};
   SFileTransItem up(L"reporterr", false);
   up.data = "report body";
-  CNetFile upload(0, &up, folder.Folder());
+  CNetFile upload(0, &up, folder.wideFolder());
   SFileTransItem unlisted(L"UpdateInfo.ini", true);  // size -1, no check
-  CNetFile ini(1, &unlisted, folder.Folder());
+  CNetFile ini(1, &unlisted, folder.wideFolder());
   ASSERT_TRUE(ini.WriteBlkData(nullptr, 0, "[MAIN]\n"));
   ini.FinishUnknownSize();
-  CNetFile never(2, &unlisted, folder.Folder());
+  CNetFile never(2, &unlisted, folder.wideFolder());
 
   CDecodeNetFileThead decoder;
   ASSERT_TRUE(decoder.StartThread());
@@ -120,15 +120,15 @@ TEST(Decode, NeverPostedReadsFailedAndUploadsWriteNothing) {
 
 // A posted file reads DFS_WAIT until the thread takes it.
 TEST(Decode, PostedFileWaitsWhileTheThreadIsBusy) {
-  TempFolder folder;
+  ScopedTempDir folder{"upd"};
   SFileTransItem bigItem(L"big.bin", true);
   bigItem.checkType = CHK_MD5;
   bigItem.size = 8 << 20;
   bigItem.transSize = 8 << 20;
-  CNetFile big(0, &bigItem, folder.Folder());
+  CNetFile big(0, &bigItem, folder.wideFolder());
   SFileTransItem smallItem(L"small.bin", true);
   smallItem.transSize = 0;
-  CNetFile small(1, &smallItem, folder.Folder());
+  CNetFile small(1, &smallItem, folder.wideFolder());
   CDecodeNetFileThead decoder;
   ASSERT_TRUE(decoder.StartThread());
   ASSERT_TRUE(decoder.PostDecodeFile(&big));

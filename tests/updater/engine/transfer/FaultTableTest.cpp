@@ -23,7 +23,7 @@
 #include "NetFile.h"
 #include "NginxServer.h"
 #include "RowName.h"
-#include "TempFolder.h"
+#include "ScopedTempDir.h"
 #include "TransferTestSupport.h"
 #include "UpdateFixture.h"
 #include "UpdateServer.h"
@@ -67,9 +67,9 @@ struct Outcome {
 };
 
 // MutiTransfer of the update thread, with the test's deadline per file.
-Outcome Transfer(const std::wstring& servers, const std::vector<SourceFile>& sources, const TempFolder& root) {
+Outcome Transfer(const std::wstring& servers, const std::vector<SourceFile>& sources, const ScopedTempDir& root) {
   Outcome out;
-  const std::wstring staging = root.Folder() + L"UpdateVer/";
+  const std::wstring staging = root.wideFolder() + L"UpdateVer/";
   std::vector<std::unique_ptr<SFileTransItem>> items;
   std::vector<std::unique_ptr<CNetFile>> records;
   for (size_t i = 0; i < sources.size(); ++i) {
@@ -208,7 +208,7 @@ TEST_P(FaultTableTest, EndsCheckedOrFailed) {
     list += (i ? L";" : L"") + std::wstring(L"127.0.0.") + std::to_wstring(i + 1) + L":" +
             std::to_wstring(server.port()) + L"/up";
   }
-  TempFolder root;
+  ScopedTempDir root{"upd"};
   const auto started = std::chrono::steady_clock::now();
   const Outcome out = Transfer(list, sources, root);
   const auto seconds =
@@ -224,8 +224,7 @@ TEST_P(FaultTableTest, EndsCheckedOrFailed) {
   RecordProperty("seconds", std::to_string(seconds));
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, FaultTableTest, ::testing::ValuesIn(Rows()),
-                         [](const auto& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Rows, FaultTableTest, ::testing::ValuesIn(Rows()), RowName());
 
 // A server that answers again and again with bytes the file already has:
 // only new bytes are progress, so the engine ends these runs with 1002 once
@@ -271,11 +270,11 @@ TEST_P(RepeatedBytesTest, EndsWith1002) {
   CMutilThreadMgr mgr;
   mgr.SetNoDataTimeout(kRepeatNoDataMs);
   ASSERT_TRUE(mgr.SetSverInfo(L"127.0.0.1:" + std::to_wstring(server.port()) + L"/up"));
-  TempFolder root;
+  ScopedTempDir root{"upd"};
   SFileTransItem item(L"UpdateInfo.ini", true);
   item.remoteName = L"UpdateInfo.ini";
   item.transSize = -1;
-  CNetFile file(0, &item, root.Folder());
+  CNetFile file(0, &item, root.wideFolder());
   EXPECT_EQ(RunTransfer(mgr, file, kDeadlineMs), TRANS_ERR_NODATA);
   EXPECT_FALSE(file.IsComplete());
   EXPECT_GE(server.Log().size(), 2u);
@@ -287,7 +286,7 @@ INSTANTIATE_TEST_SUITE_P(Server, RepeatedBytesTest, ::testing::ValuesIn(kRepeatR
 TEST(FaultTableNginx, SameFilesArriveByteExact) {
   if (!NginxServer::Available()) GTEST_SKIP() << "nginx is not installed";
   const std::vector<SourceFile> sources = MakeFiles();
-  TempFolder served;
+  ScopedTempDir served{"upd"};
   std::filesystem::create_directories(served.path() / "up" / "sub");
   for (const SourceFile& s : sources) {
     std::ofstream(served.path() / "up" / s.remote, std::ios::binary) << s.served;
@@ -295,7 +294,7 @@ TEST(FaultTableNginx, SameFilesArriveByteExact) {
   NginxServer a, b;
   ASSERT_TRUE(a.Start(served.path().string(), "127.0.0.1")) << a.error();
   ASSERT_TRUE(b.Start(served.path().string(), "127.0.0.2")) << b.error();
-  TempFolder root;
+  ScopedTempDir root{"upd"};
   const Outcome out = Transfer(L"127.0.0.1:" + std::to_wstring(a.port()) + L"/up;127.0.0.2:" +
                                    std::to_wstring(b.port()) + L"/up",
                                sources, root);

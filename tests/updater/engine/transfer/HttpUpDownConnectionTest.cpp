@@ -15,7 +15,7 @@
 #include "HttpUpDownConnection.h"
 #include "HttpUpDownHandler.h"
 #include "NetFile.h"
-#include "TempFolder.h"
+#include "ScopedTempDir.h"
 #include "UpdateServer.h"
 #include "RowName.h"
 
@@ -103,7 +103,7 @@ class ConnectionTest : public ::testing::Test {
   FW_WinHttpSession session_;
   Recorder recorder_;
   std::unique_ptr<CHttpUpDownConnection> conn_;
-  TempFolder folder_;
+  ScopedTempDir folder_{"upd"};
 };
 
 TEST_F(ConnectionTest, WholeFileAsksNoRangeAndBlocksAskTheirBytes) {
@@ -111,7 +111,7 @@ TEST_F(ConnectionTest, WholeFileAsksNoRangeAndBlocksAskTheirBytes) {
   SFileTransItem item(L"f.bin", true);
   item.remoteName = L"f.bin";
   item.transSize = 30000;
-  CNetFile file(0, &item, folder_.Folder());
+  CNetFile file(0, &item, folder_.wideFolder());
   ASSERT_TRUE(conn_->PostTask(Task(&file, 0, -1)));
   ASSERT_TRUE(recorder_.WaitEnds(1));
   EXPECT_EQ(recorder_.results()[0], 0);
@@ -143,7 +143,7 @@ TEST_F(ConnectionTest, ContentRangeGivesStartAndTotal) {
   SFileTransItem item(L"k.bin", true);
   item.remoteName = L"k.bin";
   item.transSize = 1000;
-  CNetFile file(0, &item, folder_.Folder());
+  CNetFile file(0, &item, folder_.wideFolder());
   ASSERT_TRUE(conn_->PostTask(Task(&file, 100, 200)));
   ASSERT_TRUE(recorder_.WaitEnds(1));
   EXPECT_EQ(recorder_.results()[0], 0);
@@ -164,7 +164,7 @@ TEST_F(ConnectionTest, StarTotalIsNoTotal) {
   Connect();
   SFileTransItem item(L"k.bin", true);
   item.remoteName = L"k.bin";
-  CNetFile file(0, &item, folder_.Folder());
+  CNetFile file(0, &item, folder_.wideFolder());
   ASSERT_TRUE(conn_->PostTask(Task(&file, 100, 200)));
   ASSERT_TRUE(recorder_.WaitEnds(1));
   EXPECT_EQ(recorder_.heads_, 1);
@@ -198,7 +198,7 @@ TEST_P(ConnectionBadAnswerTest, EndsTheTaskWithItsError) {
   SFileTransItem item(L"f.bin", true);
   item.remoteName = L"f.bin";
   item.transSize = 30000;
-  CNetFile file(0, &item, folder_.Folder());
+  CNetFile file(0, &item, folder_.wideFolder());
   ASSERT_TRUE(conn_->PostTask(Task(&file, 10240, 20480)));
   ASSERT_TRUE(recorder_.WaitEnds(1));
   EXPECT_EQ(recorder_.results()[0], GetParam().result);
@@ -218,7 +218,7 @@ TEST_F(ConnectionTest, UploadGoesOutInWritesOf10240) {
   SFileTransItem item(L"report", false);
   item.remoteName = L"up.php";
   item.data = Bytes(25000);
-  CNetFile file(0, &item, folder_.Folder());
+  CNetFile file(0, &item, folder_.wideFolder());
   ASSERT_TRUE(conn_->PostTask(Task(&file, 0, -1, L"POST")));
   ASSERT_TRUE(recorder_.WaitEnds(1));
   EXPECT_EQ(recorder_.results()[0], 0);
@@ -238,7 +238,7 @@ TEST_F(ConnectionTest, RedirectIsOnlyLogged) {
   Connect();
   SFileTransItem item(L"k.bin", true);
   item.remoteName = L"k.bin";
-  CNetFile file(0, &item, folder_.Folder());
+  CNetFile file(0, &item, folder_.wideFolder());
   ASSERT_TRUE(conn_->PostTask(Task(&file, 0, -1)));
   ASSERT_TRUE(recorder_.WaitEnds(1));
   EXPECT_EQ(recorder_.results()[0], 0);
@@ -253,14 +253,14 @@ TEST_F(ConnectionTest, FailedConnectStillEndsItsTask) {
   ASSERT_TRUE(conn_->StartThread());
   SFileTransItem item(L"k.bin", true);
   item.remoteName = L"k.bin";
-  CNetFile file(0, &item, folder_.Folder());
+  CNetFile file(0, &item, folder_.wideFolder());
   ASSERT_TRUE(conn_->PostTask(Task(&file, 0, -1)));
   ASSERT_TRUE(recorder_.WaitEnds(1));
   EXPECT_EQ(recorder_.results()[0], 12005);
   // A wrong item type is refused and still ends.
   SFileTransItem del(L"x", true);
   del.type = FIT_DELFILE;
-  CNetFile other(1, &del, folder_.Folder());
+  CNetFile other(1, &del, folder_.wideFolder());
   ASSERT_TRUE(conn_->PostTask(Task(&other, 0, -1)));
   ASSERT_TRUE(recorder_.WaitEnds(2));
   EXPECT_EQ(recorder_.results()[1], 22);
@@ -276,7 +276,7 @@ TEST_F(ConnectionTest, RequestStartFailsYetEveryTaskEndsOnce) {
   SFileTransItem item(L"f.bin", true);
   item.remoteName = L"f.bin";
   item.transSize = 30000;
-  CNetFile file(0, &item, folder_.Folder());
+  CNetFile file(0, &item, folder_.wideFolder());
   for (size_t n = 1; n <= 3; ++n) {
     ASSERT_TRUE(conn_->PostTask(Task(&file, n == 2 ? 10240 : 0, n == 2 ? 20480 : -1)));
     ASSERT_TRUE(recorder_.WaitEnds(n)) << "task " << n << " never ended";
@@ -296,7 +296,7 @@ TEST_F(ConnectionTest, CancelEndsARunningTask) {
   Connect();
   SFileTransItem item(L"f.bin", true);
   item.remoteName = L"f.bin";
-  CNetFile file(0, &item, folder_.Folder());
+  CNetFile file(0, &item, folder_.wideFolder());
   ASSERT_TRUE(conn_->PostTask(Task(&file, 0, -1)));
   for (int i = 0; i < 100 && recorder_.heads_ == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(20));
   ASSERT_TRUE(conn_->CancelTask());

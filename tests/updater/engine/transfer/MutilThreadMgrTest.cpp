@@ -14,7 +14,7 @@
 #include "FileItem.h"
 #include "MutilThreadMgr.h"
 #include "NetFile.h"
-#include "TempFolder.h"
+#include "ScopedTempDir.h"
 #include "TransferClock.h"
 #include "TransferTestSupport.h"
 #include "UpdateServer.h"
@@ -96,7 +96,7 @@ class ManagerTest : public ::testing::Test {
   std::string content_;
   std::vector<std::unique_ptr<UpdateServer>> servers_;
   std::vector<std::unique_ptr<SFileTransItem>> items_;
-  TempFolder folder_;
+  ScopedTempDir folder_{"upd"};
 };
 
 // Both ask for the whole file; the first head makes one main and cancels the
@@ -106,7 +106,7 @@ TEST_F(ManagerTest, MainStreamsAndTheOtherFetchesBlocksFromTheEnd) {
   for (auto& server : servers_) server->SetThrottle(400000);
   CMutilThreadMgr mgr;
   ASSERT_TRUE(mgr.SetSverInfo(List()));
-  CNetFile file(0, Item(200000), folder_.Folder());
+  CNetFile file(0, Item(200000), folder_.wideFolder());
   ASSERT_EQ(RunTransfer(mgr, file, 20000), TRANS_SUCCESS);
   EXPECT_EQ(file.Data(), content_);
   // The log is in order of answers; a cancelled request may close late.
@@ -140,7 +140,7 @@ TEST_F(ManagerTest, SizeMismatchIsCancelledAndBacksOff) {
   CMutilThreadMgr mgr;
   mgr.SetNoDataTimeout(1500);
   ASSERT_TRUE(mgr.SetSverInfo(List()));
-  CNetFile file(0, Item(4000), folder_.Folder());
+  CNetFile file(0, Item(4000), folder_.wideFolder());
   EXPECT_EQ(RunTransfer(mgr, file, 20000), TRANS_ERR_NODATA);
   EXPECT_LE(servers_[0]->Log().size(), 3u);
   EXPECT_EQ(file.GetDoneSize(), 0);
@@ -159,7 +159,7 @@ TEST_F(ManagerTest, RepeatedBytesDoNotClearTheBackoff) {
   servers_[0]->AddFault(fault);
   CMutilThreadMgr mgr;
   ASSERT_TRUE(mgr.SetSverInfo(List()));
-  CNetFile file(0, Item(200000), folder_.Folder());
+  CNetFile file(0, Item(200000), folder_.wideFolder());
   EXPECT_EQ(RunTransfer(mgr, file, 3000), -1);
   // At once, then after 2 s: the next wait (4 s) is past the deadline.
   EXPECT_LE(servers_[0]->Log().size(), 4u);
@@ -190,7 +190,7 @@ TEST_P(UnknownSizeTest, CompletesWithTheWholeBody) {
   }
   CMutilThreadMgr mgr;
   ASSERT_TRUE(mgr.SetSverInfo(List()));
-  CNetFile file(0, Item(-1), folder_.Folder());
+  CNetFile file(0, Item(-1), folder_.wideFolder());
   ASSERT_EQ(RunTransfer(mgr, file, 20000), TRANS_SUCCESS);
   EXPECT_EQ(file.GetTransSize(), 200000);
   EXPECT_EQ(file.Data(), content_);
@@ -232,7 +232,7 @@ TEST_P(UnknownSizeRaceTest, EndsWholeOrFailed) {
   ASSERT_TRUE(mgr.SetSverInfo(List()));
   int whole = 0;
   for (int round = 0; round < 40; ++round) {
-    CNetFile file(round, Item(-1), folder_.Folder());
+    CNetFile file(round, Item(-1), folder_.wideFolder());
     const int result = RunTransfer(mgr, file, 5000);
     if (result != TRANS_SUCCESS) continue;
     ++whole;
@@ -248,7 +248,7 @@ TEST_F(ManagerTest, EmptyFileFinishesAtOnce) {
   StartServers(1);
   CMutilThreadMgr mgr;
   ASSERT_TRUE(mgr.SetSverInfo(List()));
-  CNetFile file(0, Item(0), folder_.Folder());
+  CNetFile file(0, Item(0), folder_.wideFolder());
   EXPECT_EQ(RunTransfer(mgr, file, 5000), TRANS_SUCCESS);
   EXPECT_TRUE(servers_[0]->Log().empty());
   EXPECT_TRUE(file.Data().empty());
@@ -263,11 +263,12 @@ TEST_F(ManagerTest, StopEndsWithSuccessCode) {
   servers_[0]->AddFault(stall);
   CMutilThreadMgr mgr;
   ASSERT_TRUE(mgr.SetSverInfo(List()));
-  CNetFile file(0, Item(200000), folder_.Folder());
+  CNetFile file(0, Item(200000), folder_.wideFolder());
   ASSERT_TRUE(mgr.Start(&file, nullptr));
   EXPECT_FALSE(mgr.Start(&file, nullptr));
   EXPECT_FALSE(mgr.SetSverInfo(List()));
-  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  // The stop comes while the server holds the request.
+  ASSERT_TRUE(servers_[0]->WaitForRequests(1, 10000));
   mgr.Stop();
   ASSERT_TRUE(mgr.WaitExit(10000));
   EXPECT_EQ(mgr.GetExitCode(), TRANS_SUCCESS);
@@ -283,9 +284,9 @@ TEST_F(ManagerTest, RequestStartFailsYetTheRunEnds) {
   CMutilThreadMgr mgr;
   mgr.SetNoDataTimeout(500);
   ASSERT_TRUE(mgr.SetSverInfo(List()));
-  CNetFile first(0, Item(200000), folder_.Folder());
+  CNetFile first(0, Item(200000), folder_.wideFolder());
   EXPECT_EQ(RunTransfer(mgr, first, 10000), TRANS_ERR_NODATA);
-  CNetFile second(1, Item(-1), folder_.Folder());
+  CNetFile second(1, Item(-1), folder_.wideFolder());
   ASSERT_TRUE(mgr.Start(&second, nullptr));
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
   mgr.Stop();
@@ -309,7 +310,7 @@ TEST_F(ManagerTest, NoDataFor60SecondsEndsWith1002) {
   SetTransferTickForTests(&FakeTick);
   CMutilThreadMgr mgr;
   ASSERT_TRUE(mgr.SetSverInfo(List()));
-  CNetFile file(0, Item(200000), folder_.Folder());
+  CNetFile file(0, Item(200000), folder_.wideFolder());
   ASSERT_TRUE(mgr.Start(&file, nullptr));
   // The manager takes its last-receive tick when its thread starts: the
   // tick moves only after that, or the start would see the moved one.
@@ -327,7 +328,7 @@ TEST_F(ManagerTest, EmptyEntryIsAConnectionOfItsOwn) {
   StartServers(1);
   CMutilThreadMgr mgr;
   ASSERT_TRUE(mgr.SetSverInfo(L";;" + Entry(0) + L";"));
-  CNetFile file(0, Item(200000), folder_.Folder());
+  CNetFile file(0, Item(200000), folder_.wideFolder());
   ASSERT_EQ(RunTransfer(mgr, file, 20000), TRANS_SUCCESS);
   EXPECT_EQ(file.Data(), content_);
 }
@@ -350,11 +351,11 @@ TEST(ManagerRealValues, DownloadWithOneFailingServer) {
   CMutilThreadMgr mgr;
   ASSERT_TRUE(mgr.SetSverInfo(L"127.0.0.3:" + std::to_wstring(bad.port()) + L"/;127.0.0.1:" +
                               std::to_wstring(good1.port()) + L";127.0.0.2:" + std::to_wstring(good2.port())));
-  TempFolder folder;
+  ScopedTempDir folder{"upd"};
   SFileTransItem item(L"f.bin", true);
   item.remoteName = L"f.bin";
   item.transSize = 300000;
-  CNetFile file(0, &item, folder.Folder());
+  CNetFile file(0, &item, folder.wideFolder());
   ASSERT_EQ(RunTransfer(mgr, file, 30000), TRANS_SUCCESS);
   EXPECT_EQ(file.Data(), content);
   // Errors back off: the failing server is not asked block after block.

@@ -8,8 +8,8 @@
 #include "FileItem.h"
 #include "HttpUpDownConnection.h"
 #include "NetFile.h"
-#include "TempFolder.h"
 #include "RowName.h"
+#include "ScopedTempDir.h"
 
 namespace {
 
@@ -58,10 +58,10 @@ class NetFileTaskTest : public ::testing::TestWithParam<TaskCase> {};
 
 TEST_P(NetFileTaskTest, TasksInTurn) {
   const TaskCase& c = GetParam();
-  TempFolder folder;
+  ScopedTempDir folder{"upd"};
   SFileTransItem item(L"a.bin", true);
   item.transSize = c.size;
-  CNetFile file(0, &item, folder.Folder());
+  CNetFile file(0, &item, folder.wideFolder());
   Connections conns(c.connections);
   for (int i = 0; i < c.connections; ++i) {
     STransTask task;
@@ -103,10 +103,10 @@ class NetFileWriteTest : public ::testing::TestWithParam<WriteCase> {};
 
 TEST_P(NetFileWriteTest, BlocksAfterOneWrite) {
   const WriteCase& c = GetParam();
-  TempFolder folder;
+  ScopedTempDir folder{"upd"};
   SFileTransItem item(L"a.bin", true);
   item.transSize = 25000;
-  CNetFile file(3, &item, folder.Folder());
+  CNetFile file(3, &item, folder.wideFolder());
   Connections conns(4);
   STransTask task;
   for (int i = 0; i < 3; ++i) ASSERT_TRUE(file.GetTask(conns[i], task));
@@ -125,21 +125,21 @@ TEST_P(NetFileWriteTest, BlocksAfterOneWrite) {
 INSTANTIATE_TEST_SUITE_P(BlockMap, NetFileWriteTest, ::testing::ValuesIn(kWriteCases), RowName());
 
 TEST(NetFile, NegativePositionIsRefused) {
-  TempFolder folder;
+  ScopedTempDir folder{"upd"};
   SFileTransItem item(L"a.bin", true);
   item.transSize = 100;
-  CNetFile file(0, &item, folder.Folder());
+  CNetFile file(0, &item, folder.wideFolder());
   EXPECT_FALSE(file.WriteBlkData(nullptr, -1, "ab"));
   EXPECT_EQ(BlocksOf(file), (std::vector<Range>{{0, 100}}));
 }
 
 TEST(NetFile, DoneSizeAndCompletion) {
-  TempFolder folder;
+  ScopedTempDir folder{"upd"};
   SFileTransItem item(L"sub/dir/a.bin", true);
   item.transSize = 25000;
-  CNetFile file(0, &item, folder.Folder());
+  CNetFile file(0, &item, folder.wideFolder());
   EXPECT_TRUE(std::filesystem::is_directory(folder.path() / "sub" / "dir"));
-  EXPECT_EQ(file.LocalPath(), folder.Folder() + L"sub/dir/a.bin");
+  EXPECT_EQ(file.LocalPath(), folder.wideFolder() + L"sub/dir/a.bin");
   EXPECT_EQ(file.GetDoneSize(), 0);
   ASSERT_TRUE(file.WriteBlkData(nullptr, 0, std::string(20000, 'a')));
   EXPECT_EQ(file.GetDoneSize(), 20000);
@@ -150,20 +150,20 @@ TEST(NetFile, DoneSizeAndCompletion) {
 
 // An empty file has nothing to fetch and no byte to write.
 TEST(NetFile, EmptyFileIsCompleteWithNoBytes) {
-  TempFolder folder;
+  ScopedTempDir folder{"upd"};
   SFileTransItem item(L"a.bin", true);
   item.transSize = 0;
-  CNetFile file(0, &item, folder.Folder());
+  CNetFile file(0, &item, folder.wideFolder());
   EXPECT_TRUE(file.IsComplete());
   EXPECT_TRUE(file.Data().empty());
 }
 
 // Of unknown size, what arrived is the file once a body ended cleanly.
 TEST(NetFile, UnknownSizeGrowsWithWritesAndFinishesAtWhatArrived) {
-  TempFolder folder;
+  ScopedTempDir folder{"upd"};
   SFileTransItem item(L"a.bin", true);
   item.transSize = -1;
-  CNetFile file(0, &item, folder.Folder());
+  CNetFile file(0, &item, folder.wideFolder());
   EXPECT_EQ(file.GetDoneSize(), -1);
   ASSERT_TRUE(file.WriteBlkData(nullptr, 0, "hello "));
   ASSERT_TRUE(file.WriteBlkData(nullptr, 6, "world"));
@@ -175,15 +175,15 @@ TEST(NetFile, UnknownSizeGrowsWithWritesAndFinishesAtWhatArrived) {
   EXPECT_EQ(file.Data(), "hello world");
   // Beyond the cap for sizes nobody listed, nothing is stored.
   SFileTransItem endless(L"b.bin", true);
-  CNetFile big(1, &endless, folder.Folder());
+  CNetFile big(1, &endless, folder.wideFolder());
   EXPECT_FALSE(big.WriteBlkData(nullptr, CNetFile::kMaxUnlistedSize - 1, "ab"));
 }
 
 TEST(NetFile, ReleaseLetsTheBlockGoOutAgain) {
-  TempFolder folder;
+  ScopedTempDir folder{"upd"};
   SFileTransItem item(L"a.bin", true);
   item.transSize = 10240;
-  CNetFile file(0, &item, folder.Folder());
+  CNetFile file(0, &item, folder.wideFolder());
   Connections conns(4);
   STransTask task;
   for (int i = 0; i < 3; ++i) ASSERT_TRUE(file.GetTask(conns[i], task));
@@ -194,12 +194,12 @@ TEST(NetFile, ReleaseLetsTheBlockGoOutAgain) {
 }
 
 TEST(NetFile, ResetDeletesAnOlderDownloadAndUploadsGetNoTask) {
-  TempFolder folder;
+  ScopedTempDir folder{"upd"};
   const std::filesystem::path old = folder.path() / "a.bin";
   { std::FILE* f = std::fopen(old.c_str(), "w"); std::fputs("old", f); std::fclose(f); }
   SFileTransItem item(L"a.bin", true);
   item.transSize = 10;
-  CNetFile file(0, &item, folder.Folder());
+  CNetFile file(0, &item, folder.wideFolder());
   EXPECT_FALSE(std::filesystem::exists(old));
   file.ResetBlocks(20);
   EXPECT_EQ(item.transSize, 20);
@@ -207,7 +207,7 @@ TEST(NetFile, ResetDeletesAnOlderDownloadAndUploadsGetNoTask) {
 
   SFileTransItem up(L"report", false);
   up.transSize = 10;
-  CNetFile upload(1, &up, folder.Folder());
+  CNetFile upload(1, &up, folder.wideFolder());
   STransTask task;
   EXPECT_FALSE(upload.GetTask(nullptr, task));
 }

@@ -16,7 +16,7 @@ if [ "$(id -u)" -ne 0 ]; then
   echo "run-in-netns: SKIPPED: creating network namespaces needs root" >&2
   exit 77
 fi
-. "$(dirname "${BASH_SOURCE[0]}")/../../tools/needs.sh"
+. "$(dirname "${BASH_SOURCE[0]}")/needs.sh"
 needs run-in-netns ip=iproute2
 
 tag="cvn$$"
