@@ -2,6 +2,7 @@
 #pragma once
 
 #include <platform/Win32Types.h>
+#include <sys/types.h>
 
 #include <string>
 
@@ -11,3 +12,11 @@ DWORD NotFoundError(const char* path);
 
 // The folder part of a path: "." without a '/', "/" for a file in the root.
 std::string FolderOf(const std::string& path);
+
+// The executable a process runs (/proc/<pid>/exe), without the mark of a file
+// replaced or removed since; empty when the link cannot be read (another
+// user's process).
+std::string ExecutablePathOf(pid_t pid);
+// Our own executable as it was when the program loaded: the install may have
+// renamed the file since.
+const std::string& StartExecutablePath();

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "KernelPaths.h"
+
 // The link of a file replaced or removed since we started ends in
 // " (deleted)"; the folder we ran from is still the one the caller wants.
 static std::string WithoutDeletedMark(std::string path) {
@@ -21,12 +23,10 @@ static std::string WithoutDeletedMark(std::string path) {
   return path;
 }
 
-// /proc/self/exe names the executable of the process whichever module asks,
-// which is what the design wants from the SDK library too.
-static std::string ExecutablePath() {
+static std::string ReadExecutableLink(const std::string& link) {
   for (size_t capacity = 256; capacity <= (1u << 16); capacity *= 2) {
     std::vector<char> buffer(capacity);
-    const ssize_t length = readlink("/proc/self/exe", buffer.data(), buffer.size());
+    const ssize_t length = readlink(link.c_str(), buffer.data(), buffer.size());
     if (length < 0) return std::string();
     if (static_cast<size_t>(length) < buffer.size()) {
       return WithoutDeletedMark(std::string(buffer.data(), static_cast<size_t>(length)));
@@ -36,8 +36,14 @@ static std::string ExecutablePath() {
   return std::string();
 }
 
+std::string ExecutablePathOf(pid_t pid) { return ReadExecutableLink("/proc/" + std::to_string(pid) + "/exe"); }
+
+// /proc/self/exe names the executable of the process whichever module asks,
+// which is what the design wants from the SDK library too.
+static std::string ExecutablePath() { return ReadExecutableLink("/proc/self/exe"); }
+
 // Read when the program loads: the install renames the running updater, and
-// /proc/self/exe would then name the new file instead of the one we started as.
+// the link would then name the new file instead of the one we started as.
 static const std::string s_startPath = ExecutablePath();
 static const int s_startError = s_startPath.empty() ? errno : 0;
 
@@ -76,3 +82,5 @@ DWORD GetModuleFileNameW(HMODULE module, LPWSTR fileName, DWORD size) {
   SetLastError(ERROR_SUCCESS);
   return static_cast<DWORD>(wide.size());
 }
+
+const std::string& StartExecutablePath() { return s_startPath; }

@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <string>
 
+#include "KernelPaths.h"
 #include "ProcessIdentity.h"
 #include "ProcessObject.h"
 
@@ -48,22 +49,10 @@ BOOL ProcessRunsOwnExecutable(DWORD processId) {
   return own.device == other.device && own.inode == other.inode;
 }
 
-// The file name /proc/<pid>/exe points to, without the " (deleted)" the kernel
-// adds once that file was replaced or removed; empty when it cannot be read.
-static std::string ExecutableName(pid_t pid) {
-  char target[PATH_MAX];
-  const ssize_t length = readlink(("/proc/" + std::to_string(pid) + "/exe").c_str(), target, sizeof target);
-  if (length <= 0 || static_cast<size_t>(length) >= sizeof target) return {};
-  std::string path(target, static_cast<size_t>(length));
-  static const std::string kDeleted = " (deleted)";
-  if (path.size() > kDeleted.size() && path.compare(path.size() - kDeleted.size(), kDeleted.size(), kDeleted) == 0) {
-    path.resize(path.size() - kDeleted.size());
-  }
-  return path.substr(path.rfind('/') + 1);
-}
+static std::string FileNameOf(const std::string& path) { return path.substr(path.rfind('/') + 1); }
 
 BOOL ProcessRunsProgramOfOwnName(DWORD processId) {
   if (processId == 0 || processId > static_cast<DWORD>(INT_MAX)) return FALSE;
-  const std::string own = ExecutableName(getpid());
-  return !own.empty() && own == ExecutableName(static_cast<pid_t>(processId));
+  const std::string own = FileNameOf(StartExecutablePath());
+  return !own.empty() && own == FileNameOf(ExecutablePathOf(static_cast<pid_t>(processId)));
 }
