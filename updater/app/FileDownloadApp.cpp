@@ -7,12 +7,12 @@
 #include <platform/WinSock.h>
 
 #include <algorithm>
+#include <mutex>
 
 #include "FWUpdateIni.h"
 #include "FW_WinHttpRequest.h"
 #include "FileHelpers.h"
 #include "MsgTable.h"
-#include "NamedShareMemLock.h"
 #include "PathHelpers.h"
 #include "StrHelpers.h"
 #include "StringTable.h"
@@ -116,7 +116,7 @@ bool CFileDownloadApp::StopOtherInstance() {
     return false;
   }
   const DWORD self = GetCurrentProcessId();
-  const CNamedShareMemLock lock(&m_block);
+  const std::lock_guard<CNamedShareMem> lock(m_block);
   int* pid = m_block.data();
   // Our own id can only be there when a test or a crash left it: never end
   // ourselves for it.
@@ -142,7 +142,7 @@ bool CFileDownloadApp::StopOtherInstance() {
 
 void CFileDownloadApp::ExitInstance() {
   if (m_block.opened()) {
-    const CNamedShareMemLock lock(&m_block);
+    const std::lock_guard<CNamedShareMem> lock(m_block);
     int* pid = m_block.data();
     if (*pid == static_cast<int>(GetCurrentProcessId())) *pid = 0;
   }

@@ -20,7 +20,8 @@ class CNamedShareMem {
   bool opened() const { return m_bOpened; }
   // The view while opened, else null.
   int* data() const;
-  // Without a time-out; a mutex whose holder died is taken as well.
+  // Without a time-out; a mutex whose holder died is taken as well. A
+  // std::lock_guard over the block holds it for a scope.
   void lock();
   void unlock();
 
