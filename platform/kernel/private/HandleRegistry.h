@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <shared_mutex>
 #include <unordered_map>
 
 // A handle value no object of any kind ever had. Multiples of 16: never null,
@@ -20,7 +21,7 @@ class HandleRegistry {
  public:
   void* Add(std::shared_ptr<Object> object) {
     const uintptr_t value = NextHandleValue();
-    std::lock_guard<std::mutex> guard(lock_);
+    std::lock_guard<std::shared_mutex> guard(lock_);
     objects_.emplace(value, std::move(object));
     return reinterpret_cast<void*>(value);
   }
@@ -28,7 +29,7 @@ class HandleRegistry {
   // The shared pointer keeps an object alive for a caller that is using it
   // while another thread closes its handle.
   std::shared_ptr<Object> Find(const void* handle) const {
-    std::lock_guard<std::mutex> guard(lock_);
+    std::shared_lock<std::shared_mutex> guard(lock_);
     auto it = objects_.find(reinterpret_cast<uintptr_t>(handle));
     return it == objects_.end() ? nullptr : it->second;
   }
@@ -36,7 +37,7 @@ class HandleRegistry {
   // The caller lets the object go outside the lock, where its destructor may
   // take locks of its own.
   std::shared_ptr<Object> Remove(const void* handle) {
-    std::lock_guard<std::mutex> guard(lock_);
+    std::lock_guard<std::shared_mutex> guard(lock_);
     auto it = objects_.find(reinterpret_cast<uintptr_t>(handle));
     if (it == objects_.end()) return nullptr;
     std::shared_ptr<Object> object = std::move(it->second);
@@ -45,6 +46,8 @@ class HandleRegistry {
   }
 
  private:
-  mutable std::mutex lock_;
+  // Every call of every thread finds its handle here; only opening and
+  // closing change the table.
+  mutable std::shared_mutex lock_;
   std::unordered_map<uintptr_t, std::shared_ptr<Object>> objects_;
 };
