@@ -77,11 +77,14 @@ struct Servers {
   std::vector<std::unique_ptr<UpdateServer>> list;
   std::vector<std::string> hostPorts;
 
-  bool Start(const std::string& root) {
+  // Every server holds the served files in memory before a client asks.
+  bool Start(const std::string& root, const std::vector<std::string>& served) {
     for (int i = 1; i <= kServers; ++i) {
       const std::string address = "127.0.0." + std::to_string(i);
       list.emplace_back(new UpdateServer);
       if (!list.back()->Start(address, root)) return false;
+      for (const std::string& path : served)
+        if (!list.back()->Preload(path)) return false;
       list.back()->SetThrottle(kRate);
       hostPorts.push_back(address + ":" + std::to_string(list.back()->port()));
     }
@@ -187,6 +190,22 @@ void EndClientAfterItsCheck(const FixtureTree& tree, int linesBefore) {
   if (pid > 0) kill(static_cast<pid_t>(pid), SIGTERM);
 }
 
+// What the update fetches: the description and every changed file, as served.
+std::vector<std::string> FetchedNames(const FixtureLayout& layout) {
+  std::vector<std::string> names{"UpdateInfo.ini." + layout.newVer};
+  for (const FixtureFile& file : layout.files)
+    if (file.changed) names.push_back(file.zf7z ? file.name + ".z" : file.name);
+  return names;
+}
+
+std::string ServedBase(const FixtureLayout& layout) { return "/Update/Corvane/" + layout.newVer + "/Win32/"; }
+
+std::vector<std::string> ServedPaths(const FixtureLayout& layout) {
+  std::vector<std::string> paths;
+  for (const std::string& name : FetchedNames(layout)) paths.push_back(ServedBase(layout) + name);
+  return paths;
+}
+
 bool RunUpdater(const FixtureLayout& layout, const FixtureTree& tree, const fs::path& folder, Round* round,
                 const std::string& version) {
   std::error_code error;
@@ -203,7 +222,7 @@ bool RunUpdater(const FixtureLayout& layout, const FixtureTree& tree, const fs::
     return false;
   }
   Servers servers;
-  if (!servers.Start(tree.server)) {
+  if (!servers.Start(tree.server, ServedPaths(layout))) {
     std::printf("a scripted server did not start\n");
     return false;
   }
@@ -234,22 +253,15 @@ bool RunUpdater(const FixtureLayout& layout, const FixtureTree& tree, const fs::
   return true;
 }
 
-// What the update fetches: the description and every changed file, as served.
-std::vector<std::string> FetchedNames(const FixtureLayout& layout) {
-  std::vector<std::string> names{"UpdateInfo.ini." + layout.newVer};
-  for (const FixtureFile& file : layout.files)
-    if (file.changed) names.push_back(file.zf7z ? file.name + ".z" : file.name);
-  return names;
-}
 
 bool RunAria(const FixtureLayout& layout, const FixtureTree& tree, const fs::path& out, Round* round) {
   std::error_code error;
   fs::remove_all(out, error);
   fs::create_directories(out, error);
   Servers servers;
-  if (!servers.Start(tree.server)) return false;
+  if (!servers.Start(tree.server, ServedPaths(layout))) return false;
   // Each file with its four mirrors on one line, and its name below.
-  const std::string base = "/Update/Corvane/" + layout.newVer + "/Win32/";
+  const std::string base = ServedBase(layout);
   std::ofstream input(out.string() + ".input");
   for (const std::string& name : FetchedNames(layout)) {
     for (size_t i = 0; i < servers.hostPorts.size(); ++i)
