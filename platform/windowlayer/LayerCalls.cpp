@@ -39,11 +39,8 @@ BOOL ShowWindowCall(HWND handle, int command) {
 }
 
 int SetWindowRgnCall(HWND handle, HRGN region, BOOL redraw) {
-  LayerWindow* window = LayerWindowOf(handle);
-  if (window == nullptr) {
-    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-    return 0;
-  }
+  LayerWindow* window = LayerWindowOrFail(handle);
+  if (window == nullptr) return 0;
   return LayerSetWindowRgn(window, region, redraw);
 }
 
@@ -53,10 +50,7 @@ BOOL IsWindowCall(HWND handle) {
 }
 
 int GetWindowTextCall(HWND handle, LPWSTR text, int count) {
-  if (LayerWindowOf(handle) == nullptr) {
-    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-    return 0;
-  }
+  if (LayerWindowOrFail(handle) == nullptr) return 0;
   return static_cast<int>(SendMessageW(handle, WM_GETTEXT, static_cast<WPARAM>(count), reinterpret_cast<LPARAM>(text)));
 }
 

@@ -76,6 +76,12 @@ LayerWindow* LayerWindowOf(HWND window) {
   return found.get();
 }
 
+LayerWindow* LayerWindowOrFail(HWND window) {
+  LayerWindow* found = LayerWindowOf(window);
+  if (found == nullptr) SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+  return found;
+}
+
 LayerWindow* TopLevelOf(LayerWindow* window) {
   while (window != nullptr && window->child) window = LayerWindowOf(window->parent);
   return window;
@@ -192,11 +198,8 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR title, DWORD styl
 
 BOOL DestroyWindow(HWND handle) {
   std::shared_ptr<LayerWindow> keep = SharedWindowOf(handle);
-  LayerWindow* window = LayerWindowOf(handle);
-  if (window == nullptr) {
-    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-    return FALSE;
-  }
+  LayerWindow* window = LayerWindowOrFail(handle);
+  if (window == nullptr) return FALSE;
   if (window->style & WS_VISIBLE) ShowWindow(handle, SW_HIDE);
   ForgetWindowInput(handle);
   SendMessageW(handle, WM_DESTROY, 0, 0);
@@ -226,11 +229,8 @@ LRESULT CallWindowProcW(WNDPROC proc, HWND window, UINT message, WPARAM wParam, 
 }
 
 LONG_PTR GetWindowLongPtrW(HWND handle, int index) {
-  LayerWindow* window = LayerWindowOf(handle);
-  if (window == nullptr) {
-    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-    return 0;
-  }
+  LayerWindow* window = LayerWindowOrFail(handle);
+  if (window == nullptr) return 0;
   SetLastError(ERROR_SUCCESS);
   switch (index) {
     case GWLP_WNDPROC: return reinterpret_cast<LONG_PTR>(window->proc);
@@ -247,11 +247,8 @@ LONG_PTR GetWindowLongPtrW(HWND handle, int index) {
 }
 
 LONG_PTR SetWindowLongPtrW(HWND handle, int index, LONG_PTR value) {
-  LayerWindow* window = LayerWindowOf(handle);
-  if (window == nullptr) {
-    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-    return 0;
-  }
+  LayerWindow* window = LayerWindowOrFail(handle);
+  if (window == nullptr) return 0;
   const LONG_PTR previous = GetWindowLongPtrW(handle, index);
   switch (index) {
     case GWLP_WNDPROC: window->proc = reinterpret_cast<WNDPROC>(value); break;
@@ -268,10 +265,7 @@ LONG_PTR SetWindowLongPtrW(HWND handle, int index, LONG_PTR value) {
 }
 
 BOOL SetWindowTextW(HWND window, LPCWSTR text) {
-  if (LayerWindowOf(window) == nullptr) {
-    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-    return FALSE;
-  }
+  if (LayerWindowOrFail(window) == nullptr) return FALSE;
   return SendMessageW(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text != nullptr ? text : L"")) ? TRUE : FALSE;
 }
 

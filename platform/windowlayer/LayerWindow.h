@@ -54,6 +54,8 @@ struct LayerWindow {
 
 // A window of the calling thread's layer, or null (also for X window ids).
 LayerWindow* LayerWindowOf(HWND window);
+// The same for a call on the handle: null sets ERROR_INVALID_WINDOW_HANDLE.
+LayerWindow* LayerWindowOrFail(HWND window);
 LayerWindow* TopLevelOf(LayerWindow* window);
 // Where the window's client area lies in its top-level window's image, and
 // the part of it that is not covered by its ancestors' edges.

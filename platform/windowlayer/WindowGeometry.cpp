@@ -162,11 +162,8 @@ BOOL IsLayerWindowVisible(HWND handle) {
 }
 
 HWND LayerGetParent(HWND handle) {
-  LayerWindow* window = LayerWindowOf(handle);
-  if (window == nullptr) {
-    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-    return nullptr;
-  }
+  LayerWindow* window = LayerWindowOrFail(handle);
+  if (window == nullptr) return nullptr;
   SetLastError(ERROR_SUCCESS);
   return window->parent;  // a child's parent or a top-level window's owner
 }

@@ -60,21 +60,15 @@ void InvalidateRegion(LayerWindow* window, const QRegion& area, bool erase) {
 }
 
 BOOL InvalidateRect(HWND handle, const RECT* rect, BOOL erase) {
-  LayerWindow* window = LayerWindowOf(handle);
-  if (window == nullptr) {
-    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-    return FALSE;
-  }
+  LayerWindow* window = LayerWindowOrFail(handle);
+  if (window == nullptr) return FALSE;
   InvalidateRegion(window, rect != nullptr ? QRegion(QRectFromRect(*rect)) : ClientRegion(window), erase != FALSE);
   return TRUE;
 }
 
 BOOL RedrawWindow(HWND handle, const RECT* rect, HRGN region, UINT flags) {
-  LayerWindow* window = LayerWindowOf(handle);
-  if (window == nullptr) {
-    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-    return FALSE;
-  }
+  LayerWindow* window = LayerWindowOrFail(handle);
+  if (window == nullptr) return FALSE;
   if (flags & RDW_INVALIDATE) {
     QRegion area = ClientRegion(window);
     if (rect != nullptr) area = QRegion(QRectFromRect(*rect));
@@ -120,11 +114,8 @@ BOOL EndPaint(HWND, const PAINTSTRUCT* paint) {
 }
 
 HDC LayerGetDc(HWND handle) {
-  LayerWindow* window = LayerWindowOf(handle);
-  if (window == nullptr) {
-    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-    return nullptr;
-  }
+  LayerWindow* window = LayerWindowOrFail(handle);
+  if (window == nullptr) return nullptr;
   // What is drawn through it reaches the screen at the next flush.
   MarkDirty(window, ClientRegion(window));
   return MakeWindowDc(window, nullptr);
