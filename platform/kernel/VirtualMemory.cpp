@@ -26,14 +26,19 @@ RegionTable& Regions() {
   return *table;
 }
 
-LPVOID MapRegion(size_t size) {
+// The whole pages a region of size bytes takes: small ones in 4 KiB pages,
+// large ones in whole huge pages.
+size_t MappedLength(size_t size) {
   const size_t rounded = (size + 4095) & ~size_t{4095};
-  if (rounded < kHugePage) {
-    void* base = mmap(nullptr, rounded, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  return rounded < kHugePage ? rounded : (rounded + kHugePage - 1) & ~(kHugePage - 1);
+}
+
+LPVOID MapRegion(size_t length) {
+  if (length < kHugePage) {
+    void* base = mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     return base == MAP_FAILED ? nullptr : base;
   }
   // Over-asked, then trimmed to a huge-page boundary at both ends.
-  const size_t length = (rounded + kHugePage - 1) & ~(kHugePage - 1);
   void* raw = mmap(nullptr, length + kHugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (raw == MAP_FAILED) return nullptr;
   const uintptr_t start = reinterpret_cast<uintptr_t>(raw);
@@ -48,11 +53,6 @@ LPVOID MapRegion(size_t size) {
   return base;
 }
 
-size_t MappedLength(size_t size) {
-  const size_t rounded = (size + 4095) & ~size_t{4095};
-  return rounded < kHugePage ? rounded : (rounded + kHugePage - 1) & ~(kHugePage - 1);
-}
-
 }  // namespace
 
 LPVOID VirtualAlloc(LPVOID address, size_t size, DWORD allocationType, DWORD protect) {
@@ -61,14 +61,15 @@ LPVOID VirtualAlloc(LPVOID address, size_t size, DWORD allocationType, DWORD pro
     SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
   }
-  LPVOID base = MapRegion(size);
+  const size_t length = MappedLength(size);
+  LPVOID base = MapRegion(length);
   if (!base) {
     SetLastError(errno == ENOMEM ? ERROR_NOT_ENOUGH_MEMORY : Win32ErrorFromErrno(errno));
     return nullptr;
   }
   RegionTable& regions = Regions();
   std::lock_guard<std::mutex> guard(regions.lock);
-  regions.lengthByBase[base] = MappedLength(size);
+  regions.lengthByBase[base] = length;
   return base;
 }
 
